@@ -65,16 +65,18 @@ FileReadResult readWhole(const std::string& path, std::uint64_t limit) {
 
 FileSystem FileSystem::real() {
     return FileSystem{
-        .exists = [](const std::string& path) {
-            struct stat info {};
-            return ::stat(path.c_str(), &info) == 0;
-        },
+        .exists =
+            [](const std::string& path) {
+                struct stat info {};
+                return ::stat(path.c_str(), &info) == 0;
+            },
         .readFile = readWhole,
-        .isExecutable = [](const std::string& path) {
-            struct stat info {};
-            return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-                   ::access(path.c_str(), X_OK) == 0;
-        },
+        .isExecutable =
+            [](const std::string& path) {
+                struct stat info {};
+                return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                       ::access(path.c_str(), X_OK) == 0;
+            },
     };
 }
 

@@ -6,13 +6,19 @@ namespace menubar::JSONText {
 
 namespace {
 
-// The parser itself is iterative, but everything that walks the tree afterwards
-// recurses; a cheap byte scan keeps hostile nesting out before any tree exists.
-bool nestsTooDeep(std::string_view bytes) {
+// One cheap byte scan before the parser sees the text, for two things the parser
+// does not do for us. Nesting: the parser is iterative, but everything that walks
+// the tree afterwards recurses, so hostile depth is refused before a tree exists.
+// NUL bytes: the parser takes one as the end of the input and would accept
+// "123<NUL>garbage"; JSON allows a raw NUL nowhere.
+void refuseWhatTheParserWouldMiss(std::string_view bytes) {
     int depth = 0;
     bool inString = false;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
+        if (c == '\0')
+            throw JSONError("parse error at byte " + std::to_string(i + 1) +
+                            ": syntax error - a NUL byte is not allowed in JSON");
         if (inString) {
             if (c == '\\')
                 ++i;
@@ -22,12 +28,12 @@ bool nestsTooDeep(std::string_view bytes) {
             inString = true;
         } else if (c == '[' || c == '{') {
             if (++depth > JSONValue::maximumDepth)
-                return true;
+                throw JSONError("nesting deeper than " + std::to_string(JSONValue::maximumDepth) +
+                                " levels");
         } else if (c == ']' || c == '}') {
             --depth;
         }
     }
-    return false;
 }
 
 } // namespace
@@ -42,9 +48,7 @@ std::string describe(const nlohmann::json::exception& error) {
 }
 
 nlohmann::json parse(std::string_view bytes) {
-    if (nestsTooDeep(bytes))
-        throw JSONError("nesting deeper than " + std::to_string(JSONValue::maximumDepth) +
-                        " levels");
+    refuseWhatTheParserWouldMiss(bytes);
     try {
         return nlohmann::json::parse(bytes.begin(), bytes.end());
     } catch (const nlohmann::json::exception& error) {

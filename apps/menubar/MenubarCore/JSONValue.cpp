@@ -8,9 +8,15 @@
 
 namespace menubar {
 
-JSONValue JSONValue::boolean(bool value) { return JSONValue(Storage(value)); }
-JSONValue JSONValue::number(double value) { return JSONValue(Storage(value)); }
-JSONValue JSONValue::string(std::string value) { return JSONValue(Storage(std::move(value))); }
+JSONValue JSONValue::boolean(bool value) {
+    return JSONValue(Storage(value));
+}
+JSONValue JSONValue::number(double value) {
+    return JSONValue(Storage(value));
+}
+JSONValue JSONValue::string(std::string value) {
+    return JSONValue(Storage(std::move(value)));
+}
 JSONValue JSONValue::array(Array elements) {
     return JSONValue(Storage(std::make_shared<const Array>(std::move(elements))));
 }
@@ -47,7 +53,9 @@ std::optional<double> JSONValue::numberValue() const {
     return std::nullopt;
 }
 
-const std::string* JSONValue::stringValue() const { return std::get_if<std::string>(&storage_); }
+const std::string* JSONValue::stringValue() const {
+    return std::get_if<std::string>(&storage_);
+}
 
 const JSONValue::Array* JSONValue::arrayValue() const {
     if (const auto* value = std::get_if<std::shared_ptr<const Array>>(&storage_))
@@ -94,7 +102,9 @@ JSONValue JSONValue::from(const nlohmann::json& json) {
     throw JSONError("Unrecognised JSON value");
 }
 
-JSONValue JSONValue::decode(std::string_view bytes) { return from(JSONText::parse(bytes)); }
+JSONValue JSONValue::decode(std::string_view bytes) {
+    return from(JSONText::parse(bytes));
+}
 
 std::string JSONValue::format(double number) {
     if (std::isfinite(number) && std::trunc(number) == number && std::fabs(number) < 1e15)

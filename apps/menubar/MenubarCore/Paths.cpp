@@ -10,8 +10,8 @@ std::string expandTilde(const std::string& path, const std::string& home) {
     if (path.empty() || path[0] != '~')
         return path;
     const auto slash = path.find('/');
-    const std::string user = path.substr(1, slash == std::string::npos ? std::string::npos
-                                                                        : slash - 1);
+    const std::string user =
+        path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
     const std::string rest = slash == std::string::npos ? std::string() : path.substr(slash);
     if (user.empty())
         return home + rest;

@@ -117,10 +117,9 @@ std::optional<Instant> parseDate(std::string_view text) {
     if (!scan.atEnd())
         return std::nullopt;
 
-    const std::int64_t seconds = daysFromCivil(year, static_cast<unsigned>(month),
-                                               static_cast<unsigned>(day)) *
-                                     86400 +
-                                 hour * 3600 + minute * 60 + second - offsetSeconds;
+    const std::int64_t seconds =
+        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
+        hour * 3600 + minute * 60 + second - offsetSeconds;
     return Instant(std::chrono::microseconds(seconds * 1000000 + micros));
 }
 
@@ -145,8 +144,10 @@ public:
         file.configFile = optional(json, "configFile", &Decoder::configFile);
         file.configSources = optional(json, "configSources", &Decoder::configSources);
         file.configError = optional(json, "configError", &Decoder::configError);
-        file.sessions = optional(json, "sessions", &Decoder::sessions).value_or(std::vector<SessionStatus>{});
-        file.events = optional(json, "events", &Decoder::events).value_or(std::vector<TessalyEvent>{});
+        file.sessions =
+            optional(json, "sessions", &Decoder::sessions).value_or(std::vector<SessionStatus>{});
+        file.events =
+            optional(json, "events", &Decoder::events).value_or(std::vector<TessalyEvent>{});
         return file;
     }
 
@@ -243,7 +244,9 @@ private:
 
     template <class E> E enumeration(const Json& json) { return enumFrom<E>(text(json)); }
 
-    std::vector<std::string> texts(const Json& json) { return list(json, "String", &Decoder::text); }
+    std::vector<std::string> texts(const Json& json) {
+        return list(json, "String", &Decoder::text);
+    }
 
     JSONObject settings(const Json& json) {
         requireObject(json, "Object");

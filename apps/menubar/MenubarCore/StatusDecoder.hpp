@@ -44,7 +44,8 @@ public:
 namespace StatusDecoder {
 
 // RFC 3339 internet date-time, with or without fractional seconds, "Z" or a
-// ±hh:mm offset; absent for anything else. Keeps microsecond precision; further fraction digits are dropped.
+// ±hh:mm offset; absent for anything else. Keeps microsecond precision; further fraction digits are
+// dropped.
 std::optional<Instant> parseDate(std::string_view text);
 
 // Bytes → StatusFile; throws DecodingError.
@@ -78,7 +79,9 @@ public:
     static StatusSnapshot unreadable(std::string reason) {
         return StatusSnapshot(Unreadable{std::move(reason)});
     }
-    static StatusSnapshot loaded(StatusFile file) { return StatusSnapshot(Loaded{std::move(file)}); }
+    static StatusSnapshot loaded(StatusFile file) {
+        return StatusSnapshot(Loaded{std::move(file)});
+    }
 
     // The decoded file of a loaded snapshot; null for the other cases.
     const StatusFile* file() const;

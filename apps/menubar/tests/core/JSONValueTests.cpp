@@ -1,0 +1,223 @@
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "JSONValue.hpp"
+
+using menubar::JSONError;
+using menubar::JSONObject;
+using menubar::JSONValue;
+
+namespace {
+
+JSONValue num(double value) {
+    return JSONValue::number(value);
+}
+JSONValue str(std::string value) {
+    return JSONValue::string(std::move(value));
+}
+
+} // namespace
+
+TEST(JSONValue, DecodesEachKindWithoutConvertingBetweenThem) {
+    EXPECT_EQ(JSONValue::decode("true"), JSONValue::boolean(true));
+    EXPECT_EQ(JSONValue::decode("1"), num(1));
+    EXPECT_FALSE(JSONValue::decode("1").boolValue());
+    EXPECT_EQ(JSONValue::decode("\"1\""), str("1"));
+    EXPECT_FALSE(JSONValue::decode("\"3\"").numberValue());
+    EXPECT_EQ(JSONValue::decode("[]"), JSONValue::array({}));
+    EXPECT_EQ(JSONValue::decode("{}"), JSONValue::object({}));
+    EXPECT_TRUE(JSONValue::decode("null").isNull());
+    EXPECT_EQ(JSONValue::decode(R"({"a":[1,{"b":null}]})"),
+              JSONValue::object(
+                  {{"a", JSONValue::array({num(1), JSONValue::object({{"b", JSONValue()}})})}}));
+}
+
+TEST(JSONValue, IntegerRuleAtItsBoundaries) {
+    const double largestBelow = std::nextafter(1e15, 0.0);
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {3.0, "3"},
+        {3.5, "3.5"},
+        {-0.0, "0"},
+        {12.0, "12"},
+        {-7.0, "-7"},
+        {0.1, "0.1"},
+        {72.25, "72.25"},
+        {largestBelow, "999999999999999.9"},
+        {999999999999999.0, "999999999999999"},
+        {-999999999999999.0, "-999999999999999"},
+        {1e15, "1e+15"},
+        {-1e15, "-1e+15"},
+        {1e300, "1e+300"},
+        {5e-324, "5e-324"},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(JSONValue::format(row.value), row.text) << row.value;
+    // Every non-integral text reads back to the same double.
+    for (const double value : {0.1, 1.0 / 3.0, 1e15, largestBelow, 5e-324, 1.7976931348623157e308})
+        EXPECT_EQ(std::strtod(JSONValue::format(value).c_str(), nullptr), value);
+}
+
+TEST(JSONValue, CompactText) {
+    EXPECT_EQ(num(3).compactText(), "3");
+    EXPECT_EQ(str("\"").compactText(), "\"");
+    EXPECT_EQ(JSONValue::boolean(false).compactText(), "false");
+    EXPECT_EQ(JSONValue().compactText(), "null");
+    EXPECT_EQ(JSONValue::array({str("x"), num(2)}).compactText(), R"(["x",2])");
+    EXPECT_EQ(JSONValue::object({{"b", num(1)}, {"a", JSONValue::boolean(true)}}).compactText(),
+              R"({"a":true,"b":1})");
+    EXPECT_EQ(JSONValue::array({str("a/b\"c")}).compactText(), R"(["a\/b\"c"])");
+    EXPECT_EQ(JSONValue::array({num(std::nan(""))}).compactText(), "");
+    EXPECT_EQ(JSONValue::object({{"x", num(INFINITY)}}).compactText(), "");
+}
+
+TEST(JSONValue, EncodeEscapesAsJSONRequiresAndSlashToo) {
+    const std::string text = std::string("q\" b\\ s/ \b\f\n\r\t ") + '\x01' + '\x1f' + " é";
+    EXPECT_EQ(JSONValue::encode(str(text), false), R"("q\" b\\ s\/ \b\f\n\r\t \u0001\u001f é")");
+    // And what it writes reads back as the same value.
+    EXPECT_EQ(JSONValue::decode(JSONValue::encode(str(text), false)), str(text));
+}
+
+TEST(JSONValue, PrettyLayoutByteForByte) {
+    const JSONValue value = JSONValue::object({
+        {"warn-context", num(70)},
+        {"$schema", str("https://x/y")},
+        {"list", JSONValue::array({str("a"), num(0.5)})},
+        {"empty", JSONValue::array({})},
+        {"nested", JSONValue::object({{"z", JSONValue()}, {"Z", JSONValue::boolean(true)}})},
+        {"none", JSONValue::object({})},
+    });
+    EXPECT_EQ(JSONValue::encode(value, true), "{\n"
+                                              "  \"$schema\" : \"https:\\/\\/x\\/y\",\n"
+                                              "  \"empty\" : [],\n"
+                                              "  \"list\" : [\n"
+                                              "    \"a\",\n"
+                                              "    0.5\n"
+                                              "  ],\n"
+                                              "  \"nested\" : {\n"
+                                              "    \"Z\" : true,\n"
+                                              "    \"z\" : null\n"
+                                              "  },\n"
+                                              "  \"none\" : {},\n"
+                                              "  \"warn-context\" : 70\n"
+                                              "}");
+    EXPECT_EQ(JSONValue::encode(JSONValue::object({}), true), "{}");
+}
+
+TEST(JSONValue, KeysSortByCodePoint) {
+    const JSONValue value =
+        JSONValue::object({{"é", num(1)}, {"z", num(2)}, {"A", num(3)}, {"a", num(4)}});
+    EXPECT_EQ(JSONValue::encode(value, false), R"({"A":3,"a":4,"z":2,"é":1})");
+}
+
+TEST(JSONValue, EncodingANonFiniteNumberFails) {
+    EXPECT_THROW(JSONValue::encode(num(INFINITY), false), JSONError);
+    EXPECT_THROW(JSONValue::encode(JSONValue::object({{"a", num(std::nan(""))}}), true), JSONError);
+}
+
+TEST(JSONValue, Equality) {
+    EXPECT_EQ(num(1), num(1.0));
+    EXPECT_EQ(num(-0.0), num(0));
+    EXPECT_NE(num(std::nan("")), num(std::nan("")));
+    EXPECT_NE(num(1), JSONValue::boolean(true));
+    EXPECT_NE(str("1"), num(1));
+    EXPECT_NE(JSONValue::array({num(1), num(2)}), JSONValue::array({num(2), num(1)}));
+    EXPECT_NE(JSONValue::array({num(1)}), JSONValue::array({num(1), num(1)}));
+    EXPECT_EQ(JSONValue::decode(R"({"a":1,"b":[true]})"),
+              JSONValue::decode(R"({"b":[true],"a":1})"));
+    EXPECT_NE(JSONValue::decode(R"({"a":1})"), JSONValue::decode(R"({"a":1,"b":2})"));
+    EXPECT_EQ(JSONValue(), JSONValue::null());
+}
+
+TEST(JSONValue, CopiesAreIndependent) {
+    JSONObject members{{"a", num(1)}};
+    const JSONValue original = JSONValue::object(members);
+    members["a"] = num(2);
+    JSONValue copy = original;
+    copy = JSONValue::object(members);
+    EXPECT_EQ(original.objectValue()->at("a"), num(1));
+    EXPECT_EQ(copy.objectValue()->at("a"), num(2));
+}
+
+TEST(JSONValue, RoundTripsThroughItsOwnWriter) {
+    for (const char* text :
+         {R"({"a":[1,2.5,-0.125,1e+300,"x\/y",null,true,{}],"b":{"c":"é\u0000"}})", "[[[[]]]]",
+          R"("\ud83d\ude00")", "-123456789012345"}) {
+        const JSONValue value = JSONValue::decode(text);
+        EXPECT_EQ(JSONValue::decode(JSONValue::encode(value, false)), value) << text;
+        EXPECT_EQ(JSONValue::decode(JSONValue::encode(value, true)), value) << text;
+    }
+}
+
+TEST(JSONValue, ParserMessagesAreOneLineWithoutLibraryPrefix) {
+    for (std::string text :
+         {std::string(""), std::string("plain words"), std::string("{\"a\":"), std::string("[1,]"),
+          std::string("\"\xff\""), std::string("123\0garbage", 11)}) {
+        try {
+            JSONValue::decode(text);
+            ADD_FAILURE() << "decoded: " << text;
+        } catch (const JSONError& error) {
+            const std::string message = error.what();
+            EXPECT_FALSE(message.empty());
+            EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+            EXPECT_EQ(message.find("[json.exception"), std::string::npos) << message;
+            EXPECT_TRUE(message.starts_with("parse error") || message.starts_with("syntax error"))
+                << message;
+        }
+    }
+}
+
+TEST(JSONValue, NestingIsLimitedWithoutTouchingTheStack) {
+    const auto nested = [](int depth) {
+        return std::string(static_cast<std::size_t>(depth), '[') +
+               std::string(static_cast<std::size_t>(depth), ']');
+    };
+    EXPECT_NO_THROW(JSONValue::decode(nested(JSONValue::maximumDepth)));
+    try {
+        JSONValue::decode(nested(JSONValue::maximumDepth + 1));
+        ADD_FAILURE() << "decoded a document that is too deep";
+    } catch (const JSONError& error) {
+        EXPECT_STREQ(error.what(), "nesting deeper than 512 levels");
+    }
+    // A hostile document far deeper than any stack: refused, not crashed.
+    EXPECT_THROW(JSONValue::decode(std::string(1'000'000, '[')), JSONError);
+    // Brackets inside strings do not count.
+    EXPECT_NO_THROW(JSONValue::decode("[\"" + std::string(2000, '[') + "\\\"\"]"));
+}
+
+// The conformance suite, read in place: every y_ case must decode, every n_ case
+// must fail, and every i_ case may go either way but must not crash.
+TEST(JSONValue, ConformanceSuite) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(MENUBAR_SHARED_TESTDATA) / "JSONTestSuite" / "test_parsing";
+    if (!fs::is_directory(folder))
+        GTEST_SKIP() << "no conformance data at " << folder;
+    int seen = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        bool decoded = true;
+        try {
+            JSONValue::decode(bytes.str());
+        } catch (const JSONError&) {
+            decoded = false;
+        }
+        if (name.starts_with("y_")) {
+            EXPECT_TRUE(decoded) << name;
+        } else if (name.starts_with("n_")) {
+            EXPECT_FALSE(decoded) << name;
+        }
+        ++seen;
+    }
+    EXPECT_GE(seen, 300);
+}
