@@ -221,11 +221,14 @@ private:
 
     // A JSON number without a fractional part; 72.0 counts, 72.5 does not.
     std::int64_t integer(const Json& json) {
-        if (json.is_number_integer())
+        // The parser's "integer" includes unsigned values beyond the signed range,
+        // so the unsigned case is checked first and must fit.
+        if (json.is_number_unsigned()) {
+            if (json.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX))
+                return static_cast<std::int64_t>(json.get<std::uint64_t>());
+        } else if (json.is_number_integer()) {
             return json.get<std::int64_t>();
-        if (json.is_number_unsigned() &&
-            json.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX))
-            return static_cast<std::int64_t>(json.get<std::uint64_t>());
+        }
         if (json.is_number_float()) {
             const double value = json.get<double>();
             if (std::trunc(value) == value && value >= -9.2233720368547758e18 &&

@@ -1,0 +1,407 @@
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "StatusDecoder.hpp"
+
+using namespace menubar;
+using namespace std::chrono_literals;
+
+namespace {
+
+Instant utc(int year, unsigned month, unsigned day, int hour, int minute, int second) {
+    using namespace std::chrono;
+    const sys_days date =
+        std::chrono::year(year) / std::chrono::month(month) / std::chrono::day(day);
+    return Instant(date) + hours(hour) + minutes(minute) + seconds(second);
+}
+
+std::string reasonFor(const std::string& document) {
+    try {
+        StatusDecoder::decode(document);
+    } catch (const DecodingError& error) {
+        return StatusDecoder::describe(error);
+    }
+    return "<decoded>";
+}
+
+} // namespace
+
+TEST(StatusDecoder, ParseDateAcceptsTheInternetProfile) {
+    const struct {
+        const char* text;
+        Instant expected;
+    } cases[] = {
+        {"2025-03-01T10:00:00Z", utc(2025, 3, 1, 10, 0, 0)},
+        {"2025-03-01T10:00:00.250Z", utc(2025, 3, 1, 10, 0, 0) + 250ms},
+        {"2025-03-01T12:00:00+02:00", utc(2025, 3, 1, 10, 0, 0)},
+        {"2025-03-01T05:30:00-04:30", utc(2025, 3, 1, 10, 0, 0)},
+        {"2025-03-01T10:00:00.5+00:00", utc(2025, 3, 1, 10, 0, 0) + 500ms},
+        {"2025-03-01T10:00:00.123456789Z", utc(2025, 3, 1, 10, 0, 0) + 123456us},
+        {"2024-02-29T23:59:59Z", utc(2024, 2, 29, 23, 59, 59)},
+        {"1969-12-31T23:59:59.999Z", utc(1970, 1, 1, 0, 0, 0) - 1ms},
+        {"2025-03-01t10:00:00z", utc(2025, 3, 1, 10, 0, 0)},
+        {"9999-12-31T23:59:59Z", utc(9999, 12, 31, 23, 59, 59)},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(StatusDecoder::parseDate(row.text), row.expected) << row.text;
+}
+
+TEST(StatusDecoder, ParseDateRejectsEverythingElse) {
+    for (const char* text :
+         {"", "yesterday", "2025-03-01", "2025-03-01T10:00:00", "2025-03-01 10:00:00Z",
+          "2025-03-01T10:00Z", "2025-03-01T10:00:00.Z", "2025-03-01T10:00:00+0200",
+          "2025-03-01T10:00:00+02", "2025-13-01T10:00:00Z", "2025-02-29T10:00:00Z",
+          "2025-03-01T24:00:00Z", "2025-03-01T10:60:00Z", "2025-03-01T10:00:60Z",
+          "2025-03-01T10:00:00Zjunk", " 2025-03-01T10:00:00Z", "25-03-01T10:00:00Z",
+          "2025-03-01T10:00:00+24:00", "1741000000"})
+        EXPECT_EQ(StatusDecoder::parseDate(text), std::nullopt) << text;
+}
+
+TEST(StatusDecoder, EmptyObjectDecodesWithEverythingAbsent) {
+    const StatusFile file = StatusDecoder::decode("{}");
+    EXPECT_EQ(file, StatusFile{});
+    EXPECT_TRUE(file.sessions.empty());
+    EXPECT_TRUE(file.events.empty());
+}
+
+TEST(StatusDecoder, DecodesAFullDocumentIgnoringUnknownKeysAtEveryLevel) {
+    const StatusFile file = StatusDecoder::decode(R"({
+      "version": 3, "daemonPid": 4711, "startedAt": "2025-03-01T09:00:00Z",
+      "at": "2025-03-01T10:00:00.250Z", "intervalMs": 5000, "future": {"x": [1]},
+      "config": {"warnContextPct": 70, "criticalContextPct": 85.5, "cacheMinContextPct": 20,
+                 "cacheLeadMs": 60000, "messageAgents": true, "dryRun": false,
+                 "onCritical": ["notify", "handoff"], "onCacheExpiry": [],
+                 "settings": {"warn-context": 70, "ignore-dirs": ["a"], "x": null}, "new": 1},
+      "configFile": {"path": "/c.json", "loadedAt": "2025-03-01T09:00:01Z",
+                     "changedSinceLoad": true, "new": "?"},
+      "configSources": {"warn-context": "cli", "dry-run": "file", "x": "default", "y": "env"},
+      "configError": {"message": "bad", "path": "/c.json", "at": "2025-03-01T09:00:02Z", "n": 0},
+      "sessions": [{"provider": "claude", "sessionId": "s-1", "shortId": "s1", "cwd": "/w/api",
+                    "dirName": "api", "model": "claude-sonnet-4", "contextTokens": 81200,
+                    "contextWindow": 200000, "contextPct": 40.6, "level": "warn",
+                    "lifecycle": "needsInput", "source": "store",
+                    "lastActivityAt": "2025-03-01T09:59:00Z",
+                    "cacheExpiresAt": "2025-03-01T10:05:00Z", "cacheTtlMs": 300000,
+                    "surfaceId": "sf", "workspaceId": "ws", "currentForSurface": true,
+                    "handoff": {"path": "/h.md", "writtenAt": "2025-03-01T09:58:00Z",
+                                "location": "repo", "extra": 1},
+                    "brandNew": {"deep": [true]}}],
+      "events": [{"at": "2025-03-01T09:57:00Z", "sessionId": "s-1", "shortId": "s1",
+                  "dirName": "api", "kind": "handoff", "level": "info",
+                  "text": "line one\nline two", "dryRun": true, "more": null}]
+    })");
+
+    EXPECT_EQ(file.version, 3);
+    EXPECT_EQ(file.daemonPid, 4711);
+    EXPECT_EQ(file.at, utc(2025, 3, 1, 10, 0, 0) + 250ms);
+    EXPECT_EQ(file.intervalSeconds(), 5.0);
+    ASSERT_TRUE(file.config);
+    EXPECT_EQ(file.config->criticalContextPct, 85.5);
+    EXPECT_EQ(file.config->cacheLeadMs, 60000);
+    EXPECT_EQ(file.config->onCritical, (std::vector<std::string>{"notify", "handoff"}));
+    EXPECT_EQ(file.config->onCacheExpiry, std::vector<std::string>{});
+    EXPECT_EQ(file.config->setting("warn-context"), JSONValue::number(70));
+    EXPECT_EQ(file.config->setting("x"), JSONValue::null());
+    EXPECT_EQ(file.config->setting("absent"), std::nullopt);
+    EXPECT_TRUE(file.configChangedSinceLoad());
+    EXPECT_EQ(file.flagLockedSettings(), std::set<std::string>{"warn-context"});
+    EXPECT_EQ(file.configSources->at("x"), ConfigSource::default_);
+    EXPECT_EQ(file.configSources->at("y"), ConfigSource::unknown);
+    EXPECT_EQ(file.configError->message, "bad");
+
+    ASSERT_EQ(file.sessions.size(), 1u);
+    const SessionStatus& session = file.sessions[0];
+    EXPECT_EQ(session.level, SessionLevel::warn);
+    EXPECT_EQ(session.lifecycle, SessionLifecycle::needsInput);
+    EXPECT_EQ(session.source, SessionSource::store);
+    EXPECT_EQ(session.contextTokens, 81200);
+    EXPECT_EQ(session.currentForSurface, true);
+    EXPECT_EQ(session.handoff,
+              (SessionHandoff{"/h.md", utc(2025, 3, 1, 9, 58, 0), HandoffLocation::repo}));
+
+    ASSERT_EQ(file.events.size(), 1u);
+    EXPECT_EQ(file.events[0].kind, EventKind::handoff);
+    EXPECT_EQ(file.events[0].level, EventLevel::info);
+    EXPECT_EQ(file.events[0].text, "line one\nline two");
+    EXPECT_EQ(file.events[0].dryRun, true);
+}
+
+TEST(StatusDecoder, NullAndMissingAreAbsentWithTheirSubstitutes) {
+    const StatusFile file = StatusDecoder::decode(R"({
+      "version": null, "sessions": [{"level": null, "handoff": {"path": null}},
+                                   {"handoff": {}}], "events": null, "config": null})");
+    EXPECT_EQ(file.version, std::nullopt);
+    EXPECT_EQ(file.config, std::nullopt);
+    EXPECT_TRUE(file.events.empty());
+    ASSERT_EQ(file.sessions.size(), 2u);
+    EXPECT_EQ(file.sessions[0].level, SessionLevel::unknown);
+    EXPECT_EQ(file.sessions[0].handoff->path, "");
+    EXPECT_EQ(file.sessions[1].handoff->path, "");
+    EXPECT_EQ(file.sessions[1].handoff->location, HandoffLocation::unknown);
+    // Nothing derives a percentage from the two counts.
+    EXPECT_EQ(StatusDecoder::decode(R"({"sessions":[{"contextTokens":1,"contextWindow":2}]})")
+                  .sessions[0]
+                  .contextPct,
+              std::nullopt);
+}
+
+TEST(StatusDecoder, LenientEnumerations) {
+    const struct {
+        const char* level;
+        SessionLevel expected;
+    } cases[] = {{"ok", SessionLevel::ok},
+                 {"warn", SessionLevel::warn},
+                 {"critical", SessionLevel::critical},
+                 {"unknown", SessionLevel::unknown},
+                 {"Warn", SessionLevel::unknown},
+                 {"blocked", SessionLevel::unknown},
+                 {"", SessionLevel::unknown},
+                 {"warn ", SessionLevel::unknown}};
+    for (const auto& row : cases) {
+        const std::string document =
+            std::string(R"({"sessions":[{"level":")") + row.level + R"("}]})";
+        EXPECT_EQ(StatusDecoder::decode(document).sessions[0].level, row.expected) << row.level;
+    }
+    for (const auto& [value, text] : EnumStrings<EventLevel>::cases)
+        EXPECT_EQ(enumFrom<EventLevel>(rawValue(value)), value) << text;
+    EXPECT_EQ(rawValue(ConfigSource::default_), "default");
+}
+
+// Every type rule, at nested positions, with the exact reason the user reads.
+TEST(StatusDecoder, TypeRulesGiveExactReasons) {
+    const struct {
+        const char* document;
+        const char* reason;
+    } cases[] = {
+        {"[]", "type mismatch (StatusFile) at "},
+        {"\"status\"", "type mismatch (StatusFile) at "},
+        {R"({"version":"3"})", "type mismatch (Int) at version"},
+        {R"({"version":3.5})", "type mismatch (Int) at version"},
+        {R"({"intervalMs":true})", "type mismatch (Int) at intervalMs"},
+        {R"({"at":1741000000})", "type mismatch (String) at at"},
+        {R"({"at":"yesterday"})", "Unrecognised ISO-8601 date: yesterday"},
+        {R"({"at":""})", "Unrecognised ISO-8601 date: "},
+        {R"({"stoppedAt":"2025-03-01"})", "Unrecognised ISO-8601 date: 2025-03-01"},
+        {R"({"sessions":{}})", "type mismatch (Array) at sessions"},
+        {R"({"sessions":[null]})", "missing value (SessionStatus) at sessions"
+                                   ".0"},
+        {R"({"sessions":[{}, 5]})", "type mismatch (SessionStatus) at sessions.1"},
+        {R"({"sessions":[{"level":5}]})", "type mismatch (String) at sessions.0.level"},
+        {R"({"sessions":[{},{"level":3}]})", "type mismatch (String) at sessions.1.level"},
+        {R"({"sessions":[{"currentForSurface":1}]})",
+         "type mismatch (Bool) at sessions.0.currentForSurface"},
+        {R"({"sessions":[{"contextPct":"72"}]})",
+         "type mismatch (Double) at sessions.0.contextPct"},
+        {R"({"sessions":[{"contextTokens":1.5}]})",
+         "type mismatch (Int) at sessions.0.contextTokens"},
+        {R"({"sessions":[{"dirName":7}]})", "type mismatch (String) at sessions.0.dirName"},
+        {R"({"sessions":[{"handoff":[]}]})",
+         "type mismatch (SessionHandoff) at sessions.0.handoff"},
+        {R"({"sessions":[{"handoff":{"path":1}}]})",
+         "type mismatch (String) at sessions.0.handoff.path"},
+        {R"({"sessions":[{"handoff":{"writtenAt":"noon"}}]})", "Unrecognised ISO-8601 date: noon"},
+        {R"({"events":[{"at":"noon"}]})", "Unrecognised ISO-8601 date: noon"},
+        {R"({"events":[{"kind":2}]})", "type mismatch (String) at events.0.kind"},
+        {R"({"events":[{"dryRun":"yes"}]})", "type mismatch (Bool) at events.0.dryRun"},
+        {R"({"config":{"onCritical":["a",null]}})",
+         "missing value (String) at config.onCritical.1"},
+        {R"({"config":{"onCritical":"notify"}})", "type mismatch (Array) at config.onCritical"},
+        {R"({"config":{"settings":[]}})", "type mismatch (Object) at config.settings"},
+        {R"({"config":{"messageAgents":0}})", "type mismatch (Bool) at config.messageAgents"},
+        {R"({"config":[]})", "type mismatch (TessalyConfig) at config"},
+        {R"({"configFile":{"changedSinceLoad":"true"}})",
+         "type mismatch (Bool) at configFile.changedSinceLoad"},
+        {R"({"configSources":{"a":"cli","b":1}})", "type mismatch (String) at configSources.b"},
+        {R"({"configSources":{"a":null}})", "missing value (String) at configSources.a"},
+        {R"({"configSources":[]})", "type mismatch (Object) at configSources"},
+        {R"({"configError":{"at":"later"}})", "Unrecognised ISO-8601 date: later"},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(reasonFor(row.document), row.reason) << row.document;
+}
+
+TEST(StatusDecoder, IntegralNumbersCountAsIntegers) {
+    EXPECT_EQ(StatusDecoder::decode(R"({"intervalMs":5000.0})").intervalMs, 5000);
+    EXPECT_EQ(StatusDecoder::decode(R"({"intervalMs":5e3})").intervalMs, 5000);
+    EXPECT_EQ(StatusDecoder::decode(R"({"intervalMs":-1})").intervalMs, -1);
+    EXPECT_EQ(reasonFor(R"({"intervalMs":1e300})"), "type mismatch (Int) at intervalMs");
+    EXPECT_EQ(reasonFor(R"({"intervalMs":18446744073709551615})"),
+              "type mismatch (Int) at intervalMs");
+    EXPECT_EQ(StatusDecoder::decode(R"({"sessions":[{"contextPct":72}]})").sessions[0].contextPct,
+              72.0);
+}
+
+TEST(StatusDecoder, TextThatIsNotJSONGivesTheParserMessageAlone) {
+    for (const char* text : {"", "plain words", "{\"at\":", "{} {}"}) {
+        const std::string reason = reasonFor(text);
+        EXPECT_TRUE(reason.starts_with("parse error at line ")) << reason;
+        EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+    }
+    EXPECT_EQ(reasonFor(std::string(600, '[')), "nesting deeper than 512 levels");
+}
+
+TEST(StatusFile, DerivedValues) {
+    const struct {
+        std::optional<std::int64_t> intervalMs;
+        double seconds;
+    } intervals[] = {{std::nullopt, 30.0}, {0, 30.0}, {-1, 30.0}, {5000, 5.0}, {1, 0.001}};
+    for (const auto& row : intervals)
+        EXPECT_EQ(StatusFile{.intervalMs = row.intervalMs}.intervalSeconds(), row.seconds);
+
+    EXPECT_FALSE(StatusFile{}.configChangedSinceLoad());
+    EXPECT_FALSE(StatusFile{.configFile = ConfigFileStatus{}}.configChangedSinceLoad());
+    EXPECT_FALSE(StatusFile{.configFile = ConfigFileStatus{.changedSinceLoad = false}}
+                     .configChangedSinceLoad());
+
+    StatusFile sources;
+    EXPECT_TRUE(sources.flagLockedSettings().empty());
+    sources.configSources = {{"a", ConfigSource::cli},
+                             {"b", ConfigSource::file},
+                             {"c", ConfigSource::cli},
+                             {"d", ConfigSource::unknown}};
+    EXPECT_EQ(sources.flagLockedSettings(), (std::set<std::string>{"a", "c"}));
+
+    const struct {
+        std::optional<std::string> dirName, shortId;
+        const char* name;
+    } names[] = {{"api", "a1b2", "api"},
+                 {"", "a1b2", "a1b2"},
+                 {std::nullopt, "a1b2", "a1b2"},
+                 {"", "", "session"},
+                 {std::nullopt, std::nullopt, "session"}};
+    for (const auto& row : names)
+        EXPECT_EQ((SessionStatus{.shortId = row.shortId, .dirName = row.dirName}.displayName()),
+                  row.name);
+
+    EXPECT_EQ(rank(SessionLevel::ok), 0);
+    EXPECT_EQ(rank(SessionLevel::unknown), 1);
+    EXPECT_EQ(rank(SessionLevel::warn), 2);
+    EXPECT_EQ(rank(SessionLevel::critical), 3);
+    EXPECT_EQ(label(SessionLifecycle::needsInput), "needs input");
+}
+
+TEST(StatusFileLocator, Path) {
+    const std::string home = "/Users/ann";
+    const struct {
+        std::map<std::string, std::string> environment;
+        std::string expected;
+    } cases[] = {
+        {{}, "/Users/ann/.local/state/tessaly/status.json"},
+        {{{"TESSALY_STATUS_FILE", ""}}, "/Users/ann/.local/state/tessaly/status.json"},
+        {{{"TESSALY_STATUS_FILE", "~/tmp/s.json"}}, "/Users/ann/tmp/s.json"},
+        {{{"TESSALY_STATUS_FILE", "~"}}, "/Users/ann"},
+        {{{"TESSALY_STATUS_FILE", "rel/s.json"}}, "rel/s.json"},
+        {{{"TESSALY_STATUS_FILE", "/abs/~/s.json"}}, "/abs/~/s.json"},
+        {{{"TESSALY_STATUS_FILE", "~root/s.json"}}, "/root/s.json"},
+        {{{"TESSALY_STATUS_FILE", "~no-such-user-here/s.json"}}, "~no-such-user-here/s.json"},
+        {{{"OTHER", "/x"}}, "/Users/ann/.local/state/tessaly/status.json"},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(StatusFileLocator::path(row.environment, home), row.expected);
+}
+
+class StatusFileLoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/menubar-status-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string write(const std::string& name, const std::string& bytes) {
+        const std::string path = dir + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    StatusSnapshot load(const std::string& path) {
+        return StatusFileLocator::load(path, FileSystem::real());
+    }
+
+    std::string dir;
+};
+
+TEST_F(StatusFileLoad, Outcomes) {
+    EXPECT_EQ(load(dir + "/absent.json"), StatusSnapshot::missing());
+    EXPECT_EQ(load(write("ok.json", R"({"version":1})")),
+              StatusSnapshot::loaded(StatusFile{.version = 1}));
+    EXPECT_EQ(load(write("array.json", "[1]")),
+              StatusSnapshot::unreadable("type mismatch (StatusFile) at "));
+    EXPECT_EQ(load(write("level.json", R"({"sessions":[{"level":5}]})")),
+              StatusSnapshot::unreadable("type mismatch (String) at sessions.0.level"));
+    EXPECT_EQ(load(write("noon.json", R"({"events":[{"at":"noon"}]})")),
+              StatusSnapshot::unreadable("Unrecognised ISO-8601 date: noon"));
+
+    for (const char* bytes : {"", "plain words"}) {
+        const StatusSnapshot snapshot = load(write("bad.json", bytes));
+        const auto* unreadable = std::get_if<StatusSnapshot::Unreadable>(&snapshot.value());
+        ASSERT_NE(unreadable, nullptr) << bytes;
+        EXPECT_TRUE(unreadable->reason.starts_with("parse error at line 1")) << unreadable->reason;
+        EXPECT_EQ(snapshot.file(), nullptr);
+    }
+
+    std::filesystem::create_directory(dir + "/folder");
+    EXPECT_EQ(load(dir + "/folder"),
+              StatusSnapshot::unreadable("could not read " + dir + "/folder: Is a directory"));
+
+    // A dangling symbolic link is as good as nothing there.
+    std::filesystem::create_symlink(dir + "/gone", dir + "/link.json");
+    EXPECT_EQ(load(dir + "/link.json"), StatusSnapshot::missing());
+}
+
+TEST_F(StatusFileLoad, AFileThatCannotBeOpenedIsUnreadable) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    const std::string path = write("private.json", "{}");
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    EXPECT_EQ(load(path),
+              StatusSnapshot::unreadable("could not read " + path + ": Permission denied"));
+}
+
+TEST_F(StatusFileLoad, AnEnormousFileIsRefusedUnread) {
+    const std::string path = dir + "/huge.json";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "{}";
+    }
+    // Sparse: the test never writes 16 MiB, and the loader must not read them.
+    std::filesystem::resize_file(path, StatusFileLocator::sizeLimit + 1);
+    EXPECT_EQ(load(path),
+              StatusSnapshot::unreadable("status file is too large (16777217 bytes; the limit "
+                                         "is 16 MiB)"));
+
+    std::filesystem::resize_file(path, StatusFileLocator::sizeLimit);
+    const StatusSnapshot atLimit = load(path);
+    const auto* unreadable = std::get_if<StatusSnapshot::Unreadable>(&atLimit.value());
+    ASSERT_NE(unreadable, nullptr);
+    EXPECT_TRUE(unreadable->reason.starts_with("parse error")) << unreadable->reason;
+}
+
+TEST(StatusFileLocatorFake, UsesOnlyTheFileSystemItIsGiven) {
+    int reads = 0;
+    const FileSystem fake{
+        .exists = [](const std::string& path) { return path == "/s.json"; },
+        .readFile = [&reads](const std::string&, std::uint64_t limit) -> FileReadResult {
+            ++reads;
+            EXPECT_EQ(limit, StatusFileLocator::sizeLimit);
+            return std::string(R"({"intervalMs":5000})");
+        },
+        .isExecutable = nullptr,
+    };
+    EXPECT_EQ(StatusFileLocator::load("/other.json", fake), StatusSnapshot::missing());
+    EXPECT_EQ(reads, 0);
+    EXPECT_EQ(StatusFileLocator::load("/s.json", fake),
+              StatusSnapshot::loaded(StatusFile{.intervalMs = 5000}));
+    const FileSystem failing{
+        .exists = [](const std::string&) { return true; },
+        .readFile = [](const std::string&, std::uint64_t) -> FileReadResult {
+            return FileReadError{"vanished"};
+        },
+        .isExecutable = nullptr,
+    };
+    EXPECT_EQ(StatusFileLocator::load("/s.json", failing), StatusSnapshot::unreadable("vanished"));
+}
