@@ -1,0 +1,82 @@
+#pragma once
+
+// The whole status menu as a value: an ordered list of entries built from one
+// poll, the time and a few answers from the disk. The app only renders the
+// entries and routes their actions; nothing here knows about widgets.
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DaemonState.hpp"
+#include "Models.hpp"
+#include "StatusDecoder.hpp"
+#include "TimeZone.hpp"
+#include "Visibility.hpp"
+
+namespace menubar {
+
+enum class MenuAction {
+    none,
+    refresh,
+    openSettings,
+    toggleCompact,
+    focusSession,
+    openHandoff,
+    startDaemon,
+    stopDaemon,
+    openLogs,
+    openStatusFile,
+    quit
+};
+
+struct MenuEntry {
+    bool isSeparator = false;
+    std::string title;
+    bool enabled = false;
+    std::optional<std::string> tooltip;
+    MenuAction action = MenuAction::none;
+    int tag = 0;                     // session items: position + 1
+    std::optional<std::string> path; // handoff items: the handoff file's path
+    int indentation = 0;             // recent events: 1
+    bool checked = false;            // "Icon only"
+    std::string keyEquivalent;       // "q" for Quit
+
+    static MenuEntry separator() {
+        MenuEntry entry;
+        entry.isSeparator = true;
+        return entry;
+    }
+
+    bool operator==(const MenuEntry&) const = default;
+};
+
+// What the app checks on disk for one rebuild.
+struct MenuFacts {
+    std::function<bool(const std::string& path)>
+        handoffExists; // asked exactly once per handoff item
+    bool logsDirectoryExists = false;
+    bool statusFileExists = false;
+    bool launchAgentInstalled = false;
+};
+
+struct StatusMenu {
+    inline static constexpr std::size_t recentEventLimit = 5;
+
+    std::vector<MenuEntry> entries;
+    std::map<int, SessionStatus> sessionsByTag; // the session behind each session item's tag
+
+    // Notices, hidden line, state and detail, then the sessions, handoffs, recent
+    // events and actions sections, separated; every section shows an empty-state
+    // line rather than disappearing.
+    static StatusMenu build(const StatusSnapshot& snapshot, const DaemonState& state,
+                            const CompactSetting& compact, std::optional<Instant> hiddenSince,
+                            Instant now, const TimeZone& timeZone, const MenuFacts& facts);
+
+    bool operator==(const StatusMenu&) const = default;
+};
+
+} // namespace menubar

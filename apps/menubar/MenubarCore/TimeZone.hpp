@@ -1,0 +1,49 @@
+#pragma once
+
+// A time zone for turning instants into wall-clock fields. Logic never asks the
+// system for its zone: the app passes TimeZone::current(), tests pass a named or
+// fixed-offset zone. Copies are cheap and share one immutable ICU zone.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <unicode/uversion.h>
+
+#include "Models.hpp"
+
+U_NAMESPACE_BEGIN
+class TimeZone;
+U_NAMESPACE_END
+
+namespace menubar {
+
+class TimeZone {
+public:
+    // An IANA zone such as "Europe/Berlin"; absent when ICU does not know the id.
+    static std::optional<TimeZone> named(std::string_view ianaId);
+    // A zone that is always `seconds` east of UTC (negative: west). Offsets are
+    // kept to the whole minute, as ICU zones are.
+    static TimeZone fixedOffset(int seconds);
+    static TimeZone utc() { return fixedOffset(0); }
+    // The zone the system is set to now; for the app only.
+    static TimeZone current();
+
+    // The zone's id: the IANA name, or a custom "GMT+hh:mm" id for fixed offsets.
+    const std::string& identifier() const { return identifier_; }
+
+    // Gregorian wall-clock fields of an instant in this zone.
+    int hour(Instant instant) const;   // 0–23
+    int minute(Instant instant) const; // 0–59
+
+    // Zones with the same id are the same zone.
+    bool operator==(const TimeZone& other) const { return identifier_ == other.identifier_; }
+
+private:
+    TimeZone(std::shared_ptr<const icu::TimeZone> zone, std::string identifier);
+    std::shared_ptr<const icu::TimeZone> zone_;
+    std::string identifier_;
+};
+
+} // namespace menubar
