@@ -353,15 +353,6 @@ TEST_F(StatusFileLoad, Outcomes) {
     EXPECT_EQ(load(dir + "/link.json"), StatusSnapshot::missing());
 }
 
-TEST_F(StatusFileLoad, AFileThatCannotBeOpenedIsUnreadable) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
-    const std::string path = write("private.json", "{}");
-    std::filesystem::permissions(path, std::filesystem::perms::none);
-    EXPECT_EQ(load(path),
-              StatusSnapshot::unreadable("could not read " + path + ": Permission denied"));
-}
-
 TEST_F(StatusFileLoad, AnEnormousFileIsRefusedUnread) {
     const std::string path = dir + "/huge.json";
     {
