@@ -1,0 +1,301 @@
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "SettingsForm.hpp"
+
+using namespace menubar;
+
+namespace {
+
+SettingSpec spec(const char* control, SettingSpec base = {}) {
+    base.name = base.name.empty() ? "k" : base.name;
+    base.control = SettingControl::fromName(control);
+    return base;
+}
+
+SettingsSchema schemaOf(std::vector<SettingSpec> specs) {
+    return SettingsSchema{.groups = {SettingsGroup{.id = "g", .title = "g", .settings = specs}}};
+}
+
+JSONObject fileOf(const std::string& json) {
+    return SettingsForm::parseFile(json);
+}
+
+using Strings = std::vector<std::string>;
+
+} // namespace
+
+TEST(SettingsForm, LoadsEachControlOrKeepsTheRawValueWithAMessage) {
+    const struct {
+        SettingSpec spec;
+        const char* fileValue;
+        std::optional<SettingValue> value; // nothing: unreadable, the default is shown
+        const char* error;
+    } cases[] = {
+        {spec("toggle"), "true", SettingValue::boolean(true), nullptr},
+        {spec("toggle"), "1", std::nullopt, "The file holds 1, which is not a boolean"},
+        {spec("percent"), "\"80\"", SettingValue::number(80), nullptr},
+        {spec("number"), "\" \\t-2.5e1 \"", SettingValue::number(-25), nullptr},
+        {spec("number"), "\"+7\"", SettingValue::number(7), nullptr},
+        {spec("number"), "\"7\\n\"", std::nullopt, "The file holds 7\n, which is not a number"},
+        {spec("number"), "\"abc\"", std::nullopt, "The file holds abc, which is not a number"},
+        {spec("number"), "\"nan\"", std::nullopt, "The file holds nan, which is not a number"},
+        {spec("number"), "\"\"", std::nullopt, "The file holds , which is not a number"},
+        {spec("number"), "null", std::nullopt, "The file holds null, which is not a number"},
+        {spec("percent", {.max = 100}), "120", SettingValue::number(120), "Must be at most 100"},
+        {spec("duration"), "30", std::nullopt, "The file holds 30, which is not a duration string"},
+        {spec("text"), "[\"a\"]", std::nullopt, "The file holds [\"a\"], which is not a string"},
+        {spec("path"), "\"~/x\"", SettingValue::text("~/x"), nullptr},
+        {spec("path"), "{}", std::nullopt, "The file holds {}, which is not a string"},
+        {spec("list"), "[]", SettingValue::list({}), nullptr},
+        {spec("list"), "[\"a\",1]", std::nullopt,
+         "The file holds [\"a\",1], which is not a list of strings"},
+        {spec("enum", {.values = {"a"}, .multiple = true}), "\"a\"", std::nullopt,
+         "The file holds a, which is not a list of values"},
+        {spec("enum", {.values = {"a"}}), "[\"a\"]", std::nullopt,
+         "The file holds [\"a\"], which is not a value"},
+        {spec("enum", {.values = {"a", "b"}}), "\"b\"", SettingValue::text("b"), nullptr},
+        {spec("shiny"), "{\"b\":1,\"a\":[true]}", SettingValue::text("{\"a\":[true],\"b\":1}"),
+         nullptr},
+        {spec("shiny"), "\"plain\"", SettingValue::text("plain"), nullptr},
+    };
+    for (const auto& row : cases) {
+        const auto raw = JSONValue::decode(row.fileValue);
+        const auto field = SettingField::load(row.spec, raw);
+        SCOPED_TRACE(row.fileValue);
+        EXPECT_TRUE(field.isSet);
+        EXPECT_EQ(field.source, ValueSource::file);
+        EXPECT_EQ(field.value, row.value.value_or(SettingField::defaultValue(row.spec)));
+        EXPECT_EQ(field.error, row.error ? std::optional<std::string>(row.error) : std::nullopt);
+        EXPECT_EQ(field.unreadableFileValue.has_value(), !row.value.has_value());
+        EXPECT_FALSE(field.isDirty());
+        // Whatever the file held comes back unchanged when the user touches nothing.
+        EXPECT_EQ(field.serializedValue(), row.value ? row.value->json(row.spec) : raw);
+    }
+}
+
+TEST(SettingsForm, DefaultValues) {
+    const struct {
+        SettingSpec spec;
+        SettingValue value;
+    } cases[] = {
+        {spec("toggle"), SettingValue::boolean(false)},
+        {spec("toggle", {.defaultValue = JSONValue::boolean(true)}), SettingValue::boolean(true)},
+        {spec("number", {.min = 5}), SettingValue::number(5)},
+        {spec("percent", {.defaultValue = JSONValue::string("12")}), SettingValue::number(12)},
+        {spec("percent", {.defaultValue = JSONValue::string("many")}), SettingValue::number(0)},
+        {spec("enum", {.values = {"x", "y"}}), SettingValue::text("x")},
+        {spec("enum"), SettingValue::text("")},
+        {spec("enum", {.values = {"x"}, .multiple = true}), SettingValue::list({})},
+        {spec("list"), SettingValue::list({})},
+        {spec("duration", {.defaultValue = JSONValue::string("5m")}), SettingValue::text("5m")},
+        {spec("other", {.defaultValue = JSONValue::number(2)}), SettingValue::text("2")},
+    };
+    for (const auto& row : cases) {
+        const auto field = SettingField::load(row.spec, std::nullopt);
+        EXPECT_EQ(field.value, row.value);
+        EXPECT_FALSE(field.isSet);
+        EXPECT_EQ(field.source, ValueSource::default_);
+        EXPECT_FALSE(field.error);
+        EXPECT_FALSE(field.serializedValue());
+    }
+}
+
+TEST(SettingsForm, ValidationChecksInOrder) {
+    const auto number = [](double value) { return SettingValue::number(value); };
+    const auto text = [](const char* value) { return SettingValue::text(value); };
+    const auto list = [](Strings items) { return SettingValue::list(std::move(items)); };
+    const SettingSpec choices{.values = {"red", "green"}};
+    const struct {
+        SettingSpec spec;
+        SettingValue value;
+        const char* message;
+    } cases[] = {
+        {spec("toggle"), number(1), "Must be on or off"},
+        {spec("toggle"), SettingValue::boolean(false), nullptr},
+        {spec("number"), text("1"), "Must be a number"},
+        {spec("number", {.min = 1, .max = 100}), number(0), "Must be between 1 and 100"},
+        {spec("number", {.min = 1, .max = 100}), number(1), nullptr},
+        {spec("number", {.min = 1, .max = 100}), number(100), nullptr},
+        {spec("number", {.min = 1, .max = 100}), number(100.5), "Must be between 1 and 100"},
+        {spec("percent", {.max = 0.5}), number(1), "Must be at most 0.5"},
+        {spec("percent", {.min = -2.25}), number(-3), "Must be at least -2.25"},
+        {spec("number", {.min = 0, .max = 10, .integer = true}), number(2.5),
+         "Must be a whole number"},
+        {spec("number", {.min = 0, .max = 10, .integer = true}), number(20),
+         "Must be between 0 and 10"},
+        {spec("number", {.min = 0}), number(std::nan("")), "Must be at least 0"},
+        {spec("duration"), number(3), "Must be a duration"},
+        {spec("duration", {.pattern = "^[0-9]+[smh]$"}), text("10 min"),
+         "Use a duration such as 30s, 10m, or 1h"},
+        {spec("duration", {.pattern = "[0-9]+[smh]"}), text("take 10m"), nullptr},
+        {spec("duration", {.pattern = "(unclosed"}), text("anything"), nullptr},
+        {spec("text"), list({}), "Must be text"},
+        {spec("text", {.requiredPrefix = "Bearer"}), text("bearer x"), "Must start with Bearer"},
+        {spec("text", {.requiredPrefix = "Bearer", .pattern = "^never$"}), text("Bearer x"),
+         nullptr},
+        {spec("list"), text("a"), "Must be a list"},
+        {spec("list"), list({"a", ""}), "Item 2 is empty"},
+        {spec("list", {.itemPattern = "^/"}), list({"/a", "b", ""}), "Item 2 must match ^/"},
+        {spec("list", {.itemPattern = "^/"}), list({"", "b"}), "Item 1 is empty"},
+        {spec("list", {.itemPattern = "["}), list({"b"}), nullptr},
+        {spec("list", {.itemPattern = "\\p{L}"}), list({"\xC3\xA9"}), nullptr},
+        {spec("enum", choices), list({"red"}), "Must be one of: red, green"},
+        {spec("enum", choices), text("Red"), "Unknown value Red (allowed: red, green)"},
+        {spec("enum", choices), text("green"), nullptr},
+        {spec("enum", {.values = {"red", "green"}, .multiple = true}), text("red"),
+         "Must be a list of: red, green"},
+        {spec("enum", {.values = {"red", "green"}, .multiple = true}), list({"x", "x"}),
+         "Each value may appear once"},
+        {spec("enum", {.values = {"red", "green"}, .multiple = true}), list({"green", "blue"}),
+         "Unknown value blue (allowed: red, green)"},
+        {spec("path"), number(1), "Must be a path"},
+        {spec("path"), text(""), nullptr},
+        {spec("mystery"), number(1), nullptr},
+    };
+    for (const auto& row : cases) {
+        const auto message = SettingsForm::validate(row.value, row.spec);
+        EXPECT_EQ(message, row.message ? std::optional<std::string>(row.message) : std::nullopt)
+            << row.spec.control.rawValue() << " " << row.value.json(row.spec).compactText();
+    }
+}
+
+TEST(SettingsForm, EditingSetsValidatesAndTracksDirtiness) {
+    SettingsForm form(
+        schemaOf({spec("percent", {.name = "warn", .max = 100}), spec("list", {.name = "paths"})}),
+        fileOf(R"({"warn": "abc"})"));
+    EXPECT_FALSE(form.isValid());
+    EXPECT_FALSE(form.isDirty());
+
+    form.set("warn", SettingValue::number(150));
+    EXPECT_EQ(form.field("warn")->error, "Must be at most 100");
+    EXPECT_FALSE(form.field("warn")->unreadableFileValue);
+    EXPECT_TRUE(form.isDirty()) << "the value changed while set in both states";
+    form.set("nobody", SettingValue::number(1));
+
+    // An unset field may change value without becoming dirty.
+    form.set("paths", SettingValue::list({"", "x"}));
+    EXPECT_EQ(form.errors(), (std::map<std::string, std::string>{{"paths", "Item 1 is empty"},
+                                                                 {"warn", "Must be at most 100"}}));
+    form.set("paths", SettingValue::list({}));
+    EXPECT_FALSE(form.field("paths")->isSet);
+    EXPECT_FALSE(form.field("paths")->error);
+    EXPECT_FALSE(form.field("paths")->isDirty());
+
+    form.reset("warn");
+    EXPECT_TRUE(form.isValid());
+    EXPECT_TRUE(form.field("warn")->isDirty()) << "set at load, unset now";
+    EXPECT_EQ(form.serializedData(), "{}\n");
+
+    form.set("warn", SettingValue::number(40));
+    form.applyErrors({{"warn", "daemon says no"}, {"unrelated", "x"}});
+    EXPECT_EQ(form.field("warn")->error, "daemon says no");
+    form.markSaved();
+    EXPECT_FALSE(form.isDirty());
+    EXPECT_EQ(form.field("warn")->source, ValueSource::file);
+    EXPECT_EQ(form.field("paths")->source, ValueSource::default_);
+}
+
+TEST(SettingsForm, ResettingAnUnreadableValueDropsItFromTheFile) {
+    SettingsForm form(schemaOf({spec("toggle", {.name = "on"})}), fileOf(R"({"on": "yes"})"));
+    EXPECT_EQ(form.serializedData(), "{\n  \"on\" : \"yes\"\n}\n");
+    form.markSaved();
+    EXPECT_EQ(form.field("on")->source, ValueSource::file) << "the raw value is still written";
+    form.reset("on");
+    EXPECT_EQ(form.serializedData(), "{}\n");
+    form.markSaved();
+    EXPECT_EQ(form.field("on")->source, ValueSource::default_);
+}
+
+TEST(SettingsForm, RequiredPrefixIsHiddenWhileEditing) {
+    SettingsForm form(schemaOf({spec("text", {.name = "auth", .requiredPrefix = "Bearer"}),
+                                spec("text", {.name = "plain"})}),
+                      fileOf(R"({"auth": "Bearer  abc", "plain": "Bearer x"})"));
+    EXPECT_EQ(form.field("auth")->editableText(), " abc") << "only one blank goes";
+    EXPECT_EQ(form.field("plain")->editableText(), "Bearer x");
+
+    const struct {
+        const char* typed;
+        std::optional<std::string> stored; // nothing: the key is left out
+    } cases[] = {
+        {"tok", "Bearer tok"},
+        {" tok ", "Bearer  tok "},
+        {" \t\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& row : cases) {
+        form.setEditableText("auth", row.typed);
+        const auto stored = form.field("auth")->serializedValue();
+        EXPECT_EQ(stored, row.stored ? std::optional(JSONValue::string(*row.stored)) : std::nullopt)
+            << row.typed;
+        EXPECT_FALSE(form.field("auth")->error);
+    }
+    form.setEditableText("plain", "");
+    EXPECT_FALSE(form.field("plain")->isSet);
+    EXPECT_EQ(SettingField::load(spec("number"), std::nullopt).editableText(), "");
+}
+
+TEST(SettingsForm, KeepsEveryOtherKeyAndWritesTheExactLayout) {
+    const auto schema =
+        schemaOf({spec("percent", {.name = "warn-context"}), spec("list", {.name = "on-critical"}),
+                  spec("enum", {.name = "mode", .values = {"a", "b"}})});
+    SettingsForm form(schema, fileOf(R"({"zeta": {"b": [1, "/x"], "a": null},
+        "$schema": "https://example.com/s.json", "alpha": 1.5, "warn-context": 80,
+        "on-critical": ["say"]})"));
+    EXPECT_EQ(form.unknownKeys(), (Strings{"alpha", "zeta"}));
+    EXPECT_EQ(form.passthrough().size(), 3u);
+
+    form.set("mode", SettingValue::text("b"));
+    form.set("warn-context", SettingValue::number(72.25));
+    EXPECT_EQ(form.serializedData(), R"({
+  "$schema" : "https:\/\/example.com\/s.json",
+  "alpha" : 1.5,
+  "mode" : "b",
+  "on-critical" : [
+    "say"
+  ],
+  "warn-context" : 72.25,
+  "zeta" : {
+    "a" : null,
+    "b" : [
+      1,
+      "\/x"
+    ]
+  }
+}
+)");
+
+    form.set("warn-context", SettingValue::number(std::numeric_limits<double>::infinity()));
+    EXPECT_THROW(form.serializedData(), JSONError);
+
+    EXPECT_EQ(SettingsForm(SettingsSchema{}, {}).serializedData(), "{}\n");
+}
+
+TEST(SettingsForm, GroupsDuplicatesSourcesAndFileErrors) {
+    const SettingsGroup first{
+        .id = "a", .settings = {spec("toggle", {.name = "x"}), spec("toggle", {.name = "y"})}};
+    const SettingsGroup second{.id = "b", .settings = {spec("number", {.name = "x"})}};
+    SettingsForm form(SettingsSchema{.groups = {first, second}}, fileOf(R"({"x": true})"));
+    ASSERT_EQ(form.fields().size(), 3u);
+    // A setting listed twice is found as its first field in every group.
+    EXPECT_EQ(form.fields(second).at(0).spec.control.rawValue(), "toggle");
+    EXPECT_EQ(form.field("x")->value, SettingValue::boolean(true));
+    EXPECT_EQ(form.fields().at(2).error, "The file holds true, which is not a number");
+    EXPECT_EQ(form.errors().at("x"), "The file holds true, which is not a number");
+
+    form.applySources({{"x", ConfigSource::cli}, {"y", ConfigSource::file}});
+    EXPECT_TRUE(form.field("x")->isLockedByFlag);
+    EXPECT_FALSE(form.field("y")->isLockedByFlag);
+    form.applySources({});
+    EXPECT_FALSE(form.field("x")->isLockedByFlag);
+
+    EXPECT_THROW(SettingsForm::parseFile("{"), JSONError);
+    try {
+        SettingsForm::parseFile("[1]");
+        ADD_FAILURE();
+    } catch (const SettingsFormError& error) {
+        EXPECT_STREQ(error.what(), "The config file must hold one JSON object");
+    }
+}
