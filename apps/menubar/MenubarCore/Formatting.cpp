@@ -1,0 +1,275 @@
+#include "Formatting.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+namespace menubar::Formatting {
+
+namespace {
+
+double secondsBetween(Instant later, Instant earlier) {
+    return std::chrono::duration<double>(later - earlier).count();
+}
+
+std::string join(const std::vector<std::string>& parts, std::string_view glue) {
+    std::string result;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            result += glue;
+        result += parts[i];
+    }
+    return result;
+}
+
+// Rounded half away from zero, as whole-number text. Values beyond the 64-bit
+// range keep their magnitude instead of wrapping.
+std::string roundedPercent(double value) {
+    const double rounded = std::round(value);
+    if (std::fabs(rounded) < 9.0e18)
+        return std::to_string(static_cast<long long>(rounded)) + "%";
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f%%", rounded);
+    return text;
+}
+
+std::string replaceLineFeeds(std::string text) {
+    for (char& c : text)
+        if (c == '\n')
+            c = ' ';
+    return text;
+}
+
+// Cuts a line longer than the limit to limit − 1 user-perceived characters and
+// an ellipsis, so flags and accented letters are never split.
+std::string cutToLimit(const std::string& line) {
+    // Bytes bound clusters from above: a short line needs no break iterator.
+    if (line.size() <= static_cast<std::size_t>(eventLineLimit))
+        return line;
+    const auto text = icu::UnicodeString::fromUTF8(line);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> clusters(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status))
+        return line;
+    clusters->setText(text);
+    int32_t cut = 0;
+    int count = 0;
+    for (int32_t boundary = clusters->next(); boundary != icu::BreakIterator::DONE;
+         boundary = clusters->next()) {
+        ++count;
+        if (count == eventLineLimit - 1)
+            cut = boundary;
+        if (count > eventLineLimit)
+            break;
+    }
+    if (count <= eventLineLimit)
+        return line;
+    std::string result;
+    text.tempSubString(0, cut).toUTF8String(result);
+    return result + std::string(ellipsis);
+}
+
+} // namespace
+
+std::string duration(double seconds) {
+    if (seconds < 0)
+        return "expired";
+    if (!std::isfinite(seconds))
+        return "--";
+    const auto n = seconds >= 9.0e18 ? std::numeric_limits<long long>::max()
+                                     : static_cast<long long>(std::floor(seconds));
+    if (n <= 59)
+        return std::to_string(n) + "s";
+    if (n <= 3599)
+        return std::to_string(n / 60) + "m";
+    const long long hours = n / 3600;
+    const long long minutes = (n / 60) % 60;
+    if (minutes == 0)
+        return std::to_string(hours) + "h";
+    return std::to_string(hours) + "h " + std::to_string(minutes) + "m";
+}
+
+std::string ago(Instant date, Instant now) {
+    return duration(std::max(0.0, secondsBetween(now, date))) + " ago";
+}
+
+std::string clock(Instant date, const TimeZone& timeZone) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d", timeZone.hour(date), timeZone.minute(date));
+    return text;
+}
+
+std::string percent(std::optional<double> value) {
+    if (!value || !std::isfinite(*value))
+        return "--";
+    return roundedPercent(*value);
+}
+
+std::string tokens(std::int64_t n) {
+    // Through the unsigned magnitude so that the most negative count has one too.
+    const std::uint64_t magnitude =
+        n < 0 ? std::uint64_t(0) - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+    const std::string digits = std::to_string(magnitude);
+    std::string result = n < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            result += ',';
+        result += digits[i];
+    }
+    return result;
+}
+
+std::string modelShort(const std::optional<std::string>& model) {
+    if (!model || model->empty())
+        return "unknown";
+    constexpr std::string_view prefix = "claude-";
+    if (model->starts_with(prefix))
+        return model->substr(prefix.size());
+    return *model;
+}
+
+std::string configSummary(const std::optional<TessalyConfig>& config) {
+    if (!config)
+        return "No config in status file";
+    std::vector<std::string> parts{
+        "warn " + percent(config->warnContextPct),
+        "critical " + percent(config->criticalContextPct),
+        std::string("messaging ") + (config->messageAgents.value_or(false) ? "on" : "off"),
+    };
+    if (config->dryRun.value_or(false))
+        parts.emplace_back("dry-run");
+    return join(parts, separator);
+}
+
+std::string compactTooltip(std::string_view stateTitle, std::string_view percent) {
+    if (percent == "--")
+        return std::string(stateTitle);
+    return std::string(stateTitle) + " \u00b7 worst session " + std::string(percent);
+}
+
+std::string liveValue(const JSONValue& value, const SettingControl& control) {
+    switch (value.kind()) {
+    case JSONValue::Kind::boolean:
+        return *value.boolValue() ? "on" : "off";
+    case JSONValue::Kind::number: {
+        const double number = *value.numberValue();
+        switch (control.kind()) {
+        case SettingControl::Kind::percent:
+            return percent(number);
+        case SettingControl::Kind::duration:
+            return duration(number / 1000.0);
+        case SettingControl::Kind::toggle:
+        case SettingControl::Kind::number:
+        case SettingControl::Kind::text:
+        case SettingControl::Kind::list:
+        case SettingControl::Kind::enumeration:
+        case SettingControl::Kind::path:
+        case SettingControl::Kind::unknown:
+            return JSONValue::format(number);
+        }
+        return JSONValue::format(number);
+    }
+    case JSONValue::Kind::string:
+        return value.stringValue()->empty() ? "empty" : *value.stringValue();
+    case JSONValue::Kind::array: {
+        const auto& elements = *value.arrayValue();
+        if (elements.empty())
+            return "none";
+        std::vector<std::string> parts;
+        for (const auto& element : elements)
+            parts.push_back(element.compactText());
+        return join(parts, ", ");
+    }
+    case JSONValue::Kind::object:
+        return value.compactText();
+    case JSONValue::Kind::null:
+        return "not set";
+    }
+    return "not set";
+}
+
+std::string sessionLine(const SessionStatus& session, Instant now) {
+    std::vector<std::string> parts{session.displayName(), modelShort(session.model),
+                                   percent(session.contextPct),
+                                   std::string(label(session.lifecycle))};
+    if (session.cacheExpiresAt) {
+        const double remaining = secondsBetween(*session.cacheExpiresAt, now);
+        if (remaining >= 0)
+            parts.push_back("cache expires in " + duration(remaining));
+        else
+            parts.push_back("cache expired " + ago(*session.cacheExpiresAt, now));
+    }
+    if (session.handoff)
+        parts.emplace_back("handoff");
+    const std::string line = join(parts, separator);
+    if (session.level == SessionLevel::ok)
+        return line;
+    return "[" + std::string(rawValue(session.level)) + "] " + line;
+}
+
+std::string sessionDetail(const SessionStatus& session, Instant now) {
+    std::vector<std::string> lines;
+    if (session.contextTokens) {
+        if (session.contextWindow)
+            lines.push_back(tokens(*session.contextTokens) + " of " +
+                            tokens(*session.contextWindow) + " tokens");
+        else
+            lines.push_back(tokens(*session.contextTokens) + " tokens");
+    }
+    if (session.cwd)
+        lines.push_back(*session.cwd);
+    if (session.sessionId)
+        lines.push_back(*session.sessionId);
+    else if (session.shortId)
+        lines.push_back(*session.shortId);
+    if (session.handoff)
+        lines.push_back(handoffDetail(*session.handoff, now));
+    return join(lines, "\n");
+}
+
+std::string handoffDetail(const SessionHandoff& handoff, Instant now) {
+    if (handoff.writtenAt)
+        return "Handoff written " + ago(*handoff.writtenAt, now) + ": " + handoff.path;
+    return "Handoff: " + handoff.path;
+}
+
+std::string handoffLine(const SessionStatus& session, Instant now, bool exists) {
+    std::string line = "Open handoff \u00b7 " + session.displayName();
+    if (session.handoff && session.handoff->writtenAt)
+        line += " (" + ago(*session.handoff->writtenAt, now) + ")";
+    if (!exists)
+        line += " (missing)";
+    return line;
+}
+
+std::string eventLine(const TessalyEvent& event, const TimeZone& timeZone) {
+    const std::string time = event.at ? clock(*event.at, timeZone) : "--:--";
+    const std::string who = event.dirName   ? *event.dirName
+                            : event.shortId ? *event.shortId
+                                            : "session";
+    std::string body =
+        replaceLineFeeds(event.text ? *event.text : std::string(rawValue(event.kind)));
+    std::string tag;
+    if (event.kind == EventKind::handoff) {
+        tag = "handoff";
+        // The daemon's handoff texts already name the session; the line names it once.
+        const std::string prefix = who + ": ";
+        if (body.starts_with(prefix))
+            body.erase(0, prefix.size());
+    } else {
+        tag = std::string(rawValue(event.level));
+    }
+    std::string line = cutToLimit(time + " [" + tag + "] " + who + ": " + body);
+    if (event.dryRun.value_or(false))
+        line += " (dry-run)";
+    return line;
+}
+
+} // namespace menubar::Formatting

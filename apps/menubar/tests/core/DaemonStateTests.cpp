@@ -1,0 +1,118 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "DaemonState.hpp"
+
+using namespace menubar;
+
+namespace {
+
+Instant at(const char* text) {
+    return *StatusDecoder::parseDate(text);
+}
+
+const Instant now = at("2024-05-01T10:00:00Z");
+const TimeZone utc = TimeZone::utc();
+
+StatusFile polled(std::optional<Instant> pollAt, std::optional<std::int64_t> intervalMs) {
+    StatusFile file;
+    file.at = pollAt;
+    file.intervalMs = intervalMs;
+    return file;
+}
+
+} // namespace
+
+TEST(DaemonState, FreshnessLimitFromTheInterval) {
+    struct Case {
+        const char* name;
+        StatusFile file;
+        DaemonState expected;
+        std::string title;
+    };
+    const std::vector<Case> cases{
+        {"10 s, 30 s interval", polled(at("2024-05-01T09:59:50Z"), 30000), DaemonState::running(10),
+         "Daemon running (last poll 10s ago)"},
+        {"limit is inclusive", polled(at("2024-05-01T09:58:45Z"), 30000), DaemonState::running(75),
+         "Daemon running (last poll 1m ago)"},
+        {"just past the limit", polled(at("2024-05-01T09:58:44.5Z"), 30000),
+         DaemonState::stale(75.5), "Daemon not responding (last poll 1m ago)"},
+        {"5 s interval: 12.5 s", polled(at("2024-05-01T09:59:47.5Z"), 5000),
+         DaemonState::running(12.5), "Daemon running (last poll 12s ago)"},
+        {"5 s interval: 13 s", polled(at("2024-05-01T09:59:47Z"), 5000), DaemonState::stale(13),
+         "Daemon not responding (last poll 13s ago)"},
+        {"no interval: 75 s", polled(at("2024-05-01T09:58:45Z"), std::nullopt),
+         DaemonState::running(75), "Daemon running (last poll 1m ago)"},
+        {"zero interval: 75 s", polled(at("2024-05-01T09:58:44Z"), 0), DaemonState::stale(76),
+         "Daemon not responding (last poll 1m ago)"},
+        {"negative interval: 75 s", polled(at("2024-05-01T09:58:45Z"), -1),
+         DaemonState::running(75), "Daemon running (last poll 1m ago)"},
+        {"poll time ahead of the clock", polled(at("2024-05-01T10:00:05Z"), 30000),
+         DaemonState::running(-5), "Daemon running (last poll 0s ago)"},
+        {"no poll time", polled(std::nullopt, 30000), DaemonState::stale(std::nullopt),
+         "Daemon not responding (no poll time in status file)"},
+    };
+    for (const auto& [name, file, expected, title] : cases) {
+        const DaemonState state = DaemonState::from(file, now);
+        EXPECT_EQ(state, expected) << name;
+        EXPECT_EQ(state.title(utc), title) << name;
+    }
+}
+
+TEST(DaemonState, RecordedStopWinsOverAFreshPoll) {
+    StatusFile file = polled(at("2024-05-01T09:59:59Z"), 30000);
+    file.stoppedAt = at("2024-05-01T07:07:00Z");
+    const DaemonState state = DaemonState::from(file, now);
+    EXPECT_EQ(state, DaemonState::stopped(at("2024-05-01T07:07:00Z")));
+    EXPECT_EQ(state.title(TimeZone::fixedOffset(2 * 3600)), "Daemon stopped at 09:07");
+    EXPECT_FALSE(state.isRunning());
+}
+
+TEST(DaemonState, FromSnapshot) {
+    EXPECT_EQ(DaemonState::from(StatusSnapshot::missing(), now), DaemonState::missing());
+    EXPECT_EQ(DaemonState::from(StatusSnapshot::unreadable("R"), now),
+              DaemonState::unreadable("R"));
+    EXPECT_EQ(
+        DaemonState::from(StatusSnapshot::loaded(polled(at("2024-05-01T09:59:58Z"), 2000)), now),
+        DaemonState::running(2));
+}
+
+TEST(DaemonState, OnlyRunningIsLive) {
+    const std::vector<std::pair<DaemonState, bool>> cases{
+        {DaemonState::running(1), true},           {DaemonState::stale(1), false},
+        {DaemonState::stale(std::nullopt), false}, {DaemonState::stopped(now), false},
+        {DaemonState::unreadable("R"), false},     {DaemonState::missing(), false},
+    };
+    for (const auto& [state, live] : cases) {
+        EXPECT_EQ(state.isRunning(), live) << state.title(utc);
+        EXPECT_EQ(state.hasLiveData(), live) << state.title(utc);
+    }
+}
+
+TEST(DaemonState, TitleAndDetailPerCase) {
+    const TessalyConfig config{.warnContextPct = 70, .criticalContextPct = 85};
+    struct Case {
+        DaemonState state;
+        std::optional<TessalyConfig> config;
+        std::string title;
+        std::string detail;
+    };
+    const std::vector<Case> cases{
+        {DaemonState::running(5), config, "Daemon running (last poll 5s ago)",
+         "warn 70% \u00b7 critical 85% \u00b7 messaging off"},
+        {DaemonState::stale(3700), std::nullopt, "Daemon not responding (last poll 1h 1m ago)",
+         "No config in status file"},
+        {DaemonState::stopped(at("2024-05-01T23:59:00Z")), config, "Daemon stopped at 23:59",
+         "warn 70% \u00b7 critical 85% \u00b7 messaging off"},
+        {DaemonState::unreadable("type mismatch (String) at at"), config, "Status file unreadable",
+         "type mismatch (String) at at"},
+        {DaemonState::missing(), config, "Daemon not running",
+         "Start it with: tessaly watch (or tessaly install)"},
+    };
+    for (const auto& [state, config, title, detail] : cases) {
+        EXPECT_EQ(state.title(utc), title);
+        EXPECT_EQ(state.detail(config), detail) << title;
+    }
+}

@@ -1,0 +1,314 @@
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Formatting.hpp"
+#include "StatusDecoder.hpp"
+
+using namespace menubar;
+namespace F = menubar::Formatting;
+
+namespace {
+
+Instant at(const char* text) {
+    return *StatusDecoder::parseDate(text);
+}
+
+const Instant now = at("2024-05-01T10:00:00Z");
+const TimeZone utc = TimeZone::utc();
+
+std::string repeated(const std::string& unit, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += unit;
+    return text;
+}
+
+} // namespace
+
+TEST(Formatting, DurationUnitsAndBoundaries) {
+    const std::vector<std::pair<double, std::string>> cases{
+        {-0.001, "expired"}, {0, "0s"},      {59.99, "59s"},    {60, "1m"},      {3599, "59m"},
+        {3599.99, "59m"},    {3600, "1h"},   {3659, "1h"},      {3660, "1h 1m"}, {7199, "1h 59m"},
+        {86400, "24h"},      {90000, "25h"}, {93900, "26h 5m"},
+    };
+    for (const auto& [seconds, expected] : cases)
+        EXPECT_EQ(F::duration(seconds), expected) << seconds;
+}
+
+TEST(Formatting, AgoNeverGoesNegative) {
+    EXPECT_EQ(F::ago(at("2024-05-01T09:55:00Z"), now), "5m ago");
+    EXPECT_EQ(F::ago(at("2024-05-01T10:00:30Z"), now), "0s ago");
+}
+
+TEST(Formatting, PercentRoundsHalvesAwayFromZero) {
+    const std::vector<std::pair<std::optional<double>, std::string>> cases{
+        {std::nullopt, "--"},
+        {std::numeric_limits<double>::quiet_NaN(), "--"},
+        {std::numeric_limits<double>::infinity(), "--"},
+        {72.5, "73%"},
+        {72.49, "72%"},
+        {99.5, "100%"},
+        {7.49, "7%"},
+        {0.4, "0%"},
+        {-0.4, "0%"},
+        {-0.5, "-1%"},
+        {0, "0%"},
+        {250, "250%"},
+    };
+    for (const auto& [value, expected] : cases)
+        EXPECT_EQ(F::percent(value), expected) << value.value_or(-999);
+}
+
+TEST(Formatting, ClockAcrossZonesAndMidnight) {
+    struct Case {
+        const char* instant;
+        TimeZone zone;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {"2024-05-01T21:05:00Z", TimeZone::fixedOffset(2 * 3600), "23:05"},
+        {"2024-05-01T22:01:00Z", TimeZone::fixedOffset(2 * 3600), "00:01"},
+        {"2024-05-01T00:01:00Z", utc, "00:01"},
+        {"2024-05-01T09:07:59.999999Z", utc, "09:07"},
+        {"2024-05-01T01:00:00Z", TimeZone::fixedOffset(-90 * 60), "23:30"},
+        // Summer and winter time of the same zone.
+        {"2024-07-01T22:01:00Z", *TimeZone::named("Europe/Berlin"), "00:01"},
+        {"2024-01-01T22:01:00Z", *TimeZone::named("Europe/Berlin"), "23:01"},
+        // The night New York moves its clocks forward.
+        {"2024-03-10T06:59:00Z", *TimeZone::named("America/New_York"), "01:59"},
+        {"2024-03-10T07:00:00Z", *TimeZone::named("America/New_York"), "03:00"},
+        {"2024-01-01T18:31:00Z", *TimeZone::named("Asia/Kolkata"), "00:01"},
+        // Before the epoch the fraction must not round the minute up.
+        {"1969-12-31T23:59:59.500Z", utc, "23:59"},
+    };
+    for (const auto& [instant, zone, expected] : cases)
+        EXPECT_EQ(F::clock(at(instant), zone), expected) << instant << " " << zone.identifier();
+}
+
+TEST(Formatting, UnknownZoneNameIsAbsent) {
+    EXPECT_FALSE(TimeZone::named("Mars/Olympus_Mons"));
+    EXPECT_FALSE(TimeZone::named(""));
+    EXPECT_EQ(TimeZone::named("Europe/Berlin")->identifier(), "Europe/Berlin");
+    EXPECT_EQ(TimeZone::fixedOffset(-(5 * 3600 + 30 * 60)).identifier(), "GMT-05:30");
+}
+
+TEST(Formatting, TokensGroupDigitsByThree) {
+    const std::vector<std::pair<std::int64_t, std::string>> cases{
+        {0, "0"},
+        {100, "100"},
+        {999, "999"},
+        {1000, "1,000"},
+        {100000, "100,000"},
+        {10000000, "10,000,000"},
+        {-5, "-5"},
+        {-1200, "-1,200"},
+        {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"},
+    };
+    for (const auto& [n, expected] : cases)
+        EXPECT_EQ(F::tokens(n), expected) << n;
+}
+
+TEST(Formatting, ModelShortDropsOnlyTheExactPrefix) {
+    const std::vector<std::pair<std::optional<std::string>, std::string>> cases{
+        {"claude-opus-4", "opus-4"},
+        {"Claude-x", "Claude-x"},
+        {"gpt-5", "gpt-5"},
+        {"claude-", ""},
+        {"", "unknown"},
+        {std::nullopt, "unknown"},
+    };
+    for (const auto& [model, expected] : cases)
+        EXPECT_EQ(F::modelShort(model), expected) << model.value_or("(absent)");
+}
+
+TEST(Formatting, ConfigSummary) {
+    const std::vector<std::pair<std::optional<TessalyConfig>, std::string>> cases{
+        {std::nullopt, "No config in status file"},
+        {TessalyConfig{.warnContextPct = 70, .criticalContextPct = 85, .messageAgents = true},
+         "warn 70% \u00b7 critical 85% \u00b7 messaging on"},
+        {TessalyConfig{.dryRun = true},
+         "warn -- \u00b7 critical -- \u00b7 messaging off \u00b7 dry-run"},
+        {TessalyConfig{.messageAgents = false, .dryRun = false},
+         "warn -- \u00b7 critical -- \u00b7 messaging off"},
+    };
+    for (const auto& [config, expected] : cases)
+        EXPECT_EQ(F::configSummary(config), expected);
+}
+
+TEST(Formatting, CompactTooltipOmitsAnUnknownPercentage) {
+    EXPECT_EQ(F::compactTooltip("Daemon running (last poll 3s ago)", "72%"),
+              "Daemon running (last poll 3s ago) \u00b7 worst session 72%");
+    EXPECT_EQ(F::compactTooltip("Daemon running (last poll 3s ago)", "--"),
+              "Daemon running (last poll 3s ago)");
+}
+
+TEST(Formatting, LiveValueByKindAndControl) {
+    using K = SettingControl::Kind;
+    const auto control = [](K kind) { return SettingControl::known(kind); };
+    struct Case {
+        JSONValue value;
+        SettingControl control;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {JSONValue::boolean(true), control(K::toggle), "on"},
+        {JSONValue::boolean(false), control(K::toggle), "off"},
+        {JSONValue::number(72.5), control(K::percent), "73%"},
+        {JSONValue::number(90000), control(K::duration), "1m"},
+        {JSONValue::number(-1), control(K::duration), "expired"},
+        {JSONValue::number(0.5), control(K::number), "0.5"},
+        {JSONValue::number(3), control(K::number), "3"},
+        {JSONValue::number(90000), SettingControl::unknown("gauge"), "90000"},
+        {JSONValue::string(""), control(K::text), "empty"},
+        {JSONValue::string("a/b"), control(K::path), "a/b"},
+        {JSONValue::array({}), control(K::list), "none"},
+        {JSONValue::array({JSONValue::string("a"), JSONValue::string("b")}), control(K::list),
+         "a, b"},
+        {JSONValue::array({JSONValue::number(1), JSONValue::array({})}), control(K::list), "1, []"},
+        {JSONValue::object({{"k", JSONValue::number(2)}}), control(K::unknown), R"({"k":2})"},
+        {JSONValue::null(), control(K::number), "not set"},
+    };
+    for (const auto& [value, control, expected] : cases)
+        EXPECT_EQ(F::liveValue(value, control), expected) << expected;
+}
+
+TEST(Formatting, SessionLine) {
+    SessionStatus bare{
+        .dirName = "api", .level = SessionLevel::ok, .lifecycle = SessionLifecycle::idle};
+    SessionStatus full{.dirName = "api",
+                       .model = "claude-sonnet-4",
+                       .contextPct = 81.2,
+                       .level = SessionLevel::warn,
+                       .lifecycle = SessionLifecycle::running,
+                       .cacheExpiresAt = at("2024-05-01T10:03:10Z"),
+                       .handoff = SessionHandoff{.path = "/h.md"}};
+    SessionStatus expired = bare;
+    expired.cacheExpiresAt = at("2024-05-01T09:58:30Z");
+    SessionStatus expiringNow = bare;
+    expiringNow.cacheExpiresAt = now;
+    SessionStatus strange{.shortId = "ab12",
+                          .level = SessionLevel::unknown,
+                          .lifecycle = SessionLifecycle::needsInput};
+    SessionStatus critical = bare;
+    critical.level = SessionLevel::critical;
+
+    const std::vector<std::pair<SessionStatus, std::string>> cases{
+        {bare, "api \u00b7 unknown \u00b7 -- \u00b7 idle"},
+        {full, "[warn] api \u00b7 sonnet-4 \u00b7 81% \u00b7 running \u00b7 cache expires in 3m "
+               "\u00b7 handoff"},
+        {expired, "api \u00b7 unknown \u00b7 -- \u00b7 idle \u00b7 cache expired 1m ago"},
+        {expiringNow, "api \u00b7 unknown \u00b7 -- \u00b7 idle \u00b7 cache expires in 0s"},
+        {strange, "[unknown] ab12 \u00b7 unknown \u00b7 -- \u00b7 needs input"},
+        {critical, "[critical] api \u00b7 unknown \u00b7 -- \u00b7 idle"},
+    };
+    for (const auto& [session, expected] : cases)
+        EXPECT_EQ(F::sessionLine(session, now), expected);
+}
+
+TEST(Formatting, SessionDetailListsOnlyWhatIsKnown) {
+    const SessionHandoff dated{.path = "/repo/HANDOFF.md", .writtenAt = at("2024-05-01T09:48:00Z")};
+    const std::vector<std::pair<SessionStatus, std::string>> cases{
+        {SessionStatus{}, ""},
+        {SessionStatus{.sessionId = "s-1",
+                       .shortId = "s1",
+                       .cwd = "/repo",
+                       .contextTokens = 81200,
+                       .contextWindow = 200000,
+                       .handoff = dated},
+         "81,200 of 200,000 tokens\n/repo\ns-1\nHandoff written 12m ago: /repo/HANDOFF.md"},
+        {SessionStatus{.shortId = "s1", .cwd = "", .contextTokens = 1200}, "1,200 tokens\n\ns1"},
+        {SessionStatus{.contextWindow = 200000, .handoff = SessionHandoff{.path = "/x.md"}},
+         "Handoff: /x.md"},
+    };
+    for (const auto& [session, expected] : cases)
+        EXPECT_EQ(F::sessionDetail(session, now), expected);
+}
+
+TEST(Formatting, HandoffLine) {
+    SessionStatus session{
+        .dirName = "api",
+        .handoff = SessionHandoff{.path = "/h.md", .writtenAt = at("2024-05-01T09:48:00Z")}};
+    SessionStatus undated{.dirName = "web", .handoff = SessionHandoff{.path = "/w.md"}};
+    SessionStatus future{
+        .dirName = "api",
+        .handoff = SessionHandoff{.path = "/h.md", .writtenAt = at("2024-05-01T10:01:00Z")}};
+    struct Case {
+        SessionStatus session;
+        bool exists;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {session, true, "Open handoff \u00b7 api (12m ago)"},
+        {session, false, "Open handoff \u00b7 api (12m ago) (missing)"},
+        {undated, true, "Open handoff \u00b7 web"},
+        {undated, false, "Open handoff \u00b7 web (missing)"},
+        {future, true, "Open handoff \u00b7 api (0s ago)"},
+    };
+    for (const auto& [s, exists, expected] : cases)
+        EXPECT_EQ(F::handoffLine(s, now, exists), expected);
+}
+
+TEST(Formatting, EventLine) {
+    const Instant t = at("2024-05-01T14:03:00Z");
+    const std::string flag = "\U0001F1E9\U0001F1EA"; // one cluster, two code points
+    const std::string accented = "e\u0301";          // one cluster, two code points
+    const std::string prefix = "14:03 [info] api: "; // 18 characters
+    struct Case {
+        TessalyEvent event;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {{.at = t,
+          .dirName = "api",
+          .kind = EventKind::notify,
+          .level = EventLevel::warn,
+          .text = "context at 81%, handoff requested",
+          .dryRun = true},
+         "14:03 [warn] api: context at 81%, handoff requested (dry-run)"},
+        {{.dirName = "api", .kind = EventKind::inject, .level = EventLevel::ok},
+         "--:-- [ok] api: inject"},
+        {{.at = t, .shortId = "ab12", .kind = EventKind::unknown, .level = EventLevel::unknown},
+         "14:03 [unknown] ab12: unknown"},
+        {{.at = t, .shortId = "ab12", .dirName = "", .level = EventLevel::info, .text = "x"},
+         "14:03 [info] : x"},
+        {{.at = t, .level = EventLevel::critical, .text = "two\nlines\n"},
+         "14:03 [critical] session: two lines "},
+        // The handoff text names its session already; the line names it once.
+        {{.at = t,
+          .dirName = "api",
+          .kind = EventKind::handoff,
+          .level = EventLevel::warn,
+          .text = "api: wrote handoff"},
+         "14:03 [handoff] api: wrote handoff"},
+        {{.at = t, .dirName = "api", .kind = EventKind::handoff, .text = "api: api: twice"},
+         "14:03 [handoff] api: api: twice"},
+        {{.at = t, .dirName = "api", .kind = EventKind::handoff, .text = "web: other"},
+         "14:03 [handoff] api: web: other"},
+        // 70 characters stay whole; 71 are cut to 69 and an ellipsis.
+        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = std::string(52, 'x')},
+         prefix + std::string(52, 'x')},
+        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = std::string(53, 'x')},
+         prefix + std::string(51, 'x') + "\u2026"},
+        {{.at = t,
+          .dirName = "api",
+          .level = EventLevel::info,
+          .text = std::string(100, 'x'),
+          .dryRun = true},
+         prefix + std::string(51, 'x') + "\u2026 (dry-run)"},
+        // User-perceived characters, not bytes or code points.
+        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = repeated(flag, 52)},
+         prefix + repeated(flag, 52)},
+        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = repeated(flag, 60)},
+         prefix + repeated(flag, 51) + "\u2026"},
+        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = repeated(accented, 52)},
+         prefix + repeated(accented, 52)},
+        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = repeated(accented, 100)},
+         prefix + repeated(accented, 51) + "\u2026"},
+    };
+    for (const auto& [event, expected] : cases)
+        EXPECT_EQ(F::eventLine(event, utc), expected);
+}
