@@ -216,7 +216,8 @@ Effective resolve(const std::optional<std::string>& fileText, const json& flags)
     if (fileText) {
         const auto issues = validate(*fileText);
         if (issues.empty()) {
-            for (const auto& [name, value] : json::parse(*fileText).items()) {
+            const json file = json::parse(*fileText);
+            for (const auto& [name, value] : file.items()) {
                 if (name == "$schema")
                     continue;
                 effective.settings[name] = value;
