@@ -1,0 +1,257 @@
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "LaunchAgentCommand.hpp"
+
+using menubar::LaunchAgentCommand;
+using Origin = menubar::LaunchAgentCommand::Origin;
+using ParseError = menubar::LaunchAgentCommand::ParseError;
+namespace ExecutableLocator = menubar::ExecutableLocator;
+
+namespace {
+
+std::string readShared(const std::string& relative) {
+    std::ifstream file(std::filesystem::path(MENUBAR_SHARED_TESTDATA) / relative, std::ios::binary);
+    EXPECT_TRUE(file) << relative;
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+std::string xmlPlist(const std::string& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\">" +
+           body + "</plist>\n";
+}
+
+std::string agentWith(const std::vector<std::string>& arguments) {
+    std::string items;
+    for (const auto& argument : arguments)
+        items += "<string>" + argument + "</string>";
+    return xmlPlist("<dict><key>Label</key><string>dev.tessaly.daemon</string>"
+                    "<key>ProgramArguments</key><array>" +
+                    items + "</array></dict>");
+}
+
+} // namespace
+
+TEST(LaunchAgentCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
+    const struct {
+        const char* xml;
+        const char* binary;
+        const char* executable;
+    } cases[] = {
+        {"karabiner-elements/org.pqrs.service.agent.Karabiner-Core-Service.plist",
+         "karabiner-elements__org.pqrs.service.agent.Karabiner-Core-Service.bplist",
+         "/Library/Application Support/org.pqrs/Karabiner-Elements/"
+         "Karabiner-Core-Service.app/Contents/MacOS/Karabiner-Core-Service"},
+        {"munki/com.googlecode.munki.ManagedSoftwareCenter.plist",
+         "munki__com.googlecode.munki.ManagedSoftwareCenter.bplist",
+         "/usr/local/munki/libexec/launchapp"},
+        {"munki/com.googlecode.munki.app_usage_monitor.plist",
+         "munki__com.googlecode.munki.app_usage_monitor.bplist",
+         "/usr/local/munki/libexec/app_usage_monitor"},
+        {"nix/org.nixos.nix-daemon.plist.in", "nix__org.nixos.nix-daemon.bplist", "/bin/sh"},
+        {"node_exporter/io.prometheus.node_exporter.plist",
+         "node_exporter__io.prometheus.node_exporter.bplist", "sh"},
+        {"syncthing/syncthing.plist", "syncthing__syncthing.bplist",
+         "/Users/USERNAME/bin/syncthing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        // None of them has a "watch", so only the program itself is kept: the
+        // options of "sh -c …" must never become leading arguments.
+        const LaunchAgentCommand expected{c.executable, {}, Origin::launchAgent};
+        EXPECT_EQ(LaunchAgentCommand::parse(readShared(std::string("plists/") + c.xml)), expected);
+        EXPECT_EQ(LaunchAgentCommand::parse(
+                      readShared(std::string("plists/binary-generated/") + c.binary)),
+                  expected);
+    }
+}
+
+TEST(LaunchAgentCommand, KeepsWhatPrecedesTheFirstWatch) {
+    const struct {
+        std::vector<std::string> programArguments;
+        std::string executable;
+        std::vector<std::string> leading;
+    } cases[] = {
+        {{"/usr/local/bin/tessaly", "watch"}, "/usr/local/bin/tessaly", {}},
+        {{"/usr/bin/node", "/opt/t/cli.js", "watch", "--interval", "3"},
+         "/usr/bin/node",
+         {"/opt/t/cli.js"}},
+        {{"/usr/bin/env", "-i", "tessaly", "watch", "a", "watch"},
+         "/usr/bin/env",
+         {"-i", "tessaly"}},
+        {{"/opt/t/tessaly", "--profile", "work"}, "/opt/t/tessaly", {}},
+        {{"/opt/t/tessaly"}, "/opt/t/tessaly", {}},
+        {{"watch", "/opt/t/tessaly"}, "watch", {}},
+        {{"/opt/t/tessaly", "Watch", "watch "}, "/opt/t/tessaly", {}},
+        {{"/opt/my tools/tessaly", "--home=&lt;x&gt;", "watch"},
+         "/opt/my tools/tessaly",
+         {"--home=<x>"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.executable);
+        EXPECT_EQ(LaunchAgentCommand::parse(agentWith(c.programArguments)),
+                  (LaunchAgentCommand{c.executable, c.leading, Origin::launchAgent}));
+    }
+}
+
+TEST(LaunchAgentCommand, RefusesListsWithoutAUsableCommand) {
+    const struct {
+        const char* name;
+        std::string plist;
+        ParseError::Kind kind;
+        const char* description;
+    } cases[] = {
+        {"top-level array", xmlPlist("<array><string>/bin/tessaly</string></array>"),
+         ParseError::Kind::notAPlist, "the launch agent plist could not be read"},
+        {"top-level string", xmlPlist("<string>/bin/tessaly</string>"), ParseError::Kind::notAPlist,
+         "the launch agent plist could not be read"},
+        {"no ProgramArguments",
+         xmlPlist("<dict><key>Program</key><string>/bin/tessaly</string></dict>"),
+         ParseError::Kind::missingProgramArguments,
+         "the launch agent plist has no ProgramArguments"},
+        {"empty list", agentWith({}), ParseError::Kind::missingProgramArguments,
+         "the launch agent plist has no ProgramArguments"},
+        {"empty first element", agentWith({"", "watch"}), ParseError::Kind::missingProgramArguments,
+         "the launch agent plist has no ProgramArguments"},
+        {"a string, not a list",
+         xmlPlist("<dict><key>ProgramArguments</key><string>/bin/tessaly</string></dict>"),
+         ParseError::Kind::missingProgramArguments,
+         "the launch agent plist has no ProgramArguments"},
+        {"a number among the texts",
+         xmlPlist("<dict><key>ProgramArguments</key><array><string>/bin/tessaly</string>"
+                  "<integer>3</integer></array></dict>"),
+         ParseError::Kind::missingProgramArguments,
+         "the launch agent plist has no ProgramArguments"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            LaunchAgentCommand::parse(c.plist);
+            ADD_FAILURE() << "parsed";
+        } catch (const ParseError& error) {
+            EXPECT_EQ(error.kind, c.kind);
+            EXPECT_STREQ(error.what(), c.description);
+        }
+    }
+}
+
+TEST(LaunchAgentCommand, BytesThatAreNoPropertyListFailInTheReader) {
+    const std::string binary = readShared("plists/binary-generated/syncthing__syncthing.bplist");
+    for (const std::string& bytes : {
+             std::string(),
+             std::string("\x00\xff\xfe garbage \x01", 14),
+             std::string("{\"ProgramArguments\": [\"/bin/tessaly\"]}"),
+             binary.substr(0, binary.size() / 2),
+             xmlPlist("<dict><key>ProgramArguments</key><array><string>/bin/t"),
+         }) {
+        SCOPED_TRACE(bytes);
+        EXPECT_THROW(LaunchAgentCommand::parse(bytes), LaunchAgentCommand::ReadError);
+    }
+}
+
+TEST(LaunchAgentCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
+    const std::string home = "/home/ada";
+    const std::string plistPath = menubar::launchAgentPlistPath(home);
+    const std::string agent = agentWith({"/srv/tessaly/bin/tessaly", "--data", "/d", "watch"});
+    const LaunchAgentCommand fromAgent{
+        "/srv/tessaly/bin/tessaly", {"--data", "/d"}, Origin::launchAgent};
+
+    const struct {
+        const char* name;
+        LaunchAgentCommand::Environment environment;
+        std::optional<std::string> plist;
+        std::set<std::string> executables;
+        std::optional<LaunchAgentCommand> expected;
+    } cases[] = {
+        {"TESSALY_CLI with a tilde beats the launch agent",
+         {{"TESSALY_CLI", "~/bin/tessaly"}, {"PATH", "/usr/bin"}},
+         agent,
+         {"/home/ada/bin/tessaly", "/srv/tessaly/bin/tessaly", "/usr/local/bin/tessaly"},
+         LaunchAgentCommand{"/home/ada/bin/tessaly", {}, Origin::environment}},
+        {"empty TESSALY_CLI is ignored",
+         {{"TESSALY_CLI", ""}},
+         agent,
+         {"", "/srv/tessaly/bin/tessaly"},
+         fromAgent},
+        {"TESSALY_CLI that is not executable is ignored",
+         {{"TESSALY_CLI", "/home/ada/notes.txt"}},
+         agent,
+         {"/srv/tessaly/bin/tessaly"},
+         fromAgent},
+        {"a vanished agent executable falls through to the fixed places",
+         {{"PATH", "/usr/bin"}},
+         agent,
+         {"/usr/local/bin/tessaly", "/usr/bin/tessaly"},
+         LaunchAgentCommand{"/usr/local/bin/tessaly", {}, Origin::path}},
+        {"a broken property list falls through to PATH",
+         {{"PATH", "/usr/bin"}},
+         std::string("not a plist"),
+         {"/usr/bin/tessaly"},
+         LaunchAgentCommand{"/usr/bin/tessaly", {}, Origin::path}},
+        {"a list without ProgramArguments falls through",
+         {{"PATH", "/usr/bin"}},
+         agentWith({}),
+         {"/usr/bin/tessaly"},
+         LaunchAgentCommand{"/usr/bin/tessaly", {}, Origin::path}},
+        {"Homebrew's place beats /usr/local and PATH",
+         {{"PATH", "/usr/bin"}},
+         std::nullopt,
+         {"/usr/bin/tessaly", "/usr/local/bin/tessaly", "/opt/homebrew/bin/tessaly"},
+         LaunchAgentCommand{"/opt/homebrew/bin/tessaly", {}, Origin::path}},
+        {"nothing anywhere",
+         {{"TESSALY_CLI", "/nowhere/tessaly"}, {"PATH", "/usr/bin"}},
+         agent,
+         {},
+         std::nullopt},
+        {"no PATH at all", {}, std::nullopt, {"/usr/bin/tessaly"}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto readFile = [&](const std::string& path) -> std::optional<std::string> {
+            EXPECT_EQ(path, plistPath);
+            return c.plist;
+        };
+        const auto exists = [&](const std::string& path) { return c.executables.count(path) > 0; };
+        EXPECT_EQ(LaunchAgentCommand::resolve(c.environment, home, plistPath, readFile, exists),
+                  c.expected);
+    }
+}
+
+TEST(ExecutableLocator, TriesCandidatesThenEachNonEmptyPathPieceInOrder) {
+    std::vector<std::string> asked;
+    const auto nothing = [&](const std::string& path) {
+        asked.push_back(path);
+        return false;
+    };
+    EXPECT_EQ(ExecutableLocator::resolve("cmux", {"/opt/homebrew/bin/cmux", "/usr/local/bin/cmux"},
+                                         std::string("::/a/bin:~/b::./c:"), nothing),
+              std::nullopt);
+    EXPECT_EQ(asked, (std::vector<std::string>{"/opt/homebrew/bin/cmux", "/usr/local/bin/cmux",
+                                               "/a/bin/cmux", "~/b/cmux", "./c/cmux"}));
+
+    const auto inB = [](const std::string& path) { return path == "/b/cmux" || path == "/c/cmux"; };
+    EXPECT_EQ(ExecutableLocator::resolve("cmux", {}, std::string("/a:/b:/c"), inB), "/b/cmux");
+    EXPECT_EQ(ExecutableLocator::resolve("cmux", {"/c/cmux"}, std::string("/b"), inB), "/c/cmux");
+    EXPECT_EQ(ExecutableLocator::resolve("cmux", {}, std::nullopt, inB), std::nullopt);
+}
+
+TEST(LaunchAgentCommand, DescribesAndBuildsTheSubcommandLines) {
+    const LaunchAgentCommand command{"/usr/bin/node", {"/opt/t/cli.js"}, Origin::launchAgent};
+    EXPECT_EQ(command.describe(LaunchAgentCommand::configSchemaArguments()),
+              "/usr/bin/node /opt/t/cli.js config schema");
+    EXPECT_EQ(command.arguments(LaunchAgentCommand::configValidateArguments("/c/my config.json")),
+              (std::vector<std::string>{"/opt/t/cli.js", "config", "validate", "/c/my config.json",
+                                        "--json"}));
+    EXPECT_EQ((LaunchAgentCommand{"/bin/tessaly", {}, Origin::path}.describe({})), "/bin/tessaly");
+    EXPECT_EQ(menubar::launchAgentPlistPath("/Users/ada"),
+              "/Users/ada/Library/LaunchAgents/dev.tessaly.daemon.plist");
+}
