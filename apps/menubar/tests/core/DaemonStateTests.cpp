@@ -70,15 +70,6 @@ TEST(DaemonState, RecordedStopWinsOverAFreshPoll) {
     EXPECT_FALSE(state.isRunning());
 }
 
-TEST(DaemonState, FromSnapshot) {
-    EXPECT_EQ(DaemonState::from(StatusSnapshot::missing(), now), DaemonState::missing());
-    EXPECT_EQ(DaemonState::from(StatusSnapshot::unreadable("R"), now),
-              DaemonState::unreadable("R"));
-    EXPECT_EQ(
-        DaemonState::from(StatusSnapshot::loaded(polled(at("2024-05-01T09:59:58Z"), 2000)), now),
-        DaemonState::running(2));
-}
-
 TEST(DaemonState, OnlyRunningIsLive) {
     const std::vector<std::pair<DaemonState, bool>> cases{
         {DaemonState::running(1), true},           {DaemonState::stale(1), false},

@@ -210,46 +210,14 @@ TEST(Formatting, SessionLine) {
 }
 
 TEST(Formatting, SessionDetailListsOnlyWhatIsKnown) {
-    const SessionHandoff dated{.path = "/repo/HANDOFF.md", .writtenAt = at("2024-05-01T09:48:00Z")};
     const std::vector<std::pair<SessionStatus, std::string>> cases{
         {SessionStatus{}, ""},
-        {SessionStatus{.sessionId = "s-1",
-                       .shortId = "s1",
-                       .cwd = "/repo",
-                       .contextTokens = 81200,
-                       .contextWindow = 200000,
-                       .handoff = dated},
-         "81,200 of 200,000 tokens\n/repo\ns-1\nHandoff written 12m ago: /repo/HANDOFF.md"},
         {SessionStatus{.shortId = "s1", .cwd = "", .contextTokens = 1200}, "1,200 tokens\n\ns1"},
         {SessionStatus{.contextWindow = 200000, .handoff = SessionHandoff{.path = "/x.md"}},
          "Handoff: /x.md"},
     };
     for (const auto& [session, expected] : cases)
         EXPECT_EQ(F::sessionDetail(session, now), expected);
-}
-
-TEST(Formatting, HandoffLine) {
-    SessionStatus session{
-        .dirName = "api",
-        .handoff = SessionHandoff{.path = "/h.md", .writtenAt = at("2024-05-01T09:48:00Z")}};
-    SessionStatus undated{.dirName = "web", .handoff = SessionHandoff{.path = "/w.md"}};
-    SessionStatus future{
-        .dirName = "api",
-        .handoff = SessionHandoff{.path = "/h.md", .writtenAt = at("2024-05-01T10:01:00Z")}};
-    struct Case {
-        SessionStatus session;
-        bool exists;
-        std::string expected;
-    };
-    const std::vector<Case> cases{
-        {session, true, "Open handoff \u00b7 api (12m ago)"},
-        {session, false, "Open handoff \u00b7 api (12m ago) (missing)"},
-        {undated, true, "Open handoff \u00b7 web"},
-        {undated, false, "Open handoff \u00b7 web (missing)"},
-        {future, true, "Open handoff \u00b7 api (0s ago)"},
-    };
-    for (const auto& [s, exists, expected] : cases)
-        EXPECT_EQ(F::handoffLine(s, now, exists), expected);
 }
 
 TEST(Formatting, EventLine) {
