@@ -58,6 +58,15 @@ std::optional<double> parseNumber(std::string_view text) {
     return value;
 }
 
+// The text as one complete JSON document, if it is one.
+std::optional<JSONValue> asJSON(std::string_view text) {
+    try {
+        return JSONValue::decode(text);
+    } catch (const JSONError&) {
+        return std::nullopt;
+    }
+}
+
 // Whether the ICU pattern matches somewhere in the text; nothing when the pattern
 // does not compile (or cannot be run), which disables the check.
 std::optional<bool> findsMatch(const std::string& pattern, const std::string& text) {
@@ -229,8 +238,11 @@ std::optional<SettingValue> SettingValue::from(const JSONValue& json, const Sett
         }
         return std::nullopt;
     case SettingControl::Kind::unknown:
+        // Whatever is shown must read back as the very value the file holds, or a
+        // save that touched other settings would turn "42" into 42. So a string
+        // that would read back as other JSON is shown quoted, as JSON itself.
         if (const auto* string = json.stringValue())
-            return text(*string);
+            return text(asJSON(*string) ? JSONValue::encode(json, false) : *string);
         return text(json.compactText());
     }
     return std::nullopt;
@@ -245,13 +257,9 @@ JSONValue SettingValue::json(const SettingSpec& spec) const {
             } else if constexpr (std::is_same_v<T, double>) {
                 return JSONValue::number(payload);
             } else if constexpr (std::is_same_v<T, std::string>) {
-                if (!spec.control.isKnown()) {
-                    try {
-                        return JSONValue::decode(payload);
-                    } catch (const JSONError&) {
-                        // Not JSON: the text itself is the value.
-                    }
-                }
+                if (!spec.control.isKnown())
+                    if (auto decoded = asJSON(payload))
+                        return *decoded;
                 return JSONValue::string(payload);
             } else {
                 JSONValue::Array items;

@@ -45,6 +45,10 @@ public:
     bool isEmpty() const;
 
     // A file value read for the spec's control; nothing when it does not fit.
+    // For a control the app does not know, the value as one line of text that
+    // `json` turns back into the same value: JSON other than strings as compact
+    // JSON, a string as its own text unless that text is itself JSON, in which
+    // case the string is shown quoted.
     static std::optional<SettingValue> from(const JSONValue& json, const SettingSpec& spec);
     // The value as the file holds it for the spec's control.
     JSONValue json(const SettingSpec& spec) const;

@@ -299,3 +299,50 @@ TEST(SettingsForm, GroupsDuplicatesSourcesAndFileErrors) {
         EXPECT_STREQ(error.what(), "The config file must hold one JSON object");
     }
 }
+
+// A setting of a kind the app does not know is edited as raw text; saving other
+// settings must write its value back with the same JSON type it had.
+TEST(SettingsForm, UnknownControlValuesSurviveAnUntouchedSave) {
+    const struct {
+        const char* fileValue;
+        const char* shown;
+    } cases[] = {
+        {R"("42")", R"("42")"},
+        {R"("true")", R"("true")"},
+        {R"("null")", R"("null")"},
+        {R"("[1]")", R"("[1]")"},
+        {R"("{}")", R"("{}")"},
+        {R"(" 7 ")", R"(" 7 ")"},
+        {R"("\"q\"")", R"("\"q\"")"},
+        {R"("hello")", "hello"},
+        {R"("")", ""},
+        {R"("[1")", "[1"},
+        {"42", "42"},
+        {"true", "true"},
+        {"null", "null"},
+        {R"([1,"a"])", R"([1,"a"])"},
+        {R"({"b":1})", R"({"b":1})"},
+    };
+    const auto schema =
+        schemaOf({spec("gradient", {.name = "raw"}), spec("toggle", {.name = "other"})});
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.fileValue);
+        const auto original = JSONValue::decode(row.fileValue);
+        SettingsForm form(schema, {{"raw", original}});
+        EXPECT_EQ(form.field("raw")->value, SettingValue::text(row.shown));
+        EXPECT_FALSE(form.field("raw")->error);
+
+        form.set("other", SettingValue::boolean(true));
+        const auto written = SettingsForm::parseFile(form.serializedData());
+        EXPECT_EQ(written.at("raw"), original);
+    }
+
+    // What the user types is still read as JSON when it is JSON.
+    SettingsForm form(schema, {});
+    form.set("raw", SettingValue::text("42"));
+    EXPECT_EQ(form.serialized().objectValue()->at("raw"), JSONValue::number(42));
+    form.set("raw", SettingValue::text("\"42\""));
+    EXPECT_EQ(form.serialized().objectValue()->at("raw"), JSONValue::string("42"));
+    form.set("raw", SettingValue::text("4 2"));
+    EXPECT_EQ(form.serialized().objectValue()->at("raw"), JSONValue::string("4 2"));
+}
