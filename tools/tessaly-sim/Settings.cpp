@@ -32,7 +32,7 @@ constexpr const char* schemaText = R"json({
     "handoff-dir":        { "type": "string", "default": "" },
     "ignore-dirs":        { "type": "array", "items": { "type": "string", "pattern": "^[^/]+$" },
                             "default": ["node_modules", ".venv"] },
-    "interval":           { "type": "integer", "minimum": 100, "maximum": 600000, "default": 2000 },
+    "interval":           { "type": "integer", "minimum": 50, "maximum": 600000, "default": 2000 },
     "provider-overrides": { "type": "object", "default": {} }
   },
   "x-groups": [
@@ -69,7 +69,7 @@ constexpr const char* schemaText = R"json({
         "help": "Markdown for new handoff files; {dir}, {pct} and {session} are filled in." }
     ]},
     { "id": "daemon", "title": "Daemon", "settings": [
-      { "name": "interval", "control": "number", "integer": true, "min": 100, "max": 600000,
+      { "name": "interval", "control": "number", "integer": true, "min": 50, "max": 600000,
         "help": "Milliseconds between two polls of the agent sessions." },
       { "name": "ignore-dirs", "control": "list", "itemPattern": "^[^/]+$",
         "help": "Folder names that are never scanned for sessions." },

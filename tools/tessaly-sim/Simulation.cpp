@@ -25,7 +25,7 @@ struct Profile {
 };
 
 constexpr Profile profiles[] = {
-    {"api-gateway", "claude", "claude-sonnet-4-5-20250929", 200'000, 58, 1.0, 0, 0, 300'000, true},
+    {"api-gateway", "claude", "claude-sonnet-4-5-20250929", 200'000, 58, 0.6, 0, 0, 300'000, true},
     {"web-console", "codex", "gpt-5-codex", 272'000, 73, 0.15, 20, 0, 600'000, true},
     {"billing", "claude", "claude-opus-4-1-20250805", 200'000, 44, 0.1, 50, 220, 300'000, true},
     {"infra", "gemini", "gemini-2.5-pro", 1'048'576, 46, 0.2, 80, 45, 3'600'000, true},

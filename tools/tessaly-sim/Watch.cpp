@@ -137,8 +137,10 @@ WatchOptions parseWatchOptions(const std::vector<std::string>& arguments, const 
         else
             throw std::invalid_argument("unknown watch option: " + flag);
     }
-    if (options.intervalMs && *options.intervalMs < 10)
-        throw std::invalid_argument("--interval-ms must be at least 10");
+    // The same bounds as the interval setting, so a flag never reports a value the
+    // settings window would call invalid.
+    if (options.intervalMs && (*options.intervalMs < 50 || *options.intervalMs > 600'000))
+        throw std::invalid_argument("--interval-ms must be between 50 and 600000");
     if (options.sessions < 0 || options.sessions > 50)
         throw std::invalid_argument("--sessions must be between 0 and 50");
     if (options.warnContext && (*options.warnContext < 0 || *options.warnContext > 100))

@@ -260,7 +260,7 @@ TEST_F(TessalySim, ValidateRejectsEachKindOfBadValueNamingItsKey) {
         {R"({"warn-context": 100.5})", {"warn-context"}, "Must be between 0 and 100"},
         {R"({"cache-min-context": -1})", {"cache-min-context"}, "Must be between 0 and 100"},
         {R"({"interval": 2500.5})", {"interval"}, "Must be a whole number"},
-        {R"({"interval": 99})", {"interval"}, "Must be between 100 and 600000"},
+        {R"({"interval": 49})", {"interval"}, "Must be between 50 and 600000"},
         {R"({"cache-lead": "soon"})", {"cache-lead"}, "soon does not match ^[0-9]+(ms|s|m|h)$"},
         {R"({"handoff-location": "desk"})",
          {"handoff-location"},
@@ -296,7 +296,7 @@ TEST_F(TessalySim, ValidateRejectsEachKindOfBadValueNamingItsKey) {
 }
 
 TEST_F(TessalySim, ValidateReportsEveryBadKeyAndRefusesMisuse) {
-    const json answer = json::parse(validate(R"({"a": 1, "dry-run": 0, "interval": 100})").out);
+    const json answer = json::parse(validate(R"({"a": 1, "dry-run": 0, "interval": 50})").out);
     std::set<std::string> named;
     for (const auto& error : answer["errors"])
         named.insert(error["options"][0].get<std::string>());
@@ -313,6 +313,7 @@ TEST_F(TessalySim, ValidateReportsEveryBadKeyAndRefusesMisuse) {
         {"config", "validate", "a.json", "b.json", "--json"},
         {"config", "validate", "a.json", "--yaml"},
         {"watch", "--interval-ms", "fast"},
+        {"watch", "--interval-ms", "49"},
         {"watch", "--colour", "red"},
         {"install", "--sessions"},
     };
