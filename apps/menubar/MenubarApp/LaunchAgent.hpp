@@ -1,0 +1,66 @@
+#pragma once
+
+// Driving the daemon: through the service manager (`launchctl`) for start,
+// restart and stop, and through its own command line for the settings window.
+//
+// Menu items and the settings model call, on the main thread:
+//   LaunchAgent::start([self = QPointer(this)] { if (self) self->refresh(); });
+//   LaunchAgent::stop(...same...);
+// Both return at once and call the completion exactly once, on the main thread,
+// whatever happened: callers refresh from the status file rather than inspect
+// a result. Failures reach the log through the command runner.
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "CommandRunner.hpp"
+#include "LaunchAgentCommand.hpp"
+
+namespace menubar::app {
+
+// The user's home directory as the app sees it.
+std::string homeDirectory();
+
+namespace LaunchAgent {
+
+struct Setup {
+    std::string launchctl = "/bin/launchctl";
+    std::string home = homeDirectory();
+    std::chrono::milliseconds timeLimit = CommandRunner::defaultTimeLimit;
+};
+
+// "gui/<real user id>" and "gui/<real user id>/dev.tessaly.daemon".
+std::string domainTarget();
+std::string serviceTarget();
+
+// "kickstart -k <service>", which starts a stopped agent and restarts a running
+// one; when that fails for any reason, "bootstrap <domain> <plist>" loads the
+// agent from its property list. Both run one after the other on a worker thread.
+void start(std::function<void()> completion, const Setup& setup = {});
+
+// "bootout <service>", which unloads the agent and so stops the daemon.
+void stop(std::function<void()> completion, const Setup& setup = {});
+
+} // namespace LaunchAgent
+
+namespace DaemonCommand {
+
+// The daemon's command line from this process's environment, the launch agent's
+// property list under `home` and PATH; nothing when it is not installed anywhere.
+std::optional<LaunchAgentCommand> locate(const std::string& home = homeDirectory());
+
+// "<command> config schema", asynchronously; the completion gets the result on
+// the main thread (standard output is the schema when the status is 0).
+void loadSchema(const LaunchAgentCommand& command, CommandRunner::Completion completion,
+                std::chrono::milliseconds timeLimit = CommandRunner::defaultTimeLimit);
+
+// "<command> config validate <candidatePath> --json", blocking: for the save
+// worker thread only. Only standard output answers; see the save pipeline.
+CommandResult validate(const LaunchAgentCommand& command, const std::string& candidatePath,
+                       std::chrono::milliseconds timeLimit = CommandRunner::defaultTimeLimit);
+
+} // namespace DaemonCommand
+
+} // namespace menubar::app
