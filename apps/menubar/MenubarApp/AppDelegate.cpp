@@ -1,0 +1,45 @@
+#include "AppDelegate.hpp"
+
+#include "Log.hpp"
+#include "MainMenu.hpp"
+#include "StatusDecoder.hpp"
+
+namespace menubar::app {
+
+AppDelegate::AppDelegate(DependenciesFactory dependencies, std::function<void()> settingsWindow,
+                         QObject* parent)
+    : QObject(parent), dependencies_(std::move(dependencies)),
+      settingsWindow_(std::move(settingsWindow)) {}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching(const Environment& environment,
+                                                const std::string& home) {
+    const std::string statusPath = StatusFileLocator::path(environment, home);
+    log("watching " + statusPath);
+    MainMenu::install([this] { showSettingsWindow(); });
+
+    StatusMenuDependencies dependencies = dependencies_(home);
+    dependencies.showSettings = [this] { showSettingsWindow(); };
+    controller_ = std::make_unique<StatusMenuController>(statusPath, std::move(dependencies));
+    controller_->start();
+
+    const auto openSettings = environment.find(openSettingsKey);
+    if (openSettings != environment.end() && openSettings->second == "1") {
+        showSettingsWindow();
+    }
+}
+
+void AppDelegate::applicationWillTerminate() {
+    if (controller_) {
+        controller_->stopTimer();
+    }
+}
+
+void AppDelegate::showSettingsWindow() {
+    if (settingsWindow_) {
+        settingsWindow_();
+    }
+}
+
+} // namespace menubar::app

@@ -1,0 +1,395 @@
+#include "StatusMenuController.hpp"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QMenu>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QUrl>
+
+#include "Cmux.hpp"
+#include "LaunchAgent.hpp"
+#include "LaunchAgentCommand.hpp"
+#include "Log.hpp"
+#include "TrayIconRenderer.hpp"
+#include "VisibilityProbe.hpp"
+
+namespace menubar::app {
+
+namespace {
+
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QUrl fileUrl(const std::string& path) {
+    return QUrl::fromLocalFile(QFileInfo(qt(path)).absoluteFilePath());
+}
+
+std::map<std::string, std::string> processEnvironment() {
+    std::map<std::string, std::string> environment;
+    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : system.keys()) {
+        environment[name.toStdString()] = system.value(name).toStdString();
+    }
+    return environment;
+}
+
+void openWithDesktop(const std::string& path) {
+    QDesktopServices::openUrl(fileUrl(path));
+}
+
+// The file manager selects the file when it offers the freedesktop interface;
+// otherwise (no such service, or it refuses) the containing folder opens.
+void revealInFileManager(const std::string& path) {
+#ifdef Q_OS_MACOS
+    QProcess::startDetached(QStringLiteral("/usr/bin/open"),
+                            {QStringLiteral("-R"), QFileInfo(qt(path)).absoluteFilePath()});
+#else
+    const QString absolute = QFileInfo(qt(path)).absoluteFilePath();
+    const auto openFolder = [absolute] {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(absolute).absolutePath()));
+    };
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        openFolder();
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(absolute).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [openFolder](QDBusPendingCallWatcher* finished) {
+                         if (finished->isError()) {
+                             openFolder();
+                         }
+                         finished->deleteLater();
+                     });
+#endif
+}
+
+// "&" marks a mnemonic in a QAction's text and a tab starts its shortcut column;
+// session names and event texts are shown as written.
+QString menuText(const MenuEntry& entry) {
+    QString text = qt(entry.title);
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return QString(entry.indentation * 4, QLatin1Char(' ')) + text;
+}
+
+} // namespace
+
+StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
+    StatusMenuDependencies dependencies;
+    dependencies.home = std::move(home);
+    dependencies.now = [] { return currentInstant(); };
+    dependencies.timeZone = [] { return TimeZone::current(); };
+    dependencies.environment = processEnvironment;
+    dependencies.fileSystem = FileSystem::real();
+    dependencies.settings = [] {
+        return std::make_unique<QSettings>(QStringLiteral("tessaly-menubar"),
+                                           QStringLiteral("tessaly-menubar"));
+    };
+    dependencies.probe = VisibilityProbe::read;
+    dependencies.focusSession = [](const std::string& workspaceId,
+                                   const std::optional<std::string>& surfaceId, Done done) {
+        Cmux::focus(workspaceId, surfaceId, std::move(done));
+    };
+    dependencies.startDaemon = [home = dependencies.home](Done done) {
+        LaunchAgent::start(std::move(done), LaunchAgent::Setup{.home = home});
+    };
+    dependencies.stopDaemon = [home = dependencies.home](Done done) {
+        LaunchAgent::stop(std::move(done), LaunchAgent::Setup{.home = home});
+    };
+    // The hidden episode stays recorded whatever the notification did; a failure
+    // is in the log already.
+    dependencies.notify = [](const std::string& title, const std::string& body) {
+        Notifier::notify(title, body, [](const CommandResult&) {});
+    };
+    dependencies.open = openWithDesktop;
+    dependencies.reveal = revealInFileManager;
+    dependencies.revealModifierHeld = [] {
+        return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
+    };
+    dependencies.showSettings = [] {};
+    dependencies.settingsUpdate = [](const StatusFile*, const DaemonState&) {};
+    dependencies.quit = [] { QCoreApplication::quit(); };
+    return dependencies;
+}
+
+std::string StatusMenuController::logsDirectory(const std::string& home) {
+    return home + "/Library/Logs/tessaly";
+}
+
+StatusMenuController::StatusMenuController(std::string statusPath,
+                                           StatusMenuDependencies dependencies, QObject* parent)
+    : QObject(parent), statusPath_(std::move(statusPath)), dependencies_(std::move(dependencies)),
+      statusItem_(new QSystemTrayIcon(this)), menu_(std::make_unique<QMenu>()),
+      logsDirectory_(logsDirectory(dependencies_.home)) {
+    menu_->setObjectName(QStringLiteral("statusMenu"));
+    menu_->setToolTipsVisible(true);
+    connect(menu_.get(), &QMenu::aboutToShow, this, &StatusMenuController::menuWillOpen);
+    connect(menu_.get(), &QMenu::aboutToHide, this, &StatusMenuController::menuDidClose);
+    statusItem_->setContextMenu(menu_.get());
+#ifndef Q_OS_MACOS
+    // Trays differ in which click opens a context menu; a left click opening it
+    // too makes the item behave like a menu-bar item everywhere.
+    connect(statusItem_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && !menu_->isVisible()) {
+                    menu_->popup(QCursor::pos());
+                }
+            });
+#endif
+}
+
+StatusMenuController::~StatusMenuController() = default;
+
+void StatusMenuController::start() {
+    refresh();
+    trayWasAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
+    statusItem_->show();
+    auto* timer = new QTimer(this);
+    timer->setInterval(pollIntervalMs);
+    connect(timer, &QTimer::timeout, this, &StatusMenuController::tick);
+    timer->start();
+    timer_ = timer;
+}
+
+void StatusMenuController::stopTimer() {
+    if (timer_) {
+        timer_->stop();
+        timer_->deleteLater();
+    }
+    timer_ = nullptr;
+}
+
+void StatusMenuController::tick() {
+    // The menu shows the poll it opened with until it closes.
+    if (menuIsOpen_) {
+        return;
+    }
+    // A tray host that starts after the app (a login race) does not pick up an
+    // icon that was shown into nothing; showing it again docks it.
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (available && !trayWasAvailable_) {
+        statusItem_->hide();
+        statusItem_->show();
+    }
+    trayWasAvailable_ = available;
+    refresh();
+}
+
+void StatusMenuController::refresh() {
+    const Instant now = dependencies_.now();
+    const TimeZone timeZone = dependencies_.timeZone();
+    snapshot_ = StatusFileLocator::load(statusPath_, dependencies_.fileSystem);
+    state_ = DaemonState::from(snapshot_, now);
+    const StatusFile* file = snapshot_.file();
+    compact_ = CompactSetting::resolve(dependencies_.environment(), storedCompact());
+    presentation_ = StatusItemPresentation::make(
+        state_, file ? file->sessions : std::vector<SessionStatus>{}, compact_.compact, timeZone);
+    updateStatusItem(presentation_);
+    dependencies_.settingsUpdate(file, state_);
+    if (!menuIsOpen_) {
+        probeVisibility(now);
+    }
+    rebuildMenu(now, timeZone);
+}
+
+void StatusMenuController::menuWillOpen() {
+    menuIsOpen_ = true;
+    refresh();
+}
+
+void StatusMenuController::menuDidClose() {
+    menuIsOpen_ = false;
+}
+
+void StatusMenuController::updateStatusItem(const StatusItemPresentation& presentation) {
+    // Redrawing an unchanged icon makes some trays flicker and costs a D-Bus
+    // round trip on others.
+    if (drawn_ == presentation) {
+        return;
+    }
+    statusItem_->setIcon(
+        renderStatusIcon(presentation, QGuiApplication::palette(), nativeIconShape()));
+    statusItem_->setToolTip(qt(presentation.tooltip));
+    drawn_ = presentation;
+}
+
+void StatusMenuController::probeVisibility(Instant now) {
+    const VisibilityReading reading = dependencies_.probe(*statusItem_);
+    switch (hiddenTracker_.observe(itemVisibilityFrom(reading.onscreen, reading.width), now)) {
+    case HiddenItemTracker::Transition::becameHidden:
+        log(HiddenItemCopy::logLine(compact_.compact) + "; " + describe(reading));
+        dependencies_.notify(std::string(HiddenItemCopy::notificationTitle),
+                             std::string(HiddenItemCopy::notificationBody));
+        break;
+    case HiddenItemTracker::Transition::becameVisible:
+        log("status item is visible again");
+        break;
+    case HiddenItemTracker::Transition::unchanged:
+        break;
+    }
+}
+
+void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
+    const FileSystem& disk = dependencies_.fileSystem;
+    const MenuFacts facts{
+        .handoffExists = disk.exists,
+        .logsDirectoryExists = disk.exists(logsDirectory_),
+        .statusFileExists = disk.exists(statusPath_),
+        .launchAgentInstalled = disk.exists(launchAgentPlistPath(dependencies_.home)),
+    };
+    StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
+                                         now, timeZone, facts);
+    // The action that asked for this rebuild may still be delivering its signal,
+    // so old items are detached now and deleted once control is back in the loop.
+    for (QAction* action : menu_->actions()) {
+        menu_->removeAction(action);
+        action->deleteLater();
+    }
+    sessionsByTag_ = std::move(built.sessionsByTag);
+    for (const MenuEntry& entry : built.entries) {
+        menu_->addAction(render(entry));
+    }
+}
+
+QAction* StatusMenuController::render(const MenuEntry& entry) {
+    auto* action = new QAction(menu_.get());
+    if (entry.isSeparator) {
+        action->setSeparator(true);
+        return action;
+    }
+    action->setText(menuText(entry));
+    action->setEnabled(entry.enabled);
+    if (entry.tooltip) {
+        action->setToolTip(qt(*entry.tooltip));
+    }
+    if (entry.checked || entry.action == MenuAction::toggleCompact) {
+        action->setCheckable(true);
+        action->setChecked(entry.checked);
+    }
+    if (!entry.keyEquivalent.empty()) {
+        action->setShortcut(
+            QKeySequence(QStringLiteral("Ctrl+") + qt(entry.keyEquivalent).toUpper()));
+    }
+    if (entry.action != MenuAction::none) {
+        connect(action, &QAction::triggered, this,
+                [this, kind = entry.action, tag = entry.tag, path = entry.path] {
+                    perform(kind, tag, path);
+                });
+    }
+    return action;
+}
+
+void StatusMenuController::perform(MenuAction action, int tag,
+                                   const std::optional<std::string>& path) {
+    switch (action) {
+    case MenuAction::none:
+        return;
+    case MenuAction::refresh:
+        refresh();
+        return;
+    case MenuAction::openSettings:
+        dependencies_.showSettings();
+        return;
+    case MenuAction::toggleCompact:
+        toggleCompact();
+        return;
+    case MenuAction::focusSession:
+        focusSession(tag);
+        return;
+    case MenuAction::openHandoff:
+        openHandoff(path);
+        return;
+    case MenuAction::startDaemon:
+        dependencies_.startDaemon(refreshWhenDone());
+        return;
+    case MenuAction::stopDaemon:
+        dependencies_.stopDaemon(refreshWhenDone());
+        return;
+    case MenuAction::openLogs:
+        dependencies_.open(logsDirectory_);
+        return;
+    case MenuAction::openStatusFile:
+        dependencies_.open(statusPath_);
+        return;
+    case MenuAction::quit:
+        dependencies_.quit();
+        return;
+    }
+}
+
+void StatusMenuController::focusSession(int tag) {
+    // Looked up in the current map: an item kept from an earlier menu reaches
+    // whichever session holds its place now.
+    const auto found = sessionsByTag_.find(tag);
+    if (found == sessionsByTag_.end() || !found->second.workspaceId) {
+        return;
+    }
+    dependencies_.focusSession(*found->second.workspaceId, found->second.surfaceId,
+                               refreshWhenDone());
+}
+
+void StatusMenuController::openHandoff(const std::optional<std::string>& path) {
+    if (!path) {
+        return;
+    }
+    if (dependencies_.revealModifierHeld()) {
+        dependencies_.reveal(*path);
+    } else {
+        dependencies_.open(*path);
+    }
+}
+
+void StatusMenuController::toggleCompact() {
+    const std::unique_ptr<QSettings> settings = dependencies_.settings();
+    settings->setValue(QString::fromUtf8(CompactSetting::defaultsKey), !compact_.compact);
+    settings->sync();
+    refresh();
+}
+
+std::optional<bool> StatusMenuController::storedCompact() const {
+    const QVariant stored =
+        dependencies_.settings()->value(QString::fromUtf8(CompactSetting::defaultsKey));
+    // Text-based stores give back a written boolean as "true" / "false".
+    if (stored.typeId() == QMetaType::Bool) {
+        return stored.toBool();
+    }
+    if (stored.typeId() == QMetaType::QString) {
+        const QString text = stored.toString();
+        if (text == QLatin1String("true")) {
+            return true;
+        }
+        if (text == QLatin1String("false")) {
+            return false;
+        }
+    }
+    return std::nullopt;
+}
+
+Done StatusMenuController::refreshWhenDone() {
+    return [self = QPointer<StatusMenuController>(this)] {
+        if (self) {
+            self->refresh();
+        }
+    };
+}
+
+} // namespace menubar::app

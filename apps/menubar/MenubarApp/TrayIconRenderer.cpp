@@ -1,0 +1,230 @@
+#include "TrayIconRenderer.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QString>
+#include <QSvgRenderer>
+
+// A static library's resource initialiser is dropped by the linker unless
+// something refers to it, so the drawings are registered on first use.
+static void registerSymbolDrawings() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(symbols);
+        return true;
+    }();
+    (void)registered;
+}
+
+namespace menubar::app {
+
+namespace {
+
+QString symbolResource(std::string_view symbolName) {
+    return QStringLiteral(":/symbols/") +
+           QString::fromUtf8(symbolName.data(), static_cast<qsizetype>(symbolName.size())) +
+           QStringLiteral(".svg");
+}
+
+// A light glyph gets a dark halo and a dark one a light halo; the tone colours
+// are all mid-tones, so in practice the halo is dark and only sharpens edges on
+// light panels while disappearing into dark ones.
+QColor haloColour(const QColor& colour) {
+    const double luminance =
+        (0.299 * colour.redF() + 0.587 * colour.greenF() + 0.114 * colour.blueF());
+    return luminance >= 0.35 ? QColor(0, 0, 0, 150) : QColor(255, 255, 255, 170);
+}
+
+QFont titleFont(double pixelSize, IconShape shape) {
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(std::max(1, static_cast<int>(std::floor(pixelSize))));
+    // At tray sizes a medium stroke breaks up; the wide form keeps medium.
+    font.setWeight(shape == IconShape::square ? QFont::Bold : QFont::Medium);
+    // In a square slot the width is what limits the digits' height; a
+    // condensed face (where the system has one) buys a few pixels.
+    if (shape == IconShape::square) {
+        font.setStretch(QFont::Condensed);
+    }
+    font.setStyleStrategy(QFont::PreferAntialias);
+    return font;
+}
+
+// The largest font whose rendering of `text` fits the box.
+QFont fittedFont(const QString& text, const QSizeF& box, IconShape shape) {
+    for (double size = box.height() * 1.3; size > 4; size -= 0.5) {
+        const QFont font = titleFont(size, shape);
+        const QRectF bounds = QFontMetricsF(font).tightBoundingRect(text);
+        if (bounds.width() <= box.width() && bounds.height() <= box.height()) {
+            return font;
+        }
+    }
+    return titleFont(4, shape);
+}
+
+void paintSymbol(QPainter& painter, std::string_view symbolName, const QRectF& box) {
+    if (!hasSymbol(symbolName)) {
+        return;
+    }
+    QSvgRenderer renderer(symbolResource(symbolName));
+    renderer.render(&painter, box);
+}
+
+// Text centred on its ink, not on its line box, so digits sit in the middle.
+void paintTitle(QPainter& painter, const QString& text, const QFont& font, const QRectF& box) {
+    const QRectF ink = QFontMetricsF(font).tightBoundingRect(text);
+    const QPointF origin(box.center().x() - ink.center().x(), box.center().y() - ink.center().y());
+    QPainterPath path;
+    path.addText(origin, font, text);
+    painter.fillPath(path, Qt::black);
+}
+
+// The glyphs are laid out in black on transparency, then recoloured as a whole
+// and set on a halo made from their own outline.
+QImage tintWithHalo(const QImage& shapes, const QColor& colour, int haloWidth) {
+    QImage tinted = shapes;
+    {
+        QPainter painter(&tinted);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(tinted.rect(), colour);
+    }
+    QImage halo = shapes;
+    {
+        QPainter painter(&halo);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(halo.rect(), haloColour(colour));
+    }
+    QImage result(shapes.size(), QImage::Format_ARGB32_Premultiplied);
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    for (int dx = -haloWidth; dx <= haloWidth; ++dx) {
+        for (int dy = -haloWidth; dy <= haloWidth; ++dy) {
+            if (dx != 0 || dy != 0) {
+                painter.drawImage(QPoint(dx, dy), halo);
+            }
+        }
+    }
+    painter.drawImage(QPoint(0, 0), tinted);
+    return result;
+}
+
+QImage blank(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+} // namespace
+
+IconShape nativeIconShape() {
+#ifdef Q_OS_MACOS
+    return IconShape::wide;
+#else
+    return IconShape::square;
+#endif
+}
+
+QColor toneColour(Tone tone, const QPalette& palette) {
+    switch (tone) {
+    case Tone::ok:
+        return QColor(0x34, 0xc7, 0x59);
+    case Tone::warn:
+        return QColor(0xff, 0x95, 0x00);
+    case Tone::critical:
+        return QColor(0xff, 0x3b, 0x30);
+    case Tone::muted: {
+        // The placeholder colour is often the text colour at half opacity, which
+        // would vanish on a panel of the opposite shade: flatten it onto the
+        // window colour and keep it a mid grey.
+        const QColor secondary = palette.color(QPalette::PlaceholderText);
+        const QColor window = palette.color(QPalette::Window);
+        const double alpha = secondary.alphaF();
+        QColor flat = QColor::fromRgbF(
+            static_cast<float>(secondary.redF() * alpha + window.redF() * (1 - alpha)),
+            static_cast<float>(secondary.greenF() * alpha + window.greenF() * (1 - alpha)),
+            static_cast<float>(secondary.blueF() * alpha + window.blueF() * (1 - alpha)));
+        const int lightness = std::clamp(flat.lightness(), 120, 170);
+        return QColor::fromHsl(flat.hslHue(), flat.hslSaturation(), lightness);
+    }
+    }
+    return QColor(Qt::gray);
+}
+
+bool hasSymbol(std::string_view symbolName) {
+    registerSymbolDrawings();
+    return !symbolName.empty() && QFile::exists(symbolResource(symbolName));
+}
+
+QImage renderStatusImage(std::string_view symbolName, std::string_view title, const QColor& colour,
+                         int height, IconShape shape) {
+    const QString text =
+        QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())).trimmed();
+    const bool symbol = hasSymbol(symbolName);
+    const int haloWidth = std::max(1, static_cast<int>(std::lround(height / 22.0)));
+    const double margin = haloWidth;
+    const double side = height;
+
+    if (shape == IconShape::square) {
+        QImage shapes = blank(height, height);
+        QPainter painter(&shapes);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const double inner = side - 2 * margin;
+        if (text.isEmpty()) {
+            paintSymbol(painter, symbolName, QRectF(margin, margin, inner, inner));
+        } else if (!symbol) {
+            const QRectF box(margin, margin, inner, inner);
+            paintTitle(painter, text, fittedFont(text, box.size(), shape), box);
+        } else {
+            // The badge takes the top third and the title the rest, so the number
+            // stays as large as the slot allows.
+            const double badge = std::round(side * 0.38);
+            paintSymbol(painter, symbolName, QRectF((side - badge) / 2, 0, badge, badge));
+            const QRectF box(margin, badge, inner, side - badge - margin);
+            paintTitle(painter, text, fittedFont(text, box.size(), shape), box);
+        }
+        painter.end();
+        return tintWithHalo(shapes, colour, haloWidth);
+    }
+
+    const QFont font = titleFont(side * 0.72, shape);
+    const QString spaced = QStringLiteral(" ") + text;
+    const double symbolWidth = symbol ? side : 0;
+    const double textWidth =
+        text.isEmpty() ? 0 : std::ceil(QFontMetricsF(font).horizontalAdvance(spaced) + margin);
+    const int width = std::max(1, static_cast<int>(symbolWidth + textWidth));
+    QImage shapes = blank(width, height);
+    QPainter painter(&shapes);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (symbol) {
+        paintSymbol(painter, symbolName,
+                    QRectF(margin, margin, side - 2 * margin, side - 2 * margin));
+    }
+    if (!text.isEmpty()) {
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(symbolWidth, 0, textWidth, side), Qt::AlignLeft | Qt::AlignVCenter,
+                         spaced);
+    }
+    painter.end();
+    return tintWithHalo(shapes, colour, haloWidth);
+}
+
+QIcon renderStatusIcon(const StatusItemPresentation& presentation, const QPalette& palette,
+                       IconShape shape) {
+    static constexpr std::array sizes{16, 22, 24, 32, 48, 64};
+    const QColor colour = toneColour(presentation.tone, palette);
+    QIcon icon;
+    for (const int size : sizes) {
+        icon.addPixmap(QPixmap::fromImage(
+            renderStatusImage(presentation.symbolName, presentation.title, colour, size, shape)));
+    }
+    return icon;
+}
+
+} // namespace menubar::app

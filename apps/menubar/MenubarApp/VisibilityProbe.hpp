@@ -1,0 +1,18 @@
+#pragma once
+
+// What the desktop shows of the status item, in the terms the hidden-item rules
+// decide on. A tray host that places the item reports where; a host that does
+// not say (StatusNotifierItem hosts report no geometry) gives unknowns, which
+// never start or end a hidden episode; no tray host at all counts as off screen
+// at the icon's own width, so the user hears about it once.
+
+#include <QSystemTrayIcon>
+
+#include "Visibility.hpp"
+
+namespace menubar::app::VisibilityProbe {
+
+// Main thread only.
+VisibilityReading read(const QSystemTrayIcon& statusItem);
+
+} // namespace menubar::app::VisibilityProbe

@@ -1,0 +1,30 @@
+#include <QApplication>
+#include <QDir>
+#include <QProcessEnvironment>
+
+#include "AppDelegate.hpp"
+
+int main(int argc, char* argv[]) {
+    // The menus are lists of text; icons beside items would only add noise.
+    QApplication::setAttribute(Qt::AA_DontShowIconsInMenus);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tessaly-menubar"));
+    QApplication::setOrganizationName(QStringLiteral("tessaly-menubar"));
+    // The status item is the app's only permanent face; closing the settings
+    // window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    menubar::app::AppDelegate delegate;
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
+
+    std::map<std::string, std::string> environment;
+    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : system.keys()) {
+        environment[name.toStdString()] = system.value(name).toStdString();
+    }
+    delegate.applicationDidFinishLaunching(environment, QDir::homePath().toStdString());
+
+    QApplication::exec();
+    return 0;
+}

@@ -1,0 +1,130 @@
+// The tray icon: every symbol has a drawing, renderings have the size a tray
+// asks for, and at the XEmbed slot size the percentage stays large enough to read.
+
+#include <QTest>
+
+#include <cstdlib>
+
+#include "TrayIconRenderer.hpp"
+
+using namespace menubar;
+using namespace menubar::app;
+
+namespace {
+
+// The box around opaque pixels close to this colour (antialiased edges and the
+// halo do not count).
+QRect inkOf(const QImage& image, const QColor& colour) {
+    QRect ink;
+    const QImage flat = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < flat.height(); ++y) {
+        for (int x = 0; x < flat.width(); ++x) {
+            const QColor pixel = flat.pixelColor(x, y);
+            if (pixel.alpha() > 200 && std::abs(pixel.red() - colour.red()) < 40 &&
+                std::abs(pixel.green() - colour.green()) < 40 &&
+                std::abs(pixel.blue() - colour.blue()) < 40) {
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return ink;
+}
+
+bool transparent(const QImage& image) {
+    const QImage flat = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < flat.height(); ++y) {
+        for (int x = 0; x < flat.width(); ++x) {
+            if (flat.pixelColor(x, y).alpha() != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+class TrayIconRendererTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everySymbolNameHasADrawing() {
+        for (const char* name :
+             {"eye", "eye.slash", "eye.trianglebadge.exclamationmark", "lock", "xmark.octagon",
+              "exclamationmark.triangle", "arrow.clockwise", "minus.circle", "plus.circle"}) {
+            QVERIFY2(hasSymbol(name), name);
+        }
+        QVERIFY(!hasSymbol("gear"));
+        QVERIFY(!hasSymbol(""));
+    }
+
+    void renderingSizes_data() {
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("shape");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("wider");
+        QTest::addColumn<bool>("empty");
+
+        const int square = static_cast<int>(IconShape::square);
+        const int wide = static_cast<int>(IconShape::wide);
+        QTest::newRow("square with title") << "eye"
+                                           << "72%" << square << 22 << false << false;
+        QTest::newRow("square symbol only") << "eye.slash"
+                                            << "" << square << 16 << false << false;
+        QTest::newRow("square title, unknown symbol") << "gear"
+                                                      << "72%" << square << 22 << false << false;
+        QTest::newRow("square, nothing to draw") << "gear"
+                                                 << "" << square << 22 << false << true;
+        QTest::newRow("wide with title") << "eye"
+                                         << "100%" << wide << 22 << true << false;
+        QTest::newRow("wide symbol only") << "eye"
+                                          << "" << wide << 22 << false << false;
+    }
+
+    void renderingSizes() {
+        QFETCH(QString, symbol);
+        QFETCH(QString, title);
+        QFETCH(int, shape);
+        QFETCH(int, height);
+        QFETCH(bool, wider);
+        QFETCH(bool, empty);
+        const QImage image =
+            renderStatusImage(symbol.toStdString(), title.toStdString(), QColor(0x34, 0xc7, 0x59),
+                              height, static_cast<IconShape>(shape));
+        QCOMPARE(image.height(), height);
+        QCOMPARE(image.width() > height, wider);
+        if (!wider) {
+            QCOMPARE(image.width(), height);
+        }
+        QCOMPARE(transparent(image), empty);
+    }
+
+    void percentageStaysLegibleInAnXEmbedSlot() {
+        const QColor orange = toneColour(Tone::warn, QPalette());
+        const QImage image = renderStatusImage("eye.trianglebadge.exclamationmark", "72%", orange,
+                                               22, IconShape::square);
+        // The title fills most of the slot's width and its digits stay about 7 px or more
+        // to read; squeezed into a wide item they would be about 5 px tall.
+        const QRect title = inkOf(image.copy(0, 9, 22, 13), orange);
+        QVERIFY2(title.width() >= 14, qPrintable(QString::number(title.width())));
+        QVERIFY2(title.height() >= 7, qPrintable(QString::number(title.height())));
+    }
+
+    void tonesAreDistinctAndMutedIsOpaque() {
+        const QPalette palette;
+        const QColor ok = toneColour(Tone::ok, palette);
+        const QColor warn = toneColour(Tone::warn, palette);
+        const QColor critical = toneColour(Tone::critical, palette);
+        const QColor muted = toneColour(Tone::muted, palette);
+        QCOMPARE(ok, QColor(0x34, 0xc7, 0x59));
+        QCOMPARE(warn, QColor(0xff, 0x95, 0x00));
+        QCOMPARE(critical, QColor(0xff, 0x3b, 0x30));
+        QCOMPARE(muted.alpha(), 255);
+        // A mid grey reads on light and dark panels; neither near-white nor near-black.
+        QVERIFY(muted.lightness() >= 120 && muted.lightness() <= 170);
+    }
+};
+
+QTEST_MAIN(TrayIconRendererTest)
+#include "test_tray_icon_renderer.moc"
