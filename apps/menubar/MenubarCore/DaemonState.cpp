@@ -9,6 +9,8 @@ namespace menubar {
 namespace {
 
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
+// Clang before 17 does not deduce an aggregate's template arguments by itself.
+template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 std::string ageText(double pollAge) {
     return Formatting::duration(std::max(0.0, pollAge));
