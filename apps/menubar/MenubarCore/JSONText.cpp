@@ -1,5 +1,7 @@
 #include "JSONText.hpp"
 
+#include <unicode/unistr.h>
+
 #include "JSONValue.hpp"
 
 namespace menubar::JSONText {
@@ -44,7 +46,11 @@ std::string describe(const nlohmann::json::exception& error) {
         if (const auto end = message.find("] "); end != std::string_view::npos)
             message.remove_prefix(end + 2);
     }
-    return std::string(message);
+    // The parser quotes the bytes it last read verbatim, and outside a string
+    // those may be any bytes at all; the message ends up in tooltips and menus,
+    // so each ill-formed sequence becomes U+FFFD.
+    std::string wellFormed;
+    return icu::UnicodeString::fromUTF8(message).toUTF8String(wellFormed);
 }
 
 nlohmann::json parse(std::string_view bytes) {
