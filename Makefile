@@ -4,7 +4,7 @@
 PRESET ?= dev
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps configure build test run format clean
+.PHONY: deps configure build test run format clean fuzz
 
 deps:
 	@./scripts/install-deps
@@ -20,6 +20,12 @@ test: build
 
 run: deps
 	@./scripts/run
+
+# Developer tools: each fuzz target for FUZZ_SECONDS seconds.
+FUZZ_SECONDS ?= 60
+
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i

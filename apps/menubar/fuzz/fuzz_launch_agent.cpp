@@ -1,0 +1,42 @@
+// The launch agent's property list is a file anyone with the user's rights may
+// edit; the app reads it to learn how to start the daemon. Any bytes give either
+// a command or one of the two documented refusals, and a command always has a
+// program to start and never carries the `watch` subcommand into other commands.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FuzzSupport.hpp"
+#include "LaunchAgentCommand.hpp"
+
+using namespace menubar;
+using menubar::fuzz::require;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view plist(reinterpret_cast<const char*>(data), size);
+    LaunchAgentCommand command;
+    try {
+        command = LaunchAgentCommand::parse(plist);
+    } catch (const LaunchAgentCommand::ReadError&) {
+        return 0;
+    } catch (const LaunchAgentCommand::ParseError& error) {
+        require(std::string_view(error.what()).size() > 0, "a refusal says why");
+        return 0;
+    }
+    require(!command.executable.empty(), "a command has a program");
+    require(command.origin == LaunchAgentCommand::Origin::launchAgent,
+            "a parsed command comes from the launch agent");
+    require(std::find(command.leadingArguments.begin(), command.leadingArguments.end(), "watch") ==
+                command.leadingArguments.end(),
+            "the watch subcommand never leads another command");
+    const auto extra = LaunchAgentCommand::configSchemaArguments();
+    const auto arguments = command.arguments(extra);
+    require(arguments.size() == command.leadingArguments.size() + extra.size(),
+            "the child's arguments are the leading ones and the subcommand");
+    require(command.describe(extra).starts_with(command.executable),
+            "the description starts with the program");
+    return 0;
+}
