@@ -4,7 +4,7 @@
 PRESET ?= dev
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps configure build test run format clean fuzz
+.PHONY: deps configure build test run format clean fuzz bench
 
 deps:
 	@./scripts/install-deps
@@ -21,11 +21,14 @@ test: build
 run: deps
 	@./scripts/run
 
-# Developer tools: each fuzz target for FUZZ_SECONDS seconds.
+# Developer tools: each fuzz target for FUZZ_SECONDS seconds; the benchmark table.
 FUZZ_SECONDS ?= 60
 
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz
+
+bench: deps
+	@./scripts/bench
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
