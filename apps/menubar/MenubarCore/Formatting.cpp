@@ -211,7 +211,11 @@ std::string sessionLine(const SessionStatus& session, Instant now) {
     const std::string line = join(parts, separator);
     if (session.level == SessionLevel::ok)
         return line;
-    return "[" + std::string(rawValue(session.level)) + "] " + line;
+    std::string tagged = "[";
+    tagged += rawValue(session.level);
+    tagged += "] ";
+    tagged += line;
+    return tagged;
 }
 
 std::string sessionDetail(const SessionStatus& session, Instant now) {
