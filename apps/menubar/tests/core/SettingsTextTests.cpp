@@ -1,0 +1,242 @@
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "SettingsText.hpp"
+
+using namespace menubar;
+using namespace menubar::SettingsText;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+SettingSpec spec(const char* name, const char* control, SettingSpec base = {}) {
+    base.name = name;
+    base.control = SettingControl::fromName(control);
+    return base;
+}
+
+SettingsForm formOf(std::vector<SettingSpec> specs, const std::string& file = "{}") {
+    return SettingsForm(SettingsSchema{.groups = {SettingsGroup{.id = "g", .settings = specs}}},
+                        SettingsForm::parseFile(file));
+}
+
+StatusFile statusWithConfigPath(std::optional<std::string> path) {
+    StatusFile status;
+    status.configFile = ConfigFileStatus{.path = std::move(path)};
+    return status;
+}
+
+} // namespace
+
+TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPlace) {
+    const StatusFile reported = statusWithConfigPath("/etc/tessaly.json");
+    const StatusFile emptyPath = statusWithConfigPath("");
+    const struct {
+        Environment environment;
+        const StatusFile* status;
+        const char* expected;
+    } cases[] = {
+        {{{"TESSALY_CONFIG_FILE", "~/scratch/c.json"}}, &reported, "/home/u/scratch/c.json"},
+        {{{"TESSALY_CONFIG_FILE", "/tmp/c.json"}}, nullptr, "/tmp/c.json"},
+        {{{"TESSALY_CONFIG_FILE", ""}}, &reported, "/etc/tessaly.json"},
+        {{}, &emptyPath, "/home/u/.config/tessaly/config.json"},
+        {{}, nullptr, "/home/u/.config/tessaly/config.json"},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(defaultConfigPath(row.environment, "/home/u", row.status), row.expected);
+}
+
+TEST(SettingsText, LoadFailuresCarryTheirTitleAndDetail) {
+    EXPECT_EQ(schemaRunFailed("/bin/tessaly config schema", {.status = 2}),
+              SettingsPhase::failed("Could not load the settings schema",
+                                    "/bin/tessaly config schema\nexit status 2"));
+    EXPECT_EQ(schemaRunFailed("t config schema", {.status = 1, .standardError = "boom"}),
+              SettingsPhase::failed("Could not load the settings schema", "t config schema\nboom"));
+    EXPECT_EQ(commandNotFound().failure()->detail,
+              "The settings window runs tessaly config schema to learn the settings. Install the "
+              "daemon (tessaly install), put tessaly on PATH, or set TESSALY_CLI to the "
+              "executable.");
+    EXPECT_EQ(configUnreadable("/c.json", "bad").failure()->title,
+              "The config file could not be read");
+}
+
+TEST(SettingsText, SaveIsOfferedOnlyForAChangedValidFormWhileNothingRuns) {
+    SettingsForm clean = formOf({spec("n", "number", {.max = 10})});
+    SettingsForm edited = clean;
+    edited.set("n", SettingValue::number(5));
+    SettingsForm invalid = clean;
+    invalid.set("n", SettingValue::number(50));
+    const auto loaded = SettingsPhase::loaded();
+    const auto idle = SaveState::idle();
+    EXPECT_TRUE(canSave(loaded, &edited, idle));
+    EXPECT_TRUE(canSave(loaded, &edited, SaveState::failed("x")));
+    EXPECT_FALSE(canSave(loaded, &clean, idle));
+    EXPECT_FALSE(canSave(loaded, &invalid, idle));
+    EXPECT_FALSE(canSave(loaded, nullptr, idle));
+    EXPECT_FALSE(canSave(SettingsPhase::loading(), &edited, idle));
+    EXPECT_FALSE(canSave(loaded, &edited, SaveState::saving()));
+    EXPECT_FALSE(canSave(loaded, &edited, SaveState::restarting()));
+}
+
+TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
+    const struct {
+        SaveOutcome outcome;
+        std::optional<std::string> failure;
+        const char* log;
+    } cases[] = {
+        {SaveOutcome::invalidLocally({{"a", "Must be a number"}}),
+         "Fix the highlighted fields first.",
+         "settings not saved: local validation failed [\"a\": \"Must be a number\"]"},
+        {SaveOutcome::rejected({{"warn", "w \"x\""}, {"crit", "c"}}, {"g1"}),
+         "The daemon rejected the file; see crit, warn.",
+         "settings rejected by config validate: fields=[\"crit\": \"c\", \"warn\": \"w "
+         "\\\"x\\\"\"] "
+         "general=[\"g1\"]"},
+        {SaveOutcome::rejected({}, {}), "The daemon rejected the file.",
+         "settings rejected by config validate: fields=[:] general=[]"},
+        {SaveOutcome::commandFailed("no JSON"), "Could not run config validate: no JSON",
+         "settings not saved: no JSON"},
+        {SaveOutcome::writeFailed("disk full"), "Could not write /c.json: disk full",
+         "settings not saved: disk full"},
+        {SaveOutcome::saved(), std::nullopt, "settings saved to /c.json"},
+    };
+    for (const auto& row : cases) {
+        const SaveReport result = report(row.outcome, "/c.json");
+        EXPECT_EQ(result.failure, row.failure);
+        EXPECT_EQ(result.logLine, row.log);
+    }
+    EXPECT_EQ(describe(SaveOutcome::rejected({{"a", "m"}}, {})),
+              "rejected(fields: [\"a\": \"m\"], general: [])");
+    EXPECT_EQ(describe(SaveOutcome::saved()), "saved");
+}
+
+TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
+    const TimeZone zone = TimeZone::fixedOffset(3600);
+    const Instant at = std::chrono::sys_days{std::chrono::year{2024} / 5 / 6} +
+                       std::chrono::hours(13) + std::chrono::minutes(4);
+    const struct {
+        SaveState state;
+        bool restartNeeded;
+        bool installed;
+        const char* expected;
+    } cases[] = {
+        {SaveState::idle(), true, false, "Restart the daemon to apply the saved settings."},
+        {SaveState::idle(), false, false,
+         "Daemon not installed (run: tessaly install); a daemon started by hand reads the file "
+         "on its next start."},
+        {SaveState::idle(), false, true,
+         "Save validates the file through the daemon, then offers to restart it."},
+        {SaveState::saving(), true, true, "Validating with the daemon..."},
+        {SaveState::saved(at), true, true, "Saved at 14:04. Restart the daemon to apply."},
+        {SaveState::failed("Nope."), true, true, "Nope."},
+        {SaveState::restarting(), false, true, "Restarting the daemon..."},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(statusLine(row.state, row.restartNeeded, row.installed, zone), row.expected);
+}
+
+TEST(SettingsText, RowHeaderTextsAndResetRule) {
+    SettingsForm form = formOf({spec("a", "duration", {.defaultValue = JSONValue::string("1m")}),
+                                spec("b", "path"), spec("c", "number")},
+                               R"({"c": "abc"})");
+    form.applySources({{"b", ConfigSource::cli}});
+    const SettingField& a = *form.field("a");
+    const SettingField& b = *form.field("b");
+    const SettingField& c = *form.field("c");
+    EXPECT_EQ(sourceText(a), "default");
+    EXPECT_EQ(sourceText(b), "set by a flag");
+    EXPECT_EQ(sourceText(c), "from file");
+    EXPECT_FALSE(canReset(a));
+    EXPECT_TRUE(canReset(c)); // holds an unreadable value
+    form.set("b", SettingValue::text("/x"));
+    EXPECT_FALSE(canReset(*form.field("b"))); // locked, even though set
+    EXPECT_EQ(resetHelp(a), "Remove the key from the file; the daemon then uses 1m");
+    EXPECT_EQ(resetHelp(b), "Remove the key from the file");
+    EXPECT_EQ(pathPlaceholder(b), "Leave empty for the default");
+    EXPECT_EQ(pathPlaceholder(a), "1m");
+}
+
+TEST(SettingsText, MultilineDefaultShowsOnlyUnderAnEmptyEditorWithADefault) {
+    SettingsForm form =
+        formOf({spec("t", "text", {.multiline = true, .defaultValue = JSONValue::string("# H\n")}),
+                spec("u", "text", {.multiline = true})});
+    EXPECT_EQ(multilineDefault(*form.field("t")), std::nullopt); // the editor shows the default
+    form.set("t", SettingValue::text(""));
+    EXPECT_EQ(multilineDefault(*form.field("t")), "Default: # H\n");
+    form.set("u", SettingValue::text(""));
+    EXPECT_EQ(multilineDefault(*form.field("u")), std::nullopt);
+}
+
+TEST(SettingsText, LiveValueNeedsAReportedEntryForTheField) {
+    const SettingsForm form = formOf({spec("warn", "percent")});
+    const SettingField& field = *form.field("warn");
+    EXPECT_EQ(liveValue(std::nullopt, field), std::nullopt);
+    EXPECT_EQ(liveValue(JSONObject{}, field), std::nullopt);
+    EXPECT_EQ(liveValue(JSONObject{{"other", JSONValue::number(1)}}, field), std::nullopt);
+    EXPECT_EQ(liveValue(JSONObject{{"warn", JSONValue::number(70)}}, field), "70%");
+}
+
+TEST(SettingsText, BindingsFallBackWhenTheFieldOrFormIsMissing) {
+    const SettingsForm form =
+        formOf({spec("p", "text", {.requiredPrefix = "[t]"}), spec("l", "list")},
+               R"({"p": "[t] hello", "l": ["a"]})");
+    EXPECT_EQ(editableText(&form, "p"), "hello");
+    EXPECT_EQ(textValue(&form, "p"), "[t] hello");
+    EXPECT_EQ(listValue(&form, "l"), Strings{"a"});
+    EXPECT_EQ(listValue(&form, "p"), Strings{});
+    EXPECT_EQ(numberValue(&form, "l"), 0);
+    EXPECT_FALSE(boolValue(nullptr, "p"));
+    EXPECT_EQ(textValue(&form, "nope"), "");
+}
+
+TEST(SettingsText, StepperStaysInsideItsRange) {
+    const SettingSpec percent = spec("p", "percent", {.min = 0, .max = 100});
+    const SettingSpec upsideDown = spec("u", "number", {.min = 10, .max = 5});
+    const SettingSpec open = spec("o", "number");
+    EXPECT_EQ(stepped(100, +1, percent), 100);
+    EXPECT_EQ(stepped(0, -1, percent), 0);
+    EXPECT_EQ(stepped(41.5, +1, percent), 42.5);
+    EXPECT_EQ(stepped(250, -1, percent), 100);
+    EXPECT_EQ(stepperRange(upsideDown), (StepperRange{10, 10}));
+    EXPECT_EQ(stepped(7, +1, upsideDown), 10);
+    EXPECT_EQ(stepperRange(open), (StepperRange{std::numeric_limits<double>::lowest(),
+                                                std::numeric_limits<double>::max()}));
+    EXPECT_EQ(stepped(-3, -1, open), -4);
+}
+
+TEST(SettingsText, TickingAChoiceKeepsSchemaOrderAndDropsUnknownValues) {
+    const SettingSpec choices = spec("m", "enum", {.values = {"a", "b", "c"}, .multiple = true});
+    const auto current = SettingValue::list({"c", "a", "zz"});
+    EXPECT_EQ(toggledMember(choices, current, "b", true), (Strings{"a", "b", "c"}));
+    EXPECT_EQ(toggledMember(choices, current, "a", false), (Strings{"c"}));
+    EXPECT_EQ(toggledMember(choices, SettingValue::text("a"), "c", true), (Strings{"c"}));
+    EXPECT_TRUE(isMember(current, "c"));
+    EXPECT_FALSE(isMember(current, "b"));
+    EXPECT_FALSE(isMember(SettingValue::text("a"), "a"));
+}
+
+TEST(SettingsText, ListEditsLeaveTheListAloneOutsideIt) {
+    const Strings three{"x", "y", "z"};
+    EXPECT_EQ(ListEdit::removed(three, 1), (Strings{"x", "z"}));
+    EXPECT_EQ(ListEdit::removed(three, 3), three);
+    EXPECT_EQ(ListEdit::typed(three, 2, "q"), (Strings{"x", "y", "q"}));
+    EXPECT_EQ(ListEdit::typed(three, 5, "q"), three);
+    EXPECT_EQ(ListEdit::added({}), Strings{""});
+    EXPECT_EQ(ListEdit::placeholder(0), "Item 1");
+}
+
+TEST(SettingsText, WindowNotes) {
+    EXPECT_EQ(unknownKeysNotice({"beta", "zed"}),
+              "The config file has keys the daemon does not know: beta, zed. They are kept as "
+              "they are, and the daemon will reject the file until they are removed.");
+    EXPECT_EQ(unknownKeysNotice({}), std::nullopt);
+    EXPECT_EQ(unknownKindNote(SettingControl::fromName("json")),
+              "This app does not know the control kind json; the value is edited as raw JSON.");
+    EXPECT_EQ(fileLine(false, "/c"),
+              "No config file yet; defaults shown. It will be written to /c");
+    EXPECT_EQ(fileLine(true, "/c"), "Editing /c");
+    EXPECT_EQ(saveOnOpenLine("/s.json"),
+              "save-on-open: setting warn-context to 45 and saving to /s.json");
+    EXPECT_EQ(restartHelp(false), "Daemon not installed (run: tessaly install)");
+}
