@@ -5,16 +5,15 @@
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
+#include "JSONReader.hpp"
 #include "JSONText.hpp"
 
 namespace menubar {
 
 namespace {
 
-using Json = nlohmann::json;
-
 // Walks the parsed document with the key path in hand, so a failure says where.
-class Decoder {
+class Decoder : public JSONReader<Decoder> {
 public:
     SettingsSchema schema(const Json& json) {
         requireObject(json, "Object");
@@ -50,103 +49,11 @@ public:
     }
 
 private:
-    std::vector<std::string> path_;
-
-    [[noreturn]] void fail(std::string_view what) const {
-        std::string location;
-        for (const auto& key : path_)
-            location += (location.empty() ? "" : ".") + key;
-        throw JSONError(std::string(what) + " at " + (location.empty() ? "top level" : location));
-    }
-    [[noreturn]] void mismatch(std::string_view type) const {
-        fail("type mismatch (" + std::string(type) + ")");
-    }
-
-    void requireObject(const Json& json, std::string_view type) const {
-        if (!json.is_object())
-            mismatch(type);
-    }
-
-    static const Json* member(const Json& object, const char* key) {
-        const auto found = object.find(key);
-        return found == object.end() || found->is_null() ? nullptr : &*found;
-    }
-
-    template <class Read>
-    auto optional(const Json& object, const char* key, Read read)
-        -> std::optional<std::invoke_result_t<Read, Decoder*, const Json&>> {
-        const Json* value = member(object, key);
-        if (value == nullptr)
-            return std::nullopt;
-        path_.emplace_back(key);
-        auto result = (this->*read)(*value);
-        path_.pop_back();
-        return result;
-    }
-
-    template <class Read>
-    auto required(const Json& object, const char* key, Read read)
-        -> std::invoke_result_t<Read, Decoder*, const Json&> {
-        if (member(object, key) == nullptr)
-            fail("missing key " + std::string(key));
-        return *optional(object, key, read);
-    }
-
-    template <class Read>
-    auto list(const Json& json, std::string_view elementType, Read read)
-        -> std::vector<std::invoke_result_t<Read, Decoder*, const Json&>> {
-        if (!json.is_array())
-            mismatch("Array");
-        std::vector<std::invoke_result_t<Read, Decoder*, const Json&>> values;
-        std::size_t index = 0;
-        for (const auto& element : json) {
-            path_.push_back(std::to_string(index++));
-            if (element.is_null())
-                fail("missing value (" + std::string(elementType) + ")");
-            values.push_back((this->*read)(element));
-            path_.pop_back();
-        }
-        return values;
-    }
-
-    std::string text(const Json& json) {
-        if (!json.is_string())
-            mismatch("String");
-        return json.get<std::string>();
-    }
-    bool flag(const Json& json) {
-        if (!json.is_boolean())
-            mismatch("Bool");
-        return json.get<bool>();
-    }
-    double number(const Json& json) {
-        if (!json.is_number())
-            mismatch("Double");
-        return json.get<double>();
-    }
-    // 2.0 counts as a whole number, 2.5 does not.
-    std::int64_t integer(const Json& json) {
-        if (json.is_number_integer())
-            return json.get<std::int64_t>();
-        if (json.is_number_unsigned() &&
-            json.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX))
-            return static_cast<std::int64_t>(json.get<std::uint64_t>());
-        if (json.is_number_float()) {
-            const double value = json.get<double>();
-            if (std::trunc(value) == value && value >= -9.2233720368547758e18 &&
-                value < 9.2233720368547758e18)
-                return static_cast<std::int64_t>(value);
-        }
-        mismatch("Int");
-    }
-    std::vector<std::string> texts(const Json& json) {
-        return list(json, "String", &Decoder::text);
-    }
     JSONValue anyValue(const Json& json) {
         try {
             return JSONValue::from(json);
         } catch (const JSONError& error) {
-            fail(error.what());
+            corrupted(error.what());
         }
     }
 
@@ -240,7 +147,24 @@ std::string SettingSpec::label() const {
 }
 
 SettingsSchema SettingsSchema::decode(std::string_view data) {
-    return Decoder().schema(JSONText::parse(data));
+    const auto json = JSONText::parse(data);
+    try {
+        return Decoder().schema(json);
+    } catch (const DecodingError& error) {
+        // One line that says what and where, for the settings window's failure detail.
+        const std::string path = error.path.empty() ? "top level" : error.joinedPath();
+        switch (error.kind) {
+        case DecodingError::Kind::typeMismatch:
+            throw JSONError("type mismatch (" + error.typeName + ") at " + path);
+        case DecodingError::Kind::valueNotFound:
+            throw JSONError("missing value (" + error.typeName + ") at " + path);
+        case DecodingError::Kind::keyNotFound:
+            throw JSONError("missing key " + error.typeName + " at " + path);
+        case DecodingError::Kind::dataCorrupted:
+            break;
+        }
+        throw JSONError(error.description + " at " + path);
+    }
 }
 
 SettingSpec SettingsSchema::merge(const Meta& meta, const Property* property) {

@@ -7,11 +7,6 @@
 
 namespace menubar {
 
-DecodingError::DecodingError(Kind kind, std::string typeName, std::vector<std::string> path,
-                             std::string description)
-    : std::runtime_error(description), kind(kind), typeName(std::move(typeName)),
-      path(std::move(path)), description(std::move(description)) {}
-
 namespace StatusDecoder {
 
 namespace {
@@ -125,11 +120,9 @@ std::optional<Instant> parseDate(std::string_view text) {
 
 namespace {
 
-using Json = nlohmann::json;
-
 // Walks a parsed document with the key path in hand, so every failure can say
 // exactly where it happened.
-class Decoder {
+class Decoder : public JSONReader<Decoder> {
 public:
     StatusFile statusFile(const Json& json) {
         requireObject(json, "StatusFile");
@@ -152,92 +145,6 @@ public:
     }
 
 private:
-    std::vector<std::string> path_;
-
-    [[noreturn]] void fail(DecodingError::Kind kind, std::string_view type) const {
-        std::string description =
-            (kind == DecodingError::Kind::typeMismatch ? "Expected to decode " : "Expected ") +
-            std::string(type);
-        throw DecodingError(kind, std::string(type), path_, std::move(description));
-    }
-    [[noreturn]] void corrupted(std::string description) const {
-        throw DecodingError(DecodingError::Kind::dataCorrupted, "", path_, std::move(description));
-    }
-
-    void requireObject(const Json& json, std::string_view type) const {
-        if (!json.is_object())
-            fail(DecodingError::Kind::typeMismatch, type);
-    }
-
-    // A member that is missing or null is absent; otherwise `read` must succeed.
-    template <class Read>
-    auto optional(const Json& object, const char* key, Read read)
-        -> std::optional<std::invoke_result_t<Read, Decoder*, const Json&>> {
-        const auto found = object.find(key);
-        if (found == object.end() || found->is_null())
-            return std::nullopt;
-        path_.emplace_back(key);
-        auto value = (this->*read)(*found);
-        path_.pop_back();
-        return value;
-    }
-
-    // Every element must decode; a null element is a missing value.
-    template <class Read>
-    auto list(const Json& json, std::string_view elementType, Read read)
-        -> std::vector<std::invoke_result_t<Read, Decoder*, const Json&>> {
-        if (!json.is_array())
-            fail(DecodingError::Kind::typeMismatch, "Array");
-        std::vector<std::invoke_result_t<Read, Decoder*, const Json&>> values;
-        values.reserve(json.size());
-        std::size_t index = 0;
-        for (const auto& element : json) {
-            path_.push_back(std::to_string(index++));
-            if (element.is_null())
-                fail(DecodingError::Kind::valueNotFound, elementType);
-            values.push_back((this->*read)(element));
-            path_.pop_back();
-        }
-        return values;
-    }
-
-    std::string text(const Json& json) {
-        if (!json.is_string())
-            fail(DecodingError::Kind::typeMismatch, "String");
-        return json.get<std::string>();
-    }
-
-    bool flag(const Json& json) {
-        if (!json.is_boolean())
-            fail(DecodingError::Kind::typeMismatch, "Bool");
-        return json.get<bool>();
-    }
-
-    double number(const Json& json) {
-        if (!json.is_number())
-            fail(DecodingError::Kind::typeMismatch, "Double");
-        return json.get<double>();
-    }
-
-    // A JSON number without a fractional part; 72.0 counts, 72.5 does not.
-    std::int64_t integer(const Json& json) {
-        // The parser's "integer" includes unsigned values beyond the signed range,
-        // so the unsigned case is checked first and must fit.
-        if (json.is_number_unsigned()) {
-            if (json.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX))
-                return static_cast<std::int64_t>(json.get<std::uint64_t>());
-        } else if (json.is_number_integer()) {
-            return json.get<std::int64_t>();
-        }
-        if (json.is_number_float()) {
-            const double value = json.get<double>();
-            if (std::trunc(value) == value && value >= -9.2233720368547758e18 &&
-                value < 9.2233720368547758e18)
-                return static_cast<std::int64_t>(value);
-        }
-        fail(DecodingError::Kind::typeMismatch, "Int");
-    }
-
     Instant date(const Json& json) {
         const std::string raw = text(json);
         if (const auto instant = parseDate(raw))
@@ -246,10 +153,6 @@ private:
     }
 
     template <class E> E enumeration(const Json& json) { return enumFrom<E>(text(json)); }
-
-    std::vector<std::string> texts(const Json& json) {
-        return list(json, "String", &Decoder::text);
-    }
 
     JSONObject settings(const Json& json) {
         requireObject(json, "Object");
@@ -368,20 +271,10 @@ private:
     }
 };
 
-std::string joinedPath(const std::vector<std::string>& path) {
-    std::string joined;
-    for (const auto& key : path) {
-        if (!joined.empty())
-            joined += '.';
-        joined += key;
-    }
-    return joined;
-}
-
 } // namespace
 
 StatusFile decode(std::string_view bytes) {
-    Json json;
+    nlohmann::json json;
     try {
         json = JSONText::parse(bytes);
     } catch (const JSONError& error) {
@@ -393,9 +286,9 @@ StatusFile decode(std::string_view bytes) {
 std::string describe(const DecodingError& error) {
     switch (error.kind) {
     case DecodingError::Kind::typeMismatch:
-        return "type mismatch (" + error.typeName + ") at " + joinedPath(error.path);
+        return "type mismatch (" + error.typeName + ") at " + error.joinedPath();
     case DecodingError::Kind::valueNotFound:
-        return "missing value (" + error.typeName + ") at " + joinedPath(error.path);
+        return "missing value (" + error.typeName + ") at " + error.joinedPath();
     case DecodingError::Kind::keyNotFound:
         return "missing key " + error.typeName;
     case DecodingError::Kind::dataCorrupted:

@@ -17,29 +17,13 @@
 #include <vector>
 
 #include "FileSystem.hpp"
+#include "JSONReader.hpp"
 #include "Models.hpp"
 
 namespace menubar {
 
-// Why a status document could not be decoded. The reason shown to the user is
-// StatusDecoder::describe of it.
-class DecodingError : public std::runtime_error {
-public:
-    enum class Kind {
-        typeMismatch,  // a value of the wrong JSON type
-        valueNotFound, // null where a value was required (an array element)
-        keyNotFound,   // a required key is missing
-        dataCorrupted, // not JSON, an unparsable date, an unrecognised JSON value
-    };
-
-    DecodingError(Kind kind, std::string typeName, std::vector<std::string> path,
-                  std::string description);
-
-    Kind kind;
-    std::string typeName;          // String, Int, Double, Bool, Array, Object or a record name
-    std::vector<std::string> path; // keys from the top; array positions count from 0
-    std::string description;       // for dataCorrupted: the text shown alone
-};
+// Why a status document could not be decoded is a DecodingError; the reason
+// shown to the user is StatusDecoder::describe of it.
 
 namespace StatusDecoder {
 

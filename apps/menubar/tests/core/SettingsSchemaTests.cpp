@@ -117,6 +117,8 @@ TEST(SettingsSchema, WrongTypesFailTheWholeDocument) {
     } cases[] = {
         {R"({"x-settings-version":"2"})", "type mismatch (Int) at x-settings-version"},
         {R"({"x-settings-version":1.5})", "type mismatch (Int) at x-settings-version"},
+        {R"({"x-settings-version":18446744073709551615})",
+         "type mismatch (Int) at x-settings-version"},
         {R"([])", "type mismatch (Object) at top level"},
         {R"({"properties":{"a":{"minimum":"1"}}})",
          "type mismatch (Double) at properties.a.minimum"},
