@@ -1,0 +1,248 @@
+// The settings model against the stand-in daemon and scripts that fail the way
+// a broken installation does: load failures, polls, flag locks and saves.
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "SettingsTestSupport.hpp"
+
+using namespace menubar;
+using namespace menubar::app;
+using settings_test::Home;
+
+namespace {
+
+StatusFile statusWith(std::map<std::string, ConfigSource> sources, bool changedSinceLoad) {
+    StatusFile status;
+    status.configSources = std::move(sources);
+    status.configFile =
+        ConfigFileStatus{.path = "/daemon/config.json", .changedSinceLoad = changedSinceLoad};
+    status.config = TessalyConfig{.settings = JSONObject{{"warn-context", JSONValue::number(70)}}};
+    return status;
+}
+
+std::string decodeError(const std::string& bytes) {
+    try {
+        SettingsSchema::decode(bytes);
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return {};
+}
+
+} // namespace
+
+class SettingsModelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void loadFailureShowsTitleAndDetail_data() {
+        QTest::addColumn<QString>("cli");    // script body, or empty for no command at all
+        QTest::addColumn<QString>("config"); // config file text, or empty for none
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("detail"); // "$CMD" stands for the command, "$PATH" for the file
+
+        QTest::newRow("no command")
+            << ""
+            << ""
+            << "Daemon command line not found"
+            << "The settings window runs tessaly config schema to learn the settings. Install the "
+               "daemon (tessaly install), put tessaly on PATH, or set TESSALY_CLI to the "
+               "executable.";
+        QTest::newRow("schema exits 2, silent") << "exit 2"
+                                                << ""
+                                                << "Could not load the settings schema"
+                                                << "$CMD config schema\nexit status 2";
+        QTest::newRow("schema exits 1 with a reason") << "echo 'no schema here' >&2; exit 1"
+                                                      << ""
+                                                      << "Could not load the settings schema"
+                                                      << "$CMD config schema\nno schema here";
+        QTest::newRow("schema is not JSON")
+            << "echo hello"
+            << ""
+            << "The settings schema could not be read"
+            << "$CMD config schema\n" + QString::fromStdString(decodeError("hello"));
+        QTest::newRow("config holds an array")
+            << "exec " + QString::fromStdString(settings_test::standIn) + " \"$@\""
+            << "[1, 2]"
+            << "The config file could not be read"
+            << "$PATH\nThe config file must hold one JSON object";
+    }
+
+    void loadFailureShowsTitleAndDetail() {
+        QFETCH(QString, cli);
+        QFETCH(QString, config);
+        QFETCH(QString, title);
+        QFETCH(QString, detail);
+        Home home;
+        const std::string command = home.script("fake-tessaly", cli.toStdString());
+        if (cli.isEmpty())
+            home.environment.erase("TESSALY_CLI");
+        else
+            home.environment["TESSALY_CLI"] = command;
+        if (!config.isEmpty())
+            home.writeConfig(config.toStdString());
+
+        SettingsModel model(home.dependencies());
+        model.load();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        const auto* failure = model.phase().failure();
+        QVERIFY(failure != nullptr);
+        QCOMPARE(QString::fromStdString(failure->title), title);
+        detail.replace("$CMD", QString::fromStdString(command));
+        detail.replace("$PATH", QString::fromStdString(home.configPath));
+        QCOMPARE(QString::fromStdString(failure->detail), detail);
+        QCOMPARE(model.form(), nullptr);
+        QVERIFY(!model.canSave());
+    }
+
+    void missingConfigLoadsDefaultsAndRunsTheAfterLoadActionOnce() {
+        Home home;
+        SettingsModel model(home.dependencies());
+        int runs = 0;
+        model.setAfterLoad([&runs] { ++runs; });
+        model.load();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        QCOMPARE(model.phase(), SettingsPhase::loaded());
+        QVERIFY(!model.configFileExists());
+        QCOMPARE(model.form()->field("warn-context")->value, SettingValue::number(70));
+        model.load();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        QCOMPARE(runs, 1);
+    }
+
+    void aRepeatedPollChangesNothing() {
+        Home home;
+        SettingsModel model(home.dependencies());
+        QSignalSpy changes(&model, &SettingsModel::changed);
+        const StatusFile status = statusWith({}, true);
+        model.update(&status, DaemonState::running(1));
+        QCOMPARE(changes.count(), 1);
+        QVERIFY(model.restartNeeded());
+        QCOMPARE(model.liveSettings()->at("warn-context"), JSONValue::number(70));
+
+        const StatusFile same = status;
+        model.update(&same, DaemonState::running(2));
+        QCOMPARE(changes.count(), 1); // nothing new
+
+        // A stale daemon no longer asks for a restart.
+        model.update(&same, DaemonState::stale(40));
+        QCOMPARE(changes.count(), 2);
+        QVERIFY(!model.restartNeeded());
+    }
+
+    void aSettingLockedByAFlagIsReappliedWithoutLosingEdits() {
+        Home home;
+        home.writeConfig(R"({"critical-context": 90})");
+        SettingsModel model(home.dependencies());
+        model.load();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        QSignalSpy replaced(&model, &SettingsModel::formReplaced);
+        model.set("warn-context", SettingValue::number(55));
+
+        const StatusFile locked = statusWith({{"critical-context", ConfigSource::cli}}, false);
+        model.update(&locked, DaemonState::running(1));
+        QVERIFY(model.form()->field("critical-context")->isLockedByFlag);
+        QCOMPARE(model.form()->field("warn-context")->value, SettingValue::number(55));
+        QVERIFY(model.form()->field("warn-context")->isDirty());
+        QCOMPARE(replaced.count(), 0);
+
+        const StatusFile unlocked = statusWith({{"critical-context", ConfigSource::file}}, false);
+        model.update(&unlocked, DaemonState::running(1));
+        QVERIFY(!model.form()->field("critical-context")->isLockedByFlag);
+        QCOMPARE(model.form()->field("warn-context")->value, SettingValue::number(55));
+    }
+
+    void saveOutcomesReachTheStateAndTheFile_data() {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<double>("warn");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("fieldErrors"); // name=message
+        QTest::addColumn<QStringList>("general");
+
+        QTest::newRow("saved") << R"({"critical-context": 90})" << 55.0 << "" << QStringList{}
+                               << QStringList{};
+        QTest::newRow("rejected on two fields")
+            << R"({"critical-context": 50})" << 60.0
+            << "The daemon rejected the file; see critical-context, warn-context."
+            << QStringList{"critical-context=The critical threshold must lie above the warn "
+                           "threshold",
+                           "warn-context=The critical threshold must lie above the warn threshold"}
+            << QStringList{};
+        QTest::newRow("rejected for a key no setting has")
+            << R"({"zz-extra": true})" << 60.0 << "The daemon rejected the file." << QStringList{}
+            << QStringList{"Unknown setting zz-extra"};
+    }
+
+    void saveOutcomesReachTheStateAndTheFile() {
+        QFETCH(QString, config);
+        QFETCH(double, warn);
+        QFETCH(QString, status);
+        QFETCH(QStringList, fieldErrors);
+        QFETCH(QStringList, general);
+        Home home;
+        home.writeConfig(config.toStdString());
+        SettingsModel model(home.dependencies());
+        model.load();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        model.set("warn-context", SettingValue::number(warn));
+        QVERIFY(model.canSave());
+
+        std::optional<SaveOutcome> outcome;
+        model.save([&outcome](const SaveOutcome& result) { outcome = result; });
+        QCOMPARE(model.saveState(), SaveState::saving());
+        QVERIFY(!model.canSave());
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 20000);
+
+        if (status.isEmpty()) {
+            QVERIFY(outcome->isSaved());
+            QCOMPARE(model.saveState().kind(), SaveState::Kind::saved);
+            QCOMPARE(home.readConfig(), model.form()->serializedData());
+            QCOMPARE(home.readConfig(),
+                     std::string("{\n  \"critical-context\" : 90,\n  \"warn-context\" : 55\n}\n"));
+            QVERIFY(!model.form()->isDirty());
+            // The next edit drops the "saved" mark.
+            model.set("warn-context", SettingValue::number(56));
+            QCOMPARE(model.saveState(), SaveState::idle());
+            return;
+        }
+        QCOMPARE(model.saveState(), SaveState::failed(status.toStdString()));
+        QCOMPARE(home.readConfig(), config.toStdString());
+        QStringList shownErrors;
+        for (const auto& [name, message] : model.form()->errors())
+            shownErrors << QString::fromStdString(name + "=" + message);
+        QCOMPARE(shownErrors, fieldErrors);
+        QStringList shownGeneral;
+        for (const auto& message : model.generalErrors())
+            shownGeneral << QString::fromStdString(message);
+        QCOMPARE(shownGeneral, general);
+    }
+
+    void aSecondSaveAfterASuccessfulOneSeesItsOwnFile() {
+        Home home;
+        SettingsModel model(home.dependencies());
+        model.load();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        for (const double warn : {50.0, 60.0}) {
+            model.set("warn-context", SettingValue::number(warn));
+            model.save({});
+            QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedSaving(model), 20000);
+            QCOMPARE(model.saveState().kind(), SaveState::Kind::saved);
+        }
+        QVERIFY(model.configFileExists());
+        QCOMPARE(home.readConfig(), std::string("{\n  \"warn-context\" : 60\n}\n"));
+    }
+
+    void restartGoesThroughRestartingBackToIdle() {
+        Home home;
+        SettingsModel model(home.dependencies());
+        QSignalSpy changes(&model, &SettingsModel::changed);
+        model.restartDaemon();
+        QCOMPARE(home.restarts, 1);
+        QCOMPARE(model.saveState(), SaveState::idle());
+        QCOMPARE(changes.count(), 2); // restarting, then idle
+    }
+};
+
+QTEST_MAIN(SettingsModelTest)
+#include "test_settings_model.moc"
