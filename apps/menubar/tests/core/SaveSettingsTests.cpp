@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -370,8 +371,10 @@ TEST(SavePipelineOnDisk, UnwritablePlacesFailWithTheSystemsReason) {
     EXPECT_EQ(slurp(config), "{}");
 }
 
-// Kill a saving process at random moments: whatever instant it dies, the config
-// holds the old bytes or the new ones, whole, and keeps its mode.
+// Kill a saving process at random moments, 200 times: whatever instant it dies,
+// the config holds the old bytes or the new ones, whole, and keeps its mode; the
+// only leftover is the dead process's own candidate, and a save that completes
+// afterwards leaves no candidate of its own.
 TEST(SavePipelineOnDisk, AKilledSaveLeavesTheOldOrTheNewFile) {
     TemporaryDirectory directory;
     const auto config = directory.path() / "config.json";
@@ -383,36 +386,62 @@ TEST(SavePipelineOnDisk, AKilledSaveLeavesTheOldOrTheNewFile) {
     const std::string secondBytes = second.serializedData();
     spill(config, firstBytes);
     fs::permissions(config, fs::perms::owner_read | fs::perms::owner_write);
+    const auto environment =
+        SaveEnvironment::files([](const std::string&) { return answering(R"({"ok":true})"); });
+    const auto saveTheOther = [&] {
+        const std::string current = slurp(config);
+        return SavePipeline::save(current == firstBytes ? second : first, config.string(),
+                                  LoadedFile::bytes(current), environment);
+    };
+    const auto startSaving = [&](int saves) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (int i = 0; saves < 0 || i < saves; ++i)
+                saveTheOther();
+            ::_exit(0);
+        }
+        return child;
+    };
+
+    // The kills spread over the time a child takes to start and make three saves
+    // on this disk, so they land in every step: before, during and after renames.
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t timed = startSaving(3);
+    ASSERT_GE(timed, 0);
+    ::waitpid(timed, nullptr, 0);
+    const auto span =
+        std::clamp<std::int64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now() - started)
+                                     .count(),
+                                 1000, 100000);
 
     std::mt19937 random(20240607);
-    std::uniform_int_distribution<int> delayMicroseconds(0, 3000);
-    int kills = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
-    while (kills < 200 && std::chrono::steady_clock::now() < deadline) {
-        const pid_t child = ::fork();
+    std::uniform_int_distribution<std::int64_t> delayMicroseconds(0, span);
+    int changed = 0;
+    for (int kills = 1; kills <= 200; ++kills) {
+        const std::string before = slurp(config);
+        const pid_t child = startSaving(-1);
         ASSERT_GE(child, 0);
-        if (child == 0) {
-            const auto environment = SaveEnvironment::files(
-                [](const std::string&) { return answering(R"({"ok":true})"); });
-            for (;;) {
-                const std::string current = slurp(config);
-                const auto& next = current == firstBytes ? second : first;
-                SavePipeline::save(next, config.string(), LoadedFile::bytes(current), environment);
-            }
-        }
         ::usleep(static_cast<useconds_t>(delayMicroseconds(random)));
         ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ++kills;
+        ::waitpid(child, nullptr, 0);
 
         const std::string now = slurp(config);
         ASSERT_TRUE(now == firstBytes || now == secondBytes)
             << "after kill " << kills << " the file holds " << now.size() << " bytes";
         ASSERT_EQ(modeOf(config), 0600u);
-        for (const auto& name : directory.entries())
-            if (name != "config.json")
-                fs::remove(directory.path() / name); // the dead child's candidate
+        changed += now != before;
+        for (const auto& name : directory.entries()) {
+            if (name == "config.json")
+                continue;
+            ASSERT_EQ(directory.path() / name, SavePipeline::candidatePath(config, child));
+            fs::remove(directory.path() / name);
+        }
+
+        ASSERT_TRUE(saveTheOther().isSaved());
+        ASSERT_EQ(slurp(config), now == firstBytes ? secondBytes : firstBytes);
+        ASSERT_EQ(directory.entries(), Strings{"config.json"});
     }
-    EXPECT_GE(kills, 20);
+    // Children that never got as far as a rename would prove nothing.
+    EXPECT_GT(changed, 0);
 }

@@ -1,0 +1,227 @@
+// The tray polling hostile status files on a real disk: every wrong type at every
+// key, every cut of a valid file, files past the size limit and a file replaced
+// while the polls run. Each poll must show "Status file unreadable" with the
+// reason on the detail line, and the next good file must show again.
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "../StatusFaultTable.hpp"
+#include "StatusMenuController.hpp"
+
+using namespace menubar;
+using namespace menubar::app;
+using namespace menubar::faults;
+
+namespace {
+
+struct Harness {
+    QTemporaryDir dir;
+    std::string home = dir.path().toStdString();
+    std::string statusPath = home + "/status.json";
+
+    StatusMenuDependencies dependencies() {
+        StatusMenuDependencies d = StatusMenuDependencies::system(home);
+        d.now = [] { return *StatusDecoder::parseDate("2025-06-01T12:00:00Z"); };
+        d.timeZone = [] { return TimeZone::utc(); };
+        d.environment = [] { return std::map<std::string, std::string>{}; };
+        d.settings = [this] {
+            return std::make_unique<QSettings>(dir.filePath("defaults.ini"), QSettings::IniFormat);
+        };
+        d.probe = [](const QSystemTrayIcon&) {
+            return VisibilityReading{.onscreen = true, .width = 22};
+        };
+        d.notify = [](const std::string&, const std::string&) {};
+        return d;
+    }
+};
+
+// Between polls in one thread it makes no difference how a file is replaced,
+// and ext4 flushes a file renamed over another to disk: these are written in place.
+void rewrite(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Written beside and renamed into place, as the daemon does.
+void replace(const std::string& path, const std::string& bytes) {
+    const std::string temporary = path + ".next";
+    rewrite(temporary, bytes);
+    std::filesystem::rename(temporary, path);
+}
+
+// One timer tick, then the menu items it replaced are really deleted, as the
+// event loop would between ticks.
+void poll(StatusMenuController& controller) {
+    controller.tick();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The detail line as the menu shows it: "&" doubled so it is not a mnemonic.
+QString shown(const std::string& reason) {
+    return QString::fromStdString(reason).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// The reason the controller shows, or why it shows none.
+QString detail(const StatusMenuController& controller) {
+    const QList<QAction*> actions = controller.menu()->actions();
+    if (controller.statusItem()->toolTip() != QStringLiteral("Status file unreadable") ||
+        actions.size() < 2 || actions[0]->text() != QStringLiteral("Status file unreadable")) {
+        return QStringLiteral("<not unreadable: %1>").arg(controller.statusItem()->toolTip());
+    }
+    return actions[1]->text();
+}
+
+std::string reasonOf(const StatusSnapshot& snapshot) {
+    const auto* unreadable = std::get_if<StatusSnapshot::Unreadable>(&snapshot.value());
+    return unreadable ? unreadable->reason : "";
+}
+
+} // namespace
+
+class StatusFaultsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyWrongTypeShowsItsReasonAndAGoodFileShowsAgain() {
+        Harness harness;
+        const std::string good = fullDocument().dump();
+        rewrite(harness.statusPath, good);
+        StatusMenuController controller(harness.statusPath, harness.dependencies());
+        controller.start();
+        QVERIFY(controller.snapshot().file());
+
+        for (const Fault& fault : statusFaults()) {
+            rewrite(harness.statusPath, withFault(fault));
+            poll(controller);
+            QCOMPARE(detail(controller), shown(fault.reason));
+        }
+        rewrite(harness.statusPath, good);
+        poll(controller);
+        QVERIFY(controller.snapshot().file());
+        QVERIFY(controller.statusItem()->toolTip() != QStringLiteral("Status file unreadable"));
+    }
+
+    void everyCutOfAValidFileIsUnreadable() {
+        Harness harness;
+        const std::string whole = fullDocument().dump();
+        StatusMenuController controller(harness.statusPath, harness.dependencies());
+        controller.start();
+        for (std::size_t length = 0; length < whole.size(); ++length) {
+            const std::string cut = whole.substr(0, length);
+            rewrite(harness.statusPath, cut);
+            poll(controller);
+            const std::string reason = reasonOf(controller.snapshot());
+            QVERIFY2(reason.starts_with("parse error at "), reason.c_str());
+            QCOMPARE(detail(controller), shown(reason));
+        }
+    }
+
+    void filesPastTheSizeLimitAreRefused_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("reason");
+
+        const auto limit = static_cast<qint64>(StatusFileLocator::sizeLimit);
+        // At the limit the file is read: it is "{}" and then NUL bytes.
+        QTest::newRow("at the limit")
+            << limit << "parse error at byte 3: syntax error - a NUL byte is not allowed in JSON";
+        QTest::newRow("one byte over")
+            << limit + 1 << "status file is too large (16777217 bytes; the limit is 16 MiB)";
+        QTest::newRow("a terabyte") << (qint64{1} << 40)
+                                    << "status file is too large (1099511627776 bytes; the limit "
+                                       "is 16 MiB)";
+    }
+
+    void filesPastTheSizeLimitAreRefused() {
+        QFETCH(qint64, size);
+        QFETCH(QString, reason);
+        Harness harness;
+        { std::ofstream(harness.statusPath, std::ios::binary) << "{}"; }
+        // Sparse: the disk holds a few bytes however large the file claims to be.
+        std::error_code error;
+        std::filesystem::resize_file(harness.statusPath, static_cast<std::uintmax_t>(size), error);
+        if (error) {
+            QSKIP("this file system does not hold sparse files that large");
+        }
+        StatusMenuController controller(harness.statusPath, harness.dependencies());
+        controller.start();
+        QCOMPARE(detail(controller), reason);
+    }
+
+    void aFileReplacedWhilePollsRunShowsOneWholeVersion_data() {
+        QTest::addColumn<bool>("atomically");
+        QTest::newRow("renamed over") << true;
+        QTest::newRow("rewritten in place") << false;
+    }
+
+    // Two good versions and two bad ones take turns while the tray polls. Renamed
+    // over, every poll shows exactly one version; rewritten in place, a poll may
+    // also catch a part of one, which must show as unreadable.
+    void aFileReplacedWhilePollsRunShowsOneWholeVersion() {
+        QFETCH(bool, atomically);
+        Harness harness;
+        Json other = fullDocument();
+        other["sessions"].push_back(other["sessions"][0]);
+        const std::vector<Fault> faults = statusFaults();
+        const Fault& wrongType = faults.back();
+        const std::vector<std::string> versions = {fullDocument().dump(), withFault(wrongType),
+                                                   other.dump(2), "{\"at\":\"noon\"}"};
+        const std::set<std::string> wholeReasons = {wrongType.reason,
+                                                    "Unrecognised ISO-8601 date: noon"};
+        replace(harness.statusPath, versions[0]);
+
+        std::atomic<int> written = 0;
+        // Stopped and joined however the test leaves, a failed check included.
+        const std::jthread writer([&](const std::stop_token& stop) {
+            for (std::size_t i = 1; !stop.stop_requested(); ++i) {
+                const std::string& bytes = versions[i % versions.size()];
+                if (atomically) {
+                    replace(harness.statusPath, bytes);
+                } else {
+                    std::ofstream(harness.statusPath, std::ios::binary | std::ios::trunc) << bytes;
+                }
+                ++written;
+                std::this_thread::yield();
+            }
+        });
+
+        StatusMenuController controller(harness.statusPath, harness.dependencies());
+        controller.start();
+        int loaded = 0;
+        int seenWritten = written;
+        for (int polls = 0; polls < 300; ++polls) {
+            // At least one new version between two polls, however the threads are scheduled.
+            while (written == seenWritten) {
+                std::this_thread::yield();
+            }
+            seenWritten = written;
+            poll(controller);
+
+            if (const StatusFile* file = controller.snapshot().file()) {
+                QVERIFY(!atomically || file->sessions.size() == 2 || file->sessions.size() == 3);
+                ++loaded;
+                continue;
+            }
+            const std::string reason = reasonOf(controller.snapshot());
+            QCOMPARE(detail(controller), shown(reason));
+            // In place, a poll may read any mix of the old and the new bytes.
+            QVERIFY2(!atomically || wholeReasons.contains(reason), reason.c_str());
+        }
+        // Half the versions are good: 300 polls that never met one would mean the
+        // writer never got through.
+        QVERIFY(!atomically || (loaded > 0 && loaded < 300));
+    }
+};
+
+QTEST_MAIN(StatusFaultsTest)
+#include "test_status_faults.moc"
