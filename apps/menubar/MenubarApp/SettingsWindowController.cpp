@@ -1,0 +1,169 @@
+#include "SettingsWindowController.hpp"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "Log.hpp"
+#include "MainMenu.hpp"
+#include "SettingsText.hpp"
+#include "SettingsView.hpp"
+
+namespace menubar::app {
+
+namespace {
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The main menu's items, taken over by the window so that their shortcuts
+// (Close, Undo, Copy, Settings, ...) work while it is in front.
+void addMainMenuActions(QWidget* window) {
+    QMenuBar* menuBar = MainMenu::installed();
+    if (menuBar == nullptr)
+        return;
+    for (QAction* menuAction : menuBar->actions()) {
+        if (QMenu* menu = menuAction->menu()) {
+            for (QAction* action : menu->actions())
+                if (!action->isSeparator() && !action->shortcut().isEmpty())
+                    window->addAction(action);
+        }
+    }
+}
+
+} // namespace
+
+SettingsWindowController& SettingsWindowController::shared() {
+    static QPointer<SettingsWindowController> instance;
+    if (!instance)
+        instance = new SettingsWindowController(SettingsModelDependencies::system(), qApp);
+    return *instance;
+}
+
+SettingsWindowController::SettingsWindowController(SettingsModelDependencies dependencies,
+                                                   QObject* parent)
+    : QObject(parent), model_(new SettingsModel(std::move(dependencies), this)) {}
+
+SettingsWindowController::~SettingsWindowController() {
+    delete window_;
+}
+
+void SettingsWindowController::show() {
+    if (!window_) {
+        createWindow();
+        installSaveOnOpenHook();
+        model_->load();
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void SettingsWindowController::createWindow() {
+    auto* window = new QWidget(nullptr, Qt::Window);
+    window->setObjectName(QStringLiteral("settingsWindow"));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(qs(SettingsText::windowTitle));
+    window->setMinimumSize(520, 420);
+    window->resize(680, 760);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    const QPointer<SettingsWindowController> self(this);
+    SettingsView::Actions actions{
+        .close =
+            [self] {
+                if (self && self->window_)
+                    self->window_->close();
+            },
+        .save =
+            [self] {
+                if (self)
+                    self->save(true);
+            },
+        .restart =
+            [self] {
+                if (self)
+                    self->model_->restartDaemon();
+            },
+    };
+    view_ = new SettingsView(model_, std::move(actions), window);
+    layout->addWidget(view_);
+    addMainMenuActions(window);
+    window->installEventFilter(this);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window_ = window;
+}
+
+bool SettingsWindowController::eventFilter(QObject* watched, QEvent* event) {
+    // Forgotten as it closes: the next show() builds a new window and reloads,
+    // even before the closed one is finally deleted.
+    if (watched == window_ && event->type() == QEvent::Close && event->isAccepted())
+        window_ = nullptr;
+    return QObject::eventFilter(watched, event);
+}
+
+void SettingsWindowController::installSaveOnOpenHook() {
+    const auto environment = model_->dependencies().environment();
+    const auto hook = environment.find(std::string(SettingsText::saveOnOpenKey));
+    if (hook == environment.end() || hook->second != "1")
+        return;
+    const auto path = environment.find(std::string(SettingsText::configFileKey));
+    if (path == environment.end() || path->second.empty()) {
+        log(SettingsText::saveOnOpenIgnored);
+        return;
+    }
+    model_->setAfterLoad([self = QPointer(this)] {
+        if (!self)
+            return;
+        SettingsModel* model = self->model_;
+        log(SettingsText::saveOnOpenLine(model->configPath()));
+        model->set(std::string(SettingsText::saveOnOpenSetting),
+                   SettingValue::number(SettingsText::saveOnOpenValue));
+        model->clearSavedMark();
+        self->save(false);
+    });
+}
+
+void SettingsWindowController::save(bool offerRestart) {
+    model_->save([self = QPointer(this), offerRestart](const SaveOutcome& outcome) {
+        log("save outcome: " + SettingsText::describe(outcome));
+        if (self && offerRestart && outcome.isSaved())
+            self->offerRestart();
+    });
+}
+
+void SettingsWindowController::offerRestart() {
+    if (!window_ || !window_->isVisible() || !model_->isDaemonInstalled())
+        return;
+    auto* sheet = new QMessageBox(window_);
+    sheet->setObjectName(QStringLiteral("restartOffer"));
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setIcon(QMessageBox::Information);
+    sheet->setText(qs(SettingsText::restartOfferTitle));
+    sheet->setInformativeText(qs(SettingsText::restartOfferText));
+    QPushButton* restart =
+        sheet->addButton(qs(SettingsText::restartOfferConfirm), QMessageBox::AcceptRole);
+    sheet->addButton(qs(SettingsText::restartOfferLater), QMessageBox::RejectRole);
+    sheet->setDefaultButton(restart);
+    connect(sheet, &QMessageBox::finished, this,
+            [self = QPointer(this), sheet = QPointer(sheet), restart = QPointer(restart)] {
+                if (self && sheet && restart && sheet->clickedButton() == restart)
+                    self->model_->restartDaemon();
+            });
+    sheet->open();
+}
+
+} // namespace menubar::app

@@ -1,0 +1,304 @@
+// The settings window driven through its widgets, against the stand-in daemon:
+// every kind of control edits the form and the saved file, a rejected save shows
+// its errors, Save follows its enabled rule, typing survives model updates, and
+// a saved file with an installed daemon offers a restart.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGraphicsOpacityEffect>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "SettingRow.hpp"
+#include "SettingsTestSupport.hpp"
+#include "SettingsWindowController.hpp"
+
+using namespace menubar;
+using namespace menubar::app;
+using settings_test::Home;
+
+namespace {
+
+struct Window {
+    Home home;
+    std::unique_ptr<SettingsWindowController> controller;
+
+    explicit Window(const std::string& config = {}) {
+        if (!config.empty())
+            home.writeConfig(config);
+    }
+    void open() {
+        controller = std::make_unique<SettingsWindowController>(home.dependencies());
+        controller->show();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(*model()), 20000);
+    }
+    SettingsModel* model() const { return controller->model(); }
+    template <typename T = QWidget> T* find(const QString& name) const {
+        return controller->window()->findChild<T*>(name);
+    }
+    QString text(const QString& name) const {
+        if (auto* label = find<QLabel>(name))
+            return label->text();
+        if (auto* symbolLabel = find<SymbolLabel>(name))
+            return symbolLabel->text();
+        return QStringLiteral("<no %1>").arg(name);
+    }
+    void type(const QString& name, const QString& text) const {
+        auto* line = find<QLineEdit>(name);
+        QVERIFY2(line, qPrintable(name));
+        line->selectAll();
+        QTest::keyClicks(line, text);
+    }
+    void click(const QString& name) const {
+        auto* button = find<QAbstractButton>(name);
+        QVERIFY2(button, qPrintable(name));
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    }
+    void save() const {
+        click("footer:save");
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedSaving(*model()), 20000);
+    }
+};
+
+} // namespace
+
+class SettingsWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theWindowIsBuiltOnceAndShownForward() {
+        Window window;
+        window.open();
+        QWidget* first = window.controller->window();
+        QCOMPARE(first->windowTitle(), QStringLiteral("tessaly Settings"));
+        QCOMPARE(first->size(), QSize(680, 760));
+        QCOMPARE(first->minimumSize(), QSize(520, 420));
+        window.model()->set("warn-context", SettingValue::number(50));
+        window.controller->show();
+        QCOMPARE(window.controller->window(), first);
+        QVERIFY(window.model()->form()->isDirty()); // not reloaded
+
+        first->close();
+        QCOMPARE(window.controller->window(), nullptr);
+        window.controller->show();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(*window.model()), 20000);
+        QVERIFY(window.controller->window() != first);
+        QVERIFY(!window.model()->form()->isDirty()); // a new window reloads
+    }
+
+    void anEditInEveryKindOfControlReachesTheFile() {
+        Window window(
+            R"({"ignore-dirs": ["node_modules", "tmp", ".venv"], "on-critical": ["handoff", "notify"]})");
+        window.open();
+        QVERIFY(!window.find<QPushButton>("footer:save")->isEnabled());
+
+        window.type("setting:warn-context", "55");      // percent
+        window.click("setting:critical-context:up");    // stepper
+        window.type("setting:interval", "3000");        // integer number
+        window.type("setting:cache-lead", "30s");       // duration
+        window.click("setting:dry-run");                // toggle
+        window.type("setting:message-prefix", "hello"); // prefixed text
+        window.find<QPlainTextEdit>("setting:handoff-template")->setPlainText("# T\n");
+        window.click("setting:on-critical:choice:inject");                     // multiple choice
+        emit window.find<QComboBox>("setting:handoff-location")->activated(1); // single choice
+        window.type("setting:handoff-dir", "/tmp/handoffs");                   // path
+        window.type("setting:provider-overrides", R"({"a":1})");               // raw JSON
+        window.click("setting:ignore-dirs:remove:2");                          // list
+        window.click("setting:ignore-dirs:add");
+        window.type("setting:ignore-dirs:item:3", "dist");
+
+        QCOMPARE(window.find<QLineEdit>("setting:ignore-dirs:item:2")->text(),
+                 QStringLiteral(".venv"));
+        QCOMPARE(window.find<QCheckBox>("setting:on-critical:choice:inject")->isChecked(), true);
+        QVERIFY(window.find<QPushButton>("footer:save")->isEnabled());
+        window.save();
+        QCOMPARE(window.model()->saveState().kind(), SaveState::Kind::saved);
+        QCOMPARE(window.home.readConfig(), std::string(R"({
+  "cache-lead" : "30s",
+  "critical-context" : 86,
+  "dry-run" : true,
+  "handoff-dir" : "\/tmp\/handoffs",
+  "handoff-location" : "repo",
+  "handoff-template" : "# T\n",
+  "ignore-dirs" : [
+    "node_modules",
+    ".venv",
+    "dist"
+  ],
+  "interval" : 3000,
+  "message-prefix" : "[tessaly] hello",
+  "on-critical" : [
+    "notify",
+    "inject",
+    "handoff"
+  ],
+  "provider-overrides" : {
+    "a" : 1
+  },
+  "warn-context" : 55
+}
+)"));
+        QVERIFY(window.text("footer:status").startsWith("Saved at "));
+        QVERIFY(window.text("footer:status").endsWith(". Restart the daemon to apply."));
+        QVERIFY(!window.find<QLabel>("setting:warn-context:edited")
+                     ->isVisibleTo(window.controller->window()));
+        QCOMPARE(window.text("setting:warn-context:source"), QStringLiteral("from file"));
+    }
+
+    void rowsShowSourceResetAndRangeEnds() {
+        Window window(R"({"warn-context": 100, "interval": "soon"})");
+        window.open();
+        QCOMPARE(window.text("setting:interval:error"),
+                 QStringLiteral("The file holds soon, which is not a number"));
+        QVERIFY(window.find<QPushButton>("setting:interval:reset")->isEnabled());
+        QVERIFY(!window.find<QPushButton>("setting:cache-lead:reset")->isEnabled());
+        QCOMPARE(window.text("setting:cache-lead:source"), QStringLiteral("default"));
+        QCOMPARE(window.find<QPushButton>("setting:cache-lead:reset")->toolTip(),
+                 QStringLiteral("Remove the key from the file; the daemon then uses 1m"));
+        QCOMPARE(window.find<QLineEdit>("setting:handoff-dir")->placeholderText(),
+                 QStringLiteral("Leave empty for the default"));
+        QVERIFY(!window.find<QToolButton>("setting:warn-context:up")->isEnabled());
+        QVERIFY(window.find<QToolButton>("setting:warn-context:down")->isEnabled());
+        QCOMPARE(window.text("setting:warn-context:percent"), QStringLiteral("%"));
+        QCOMPARE(window.text("setting:provider-overrides:note"),
+                 QStringLiteral("This app does not know the control kind json; the value is "
+                                "edited as raw JSON."));
+        QVERIFY(!window.find<QPushButton>("footer:save")->isEnabled()); // a field shows an error
+
+        window.click("setting:interval:reset");
+        QVERIFY(!window.find<QWidget>("setting:interval:error")
+                     ->isVisibleTo(window.controller->window()));
+        QCOMPARE(window.find<QLineEdit>("setting:interval")->text(), QStringLiteral("2000"));
+        QVERIFY(window.find<QPushButton>("footer:save")->isEnabled());
+        window.type("setting:warn-context", "150");
+        QCOMPARE(window.text("setting:warn-context:error"),
+                 QStringLiteral("Must be between 0 and 100"));
+        QVERIFY(!window.find<QPushButton>("footer:save")->isEnabled());
+        window.type("setting:warn-context", "abc"); // refused by the field: nothing changes
+        QCOMPARE(window.model()->form()->field("warn-context")->value, SettingValue::number(150));
+    }
+
+    void aRejectedSaveShowsFieldGeneralAndStatusErrors() {
+        Window window(R"({"critical-context": 50})");
+        window.open();
+        window.type("setting:warn-context", "60");
+        window.save();
+        QCOMPARE(
+            window.text("footer:status"),
+            QStringLiteral("The daemon rejected the file; see critical-context, warn-context."));
+        QCOMPARE(window.find<QLabel>("footer:status")->palette().color(QPalette::WindowText),
+                 SettingsStyle::colour(SettingsStyle::Tone::red, QPalette()));
+        for (const char* name : {"setting:warn-context:error", "setting:critical-context:error"})
+            QCOMPARE(window.text(name),
+                     QStringLiteral("The critical threshold must lie above the warn threshold"));
+        QCOMPARE(window.home.readConfig(), std::string(R"({"critical-context": 50})"));
+
+        Window unknown(R"({"zz-extra": 1, "beta": 2})");
+        unknown.open();
+        QCOMPARE(unknown.text("banner:unknownKeys:text"),
+                 QStringLiteral("The config file has keys the daemon does not know: beta, "
+                                "zz-extra. They are kept as they are, and the daemon will reject "
+                                "the file until they are removed."));
+        unknown.type("setting:warn-context", "60");
+        unknown.save();
+        QCOMPARE(unknown.text("footer:status"), QStringLiteral("The daemon rejected the file."));
+        QCOMPARE(unknown.text("banner:generalErrors:1"), QStringLiteral("Unknown setting beta"));
+        QCOMPARE(unknown.text("banner:generalErrors:2"),
+                 QStringLiteral("Unknown setting zz-extra"));
+    }
+
+    void typingKeepsFocusAndCursorWhileThePollUpdates() {
+        Window window;
+        window.open();
+        auto* line = window.find<QLineEdit>("setting:message-prefix");
+        window.controller->window()->activateWindow();
+        line->setFocus();
+        QTest::keyClicks(line, "hello world");
+        line->setCursorPosition(5);
+        QTest::keyClicks(line, ",");
+
+        StatusFile status;
+        status.config =
+            TessalyConfig{.settings = JSONObject{{"warn-context", JSONValue::number(72)}}};
+        window.model()->update(&status, DaemonState::running(1));
+        QCOMPARE(window.text("setting:warn-context:live"),
+                 QStringLiteral("Daemon is running with: 72%"));
+        QCOMPARE(window.find<QLineEdit>("setting:message-prefix"), line);
+        QCOMPARE(line->text(), QStringLiteral("hello, world"));
+        QCOMPARE(line->cursorPosition(), 6);
+        QCOMPARE(window.model()->form()->field("message-prefix")->value,
+                 SettingValue::text("[tessaly] hello, world"));
+
+        // A number half typed stays as typed, though the form already holds it.
+        auto* number = window.find<QLineEdit>("setting:warn-context");
+        number->setFocus();
+        window.type("setting:warn-context", "4.");
+        QCOMPARE(window.model()->form()->field("warn-context")->value, SettingValue::number(4));
+        QCOMPARE(number->text(), QStringLiteral("4."));
+        QCOMPARE(number->cursorPosition(), 2);
+        window.click("setting:warn-context:up"); // a change from elsewhere is shown
+        QCOMPARE(number->text(), QStringLiteral("5"));
+    }
+
+    void aFlagLockedRowIsDimmedAndDisabled() {
+        Window window;
+        window.open();
+        StatusFile status;
+        status.configSources = std::map<std::string, ConfigSource>{{"dry-run", ConfigSource::cli}};
+        window.model()->update(&status, DaemonState::running(1));
+        QCOMPARE(window.text("setting:dry-run:source"), QStringLiteral("set by a flag"));
+        QCOMPARE(window.text("setting:dry-run:lock"),
+                 QStringLiteral("Set by a command-line flag in the launch agent; reinstall the "
+                                "daemon to manage it here."));
+        QVERIFY(!window.find<QCheckBox>("setting:dry-run")->isEnabled());
+        QVERIFY(!window.find<QPushButton>("setting:dry-run:reset")->isEnabled());
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(
+            window.find<SettingRow>("setting:dry-run:row")->graphicsEffect());
+        QCOMPARE(effect->opacity(), 0.6);
+    }
+
+    void restartButtonsAndOfferFollowTheLaunchAgent() {
+        Window missing;
+        missing.open();
+        QVERIFY(!missing.find<QPushButton>("footer:restart")->isEnabled());
+        QCOMPARE(missing.find<QPushButton>("footer:restart")->toolTip(),
+                 QStringLiteral("Daemon not installed (run: tessaly install)"));
+        QCOMPARE(missing.text("footer:status"),
+                 QStringLiteral("Daemon not installed (run: tessaly install); a daemon started by "
+                                "hand reads the file on its next start."));
+        QCOMPARE(missing.text("footer:file"),
+                 QStringLiteral("No config file yet; defaults shown. It will be written to ") +
+                     QString::fromStdString(missing.home.configPath));
+        missing.type("setting:warn-context", "50");
+        missing.save();
+        QCOMPARE(missing.controller->window()->findChild<QMessageBox*>(), nullptr);
+
+        Window installed;
+        installed.home.installAgent();
+        installed.open();
+        QVERIFY(installed.find<QPushButton>("footer:restart")->isEnabled());
+        installed.type("setting:warn-context", "50");
+        installed.save();
+        QMessageBox* sheet = nullptr;
+        QTRY_VERIFY((sheet = installed.controller->window()->findChild<QMessageBox*>()));
+        QCOMPARE(sheet->text(), QStringLiteral("Settings saved"));
+        QCOMPARE(sheet->informativeText(),
+                 QStringLiteral("The daemon reads the config file when it starts. Restart it now "
+                                "to apply the change?"));
+        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+        QCOMPARE(sheet->buttons().size(), 2);
+        sheet->buttons().at(0)->text() == "Restart Daemon" ? sheet->buttons().at(0)->click()
+                                                           : sheet->buttons().at(1)->click();
+        QTRY_COMPARE(installed.home.restarts, 1);
+        QCOMPARE(installed.text("footer:status"),
+                 QStringLiteral(
+                     "Save validates the file through the daemon, then offers to restart it."));
+    }
+};
+
+QTEST_MAIN(SettingsWindowTest)
+#include "test_settings_window.moc"
