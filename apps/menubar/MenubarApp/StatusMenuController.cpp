@@ -22,6 +22,7 @@
 #include "LaunchAgent.hpp"
 #include "LaunchAgentCommand.hpp"
 #include "Log.hpp"
+#include "SettingsWindowController.hpp"
 #include "TrayIconRenderer.hpp"
 #include "VisibilityProbe.hpp"
 
@@ -126,7 +127,9 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
         return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
     };
     dependencies.showSettings = [] {};
-    dependencies.settingsUpdate = [](const StatusFile*, const DaemonState&) {};
+    dependencies.settingsUpdate = [](const StatusFile* file, const DaemonState& state) {
+        SettingsWindowController::shared().model()->update(file, state);
+    };
     dependencies.quit = [] { QCoreApplication::quit(); };
     return dependencies;
 }

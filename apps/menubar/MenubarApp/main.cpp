@@ -3,6 +3,7 @@
 #include <QProcessEnvironment>
 
 #include "AppDelegate.hpp"
+#include "SettingsWindowController.hpp"
 
 int main(int argc, char* argv[]) {
     // The menus are lists of text; icons beside items would only add noise.
@@ -14,7 +15,9 @@ int main(int argc, char* argv[]) {
     // window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    menubar::app::AppDelegate delegate;
+    menubar::app::AppDelegate delegate(menubar::app::StatusMenuDependencies::system, [] {
+        menubar::app::SettingsWindowController::shared().show();
+    });
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
 
