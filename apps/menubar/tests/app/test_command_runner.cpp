@@ -62,7 +62,8 @@ struct Calls {
 
     void note() {
         ++count;
-        onMainThread = onMainThread && QThread::currentThread() == qApp->thread();
+        onMainThread =
+            onMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
     }
     std::function<void()> done() {
         return [this] { note(); };

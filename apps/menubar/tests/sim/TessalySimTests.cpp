@@ -238,7 +238,9 @@ TEST_F(TessalySim, SchemaUsesEveryControlKindAndGivesEachSettingADefault) {
 
 TEST_F(TessalySim, ValidateAcceptsTheDefaultsAndAnEditorsSchemaKey) {
     json defaults = {{"$schema", "https://example.invalid/tessaly.json"}};
-    for (const auto& [name, property] : schemaDocument(*this)["properties"].items())
+    // Named: a range-for over a member of a temporary reads it after it is gone.
+    const json schema = schemaDocument(*this);
+    for (const auto& [name, property] : schema["properties"].items())
         defaults[name] = property["default"];
     const Outcome result = validate(defaults.dump(2));
     EXPECT_EQ(result.status, 0);
