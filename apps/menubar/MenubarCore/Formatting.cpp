@@ -1,5 +1,6 @@
 #include "Formatting.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -52,6 +53,14 @@ std::string cutToLimit(const std::string& line) {
     // Bytes bound clusters from above: a short line needs no break iterator.
     if (line.size() <= static_cast<std::size_t>(eventLineLimit))
         return line;
+    // In ASCII every byte is a cluster of its own, but for CR LF: most lines are
+    // cut without loading the break rules at all.
+    const bool plainASCII =
+        std::all_of(line.begin(), line.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
+        line.find("\r\n") == std::string::npos;
+    if (plainASCII)
+        return line.substr(0, static_cast<std::size_t>(eventLineLimit - 1)) + std::string(ellipsis);
     const auto text = icu::UnicodeString::fromUTF8(line);
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::BreakIterator> clusters(

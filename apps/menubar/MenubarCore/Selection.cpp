@@ -14,6 +14,10 @@ namespace {
 
 // The NFC form as UTF-8, whose byte order is the order of Unicode scalar values.
 std::string nameKey(std::string_view name) {
+    // ASCII is its own normal form.
+    if (std::all_of(name.begin(), name.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(name);
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
     if (U_FAILURE(status))

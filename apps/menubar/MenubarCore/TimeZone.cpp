@@ -1,9 +1,9 @@
 #include "TimeZone.hpp"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
-#include <unicode/gregocal.h>
 #include <unicode/simpletz.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
@@ -25,16 +25,24 @@ UDate udate(Instant instant) {
     return static_cast<UDate>(ms.time_since_epoch().count());
 }
 
-// Calendar fields through ICU's Gregorian calendar; a failure (which ICU only
-// reports for dates far outside any status file) reads as midnight.
-int field(const icu::TimeZone& zone, Instant instant, UCalendarDateFields which) {
+// Minutes since local midnight, from the zone's offset at that instant: the same
+// hour and minute a Gregorian calendar gives, without building a calendar (and
+// loading its locale data) for every clock text of every poll. A failure, which
+// ICU only reports for dates far outside any status file, reads as UTC.
+int minuteOfDay(const icu::TimeZone& zone, Instant instant) {
+    const UDate at = udate(instant);
+    int32_t raw = 0;
+    int32_t dst = 0;
     UErrorCode status = U_ZERO_ERROR;
-    icu::GregorianCalendar calendar(zone, status);
+    zone.getOffset(at, false, raw, dst, status);
     if (U_FAILURE(status))
-        return 0;
-    calendar.setTime(udate(instant), status);
-    const int value = calendar.get(which, status);
-    return U_FAILURE(status) ? 0 : value;
+        raw = dst = 0;
+    const auto local = static_cast<std::int64_t>(at) + raw + dst;
+    constexpr std::int64_t msPerMinute = 60 * 1000;
+    constexpr std::int64_t minutesPerDay = 24 * 60;
+    std::int64_t minutes = local / msPerMinute - (local % msPerMinute < 0 ? 1 : 0);
+    minutes %= minutesPerDay;
+    return static_cast<int>(minutes < 0 ? minutes + minutesPerDay : minutes);
 }
 
 } // namespace
@@ -71,11 +79,11 @@ TimeZone TimeZone::current() {
 }
 
 int TimeZone::hour(Instant instant) const {
-    return field(*zone_, instant, UCAL_HOUR_OF_DAY);
+    return minuteOfDay(*zone_, instant) / 60;
 }
 
 int TimeZone::minute(Instant instant) const {
-    return field(*zone_, instant, UCAL_MINUTE);
+    return minuteOfDay(*zone_, instant) % 60;
 }
 
 } // namespace menubar
