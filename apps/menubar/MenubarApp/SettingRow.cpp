@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "QtText.hpp"
 #include "SettingsModel.hpp"
 #include "SettingsText.hpp"
 #include "TrayIconRenderer.hpp"
@@ -28,14 +29,6 @@
 namespace menubar::app {
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The locale the user reads numbers in, never with digit grouping, so that the
 // text typed back always parses.

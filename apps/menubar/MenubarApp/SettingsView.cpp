@@ -11,6 +11,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "QtText.hpp"
 #include "SettingRow.hpp"
 #include "SettingsModel.hpp"
 #include "SettingsText.hpp"
@@ -18,14 +19,6 @@
 namespace menubar::app {
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A section of the grouped form that is no group: a framed box with its own layout.
 QFrame* section(const char* name, QWidget* parent) {

@@ -11,16 +11,13 @@
 
 #include "Log.hpp"
 #include "MainMenu.hpp"
+#include "QtText.hpp"
 #include "SettingsText.hpp"
 #include "SettingsView.hpp"
 
 namespace menubar::app {
 
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The main menu's items, taken over by the window so that their shortcuts
 // (Close, Undo, Copy, Settings, ...) work while it is in front.

@@ -22,6 +22,7 @@
 #include "LaunchAgent.hpp"
 #include "LaunchAgentCommand.hpp"
 #include "Log.hpp"
+#include "QtText.hpp"
 #include "SettingsWindowController.hpp"
 #include "TrayIconRenderer.hpp"
 #include "VisibilityProbe.hpp"
@@ -30,12 +31,8 @@ namespace menubar::app {
 
 namespace {
 
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QUrl fileUrl(const std::string& path) {
-    return QUrl::fromLocalFile(QFileInfo(qt(path)).absoluteFilePath());
+    return QUrl::fromLocalFile(QFileInfo(qs(path)).absoluteFilePath());
 }
 
 std::map<std::string, std::string> processEnvironment() {
@@ -56,9 +53,9 @@ void openWithDesktop(const std::string& path) {
 void revealInFileManager(const std::string& path) {
 #ifdef Q_OS_MACOS
     QProcess::startDetached(QStringLiteral("/usr/bin/open"),
-                            {QStringLiteral("-R"), QFileInfo(qt(path)).absoluteFilePath()});
+                            {QStringLiteral("-R"), QFileInfo(qs(path)).absoluteFilePath()});
 #else
-    const QString absolute = QFileInfo(qt(path)).absoluteFilePath();
+    const QString absolute = QFileInfo(qs(path)).absoluteFilePath();
     const auto openFolder = [absolute] {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(absolute).absolutePath()));
     };
@@ -86,7 +83,7 @@ void revealInFileManager(const std::string& path) {
 // "&" marks a mnemonic in a QAction's text and a tab starts its shortcut column;
 // session names and event texts are shown as written.
 QString menuText(const MenuEntry& entry) {
-    QString text = qt(entry.title);
+    QString text = qs(entry.title);
     text.replace(QLatin1Char('&'), QStringLiteral("&&"));
     text.replace(QLatin1Char('\t'), QLatin1Char(' '));
     return QString(entry.indentation * 4, QLatin1Char(' ')) + text;
@@ -231,7 +228,7 @@ void StatusMenuController::updateStatusItem(const StatusItemPresentation& presen
     }
     statusItem_->setIcon(
         renderStatusIcon(presentation, QGuiApplication::palette(), nativeIconShape()));
-    statusItem_->setToolTip(qt(presentation.tooltip));
+    statusItem_->setToolTip(qs(presentation.tooltip));
     drawn_ = presentation;
 }
 
@@ -282,7 +279,7 @@ QAction* StatusMenuController::render(const MenuEntry& entry) {
     action->setText(menuText(entry));
     action->setEnabled(entry.enabled);
     if (entry.tooltip) {
-        action->setToolTip(qt(*entry.tooltip));
+        action->setToolTip(qs(*entry.tooltip));
     }
     if (entry.checked || entry.action == MenuAction::toggleCompact) {
         action->setCheckable(true);
@@ -290,7 +287,7 @@ QAction* StatusMenuController::render(const MenuEntry& entry) {
     }
     if (!entry.keyEquivalent.empty()) {
         action->setShortcut(
-            QKeySequence(QStringLiteral("Ctrl+") + qt(entry.keyEquivalent).toUpper()));
+            QKeySequence(QStringLiteral("Ctrl+") + qs(entry.keyEquivalent).toUpper()));
     }
     if (entry.action != MenuAction::none) {
         connect(action, &QAction::triggered, this,
