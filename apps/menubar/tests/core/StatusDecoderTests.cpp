@@ -171,54 +171,24 @@ TEST(StatusDecoder, LenientEnumerations) {
     EXPECT_EQ(rawValue(ConfigSource::default_), "default");
 }
 
-// Every type rule, at nested positions, with the exact reason the user reads.
-TEST(StatusDecoder, TypeRulesGiveExactReasons) {
+// The generated fault table puts every wrong JSON type at every key; these are
+// the reasons it does not produce: fractions, other unparsable dates, and null
+// inside a list of texts or a map of sources.
+TEST(StatusDecoder, ReasonsBeyondTheWrongType) {
     const struct {
         const char* document;
         const char* reason;
     } cases[] = {
-        {"[]", "type mismatch (StatusFile) at "},
-        {"\"status\"", "type mismatch (StatusFile) at "},
-        {R"({"version":"3"})", "type mismatch (Int) at version"},
         {R"({"version":3.5})", "type mismatch (Int) at version"},
-        {R"({"intervalMs":true})", "type mismatch (Int) at intervalMs"},
-        {R"({"at":1741000000})", "type mismatch (String) at at"},
+        {R"({"sessions":[{"contextTokens":1.5}]})",
+         "type mismatch (Int) at sessions.0.contextTokens"},
         {R"({"at":"yesterday"})", "Unrecognised ISO-8601 date: yesterday"},
         {R"({"at":""})", "Unrecognised ISO-8601 date: "},
         {R"({"stoppedAt":"2025-03-01"})", "Unrecognised ISO-8601 date: 2025-03-01"},
-        {R"({"sessions":{}})", "type mismatch (Array) at sessions"},
-        {R"({"sessions":[null]})", "missing value (SessionStatus) at sessions"
-                                   ".0"},
-        {R"({"sessions":[{}, 5]})", "type mismatch (SessionStatus) at sessions.1"},
         {R"({"sessions":[{"level":5}]})", "type mismatch (String) at sessions.0.level"},
-        {R"({"sessions":[{},{"level":3}]})", "type mismatch (String) at sessions.1.level"},
-        {R"({"sessions":[{"currentForSurface":1}]})",
-         "type mismatch (Bool) at sessions.0.currentForSurface"},
-        {R"({"sessions":[{"contextPct":"72"}]})",
-         "type mismatch (Double) at sessions.0.contextPct"},
-        {R"({"sessions":[{"contextTokens":1.5}]})",
-         "type mismatch (Int) at sessions.0.contextTokens"},
-        {R"({"sessions":[{"dirName":7}]})", "type mismatch (String) at sessions.0.dirName"},
-        {R"({"sessions":[{"handoff":[]}]})",
-         "type mismatch (SessionHandoff) at sessions.0.handoff"},
-        {R"({"sessions":[{"handoff":{"path":1}}]})",
-         "type mismatch (String) at sessions.0.handoff.path"},
-        {R"({"sessions":[{"handoff":{"writtenAt":"noon"}}]})", "Unrecognised ISO-8601 date: noon"},
-        {R"({"events":[{"at":"noon"}]})", "Unrecognised ISO-8601 date: noon"},
-        {R"({"events":[{"kind":2}]})", "type mismatch (String) at events.0.kind"},
-        {R"({"events":[{"dryRun":"yes"}]})", "type mismatch (Bool) at events.0.dryRun"},
         {R"({"config":{"onCritical":["a",null]}})",
          "missing value (String) at config.onCritical.1"},
-        {R"({"config":{"onCritical":"notify"}})", "type mismatch (Array) at config.onCritical"},
-        {R"({"config":{"settings":[]}})", "type mismatch (Object) at config.settings"},
-        {R"({"config":{"messageAgents":0}})", "type mismatch (Bool) at config.messageAgents"},
-        {R"({"config":[]})", "type mismatch (TessalyConfig) at config"},
-        {R"({"configFile":{"changedSinceLoad":"true"}})",
-         "type mismatch (Bool) at configFile.changedSinceLoad"},
-        {R"({"configSources":{"a":"cli","b":1}})", "type mismatch (String) at configSources.b"},
         {R"({"configSources":{"a":null}})", "missing value (String) at configSources.a"},
-        {R"({"configSources":[]})", "type mismatch (Object) at configSources"},
-        {R"({"configError":{"at":"later"}})", "Unrecognised ISO-8601 date: later"},
     };
     for (const auto& row : cases)
         EXPECT_EQ(reasonFor(row.document), row.reason) << row.document;
