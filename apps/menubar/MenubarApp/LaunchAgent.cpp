@@ -1,11 +1,11 @@
 #include "LaunchAgent.hpp"
 
 #include <QDir>
-#include <QProcessEnvironment>
 
 #include <unistd.h>
 
 #include "FileSystem.hpp"
+#include "ProcessEnvironment.hpp"
 
 namespace menubar::app {
 
@@ -48,10 +48,7 @@ void stop(std::function<void()> completion, const Setup& setup) {
 namespace DaemonCommand {
 
 std::optional<LaunchAgentCommand> locate(const std::string& home) {
-    LaunchAgentCommand::Environment environment;
-    const auto system = QProcessEnvironment::systemEnvironment();
-    for (const auto& name : system.keys())
-        environment[name.toStdString()] = system.value(name).toStdString();
+    const LaunchAgentCommand::Environment environment = processEnvironment();
 
     const auto files = FileSystem::real();
     const auto readFile = [&files](const std::string& path) -> std::optional<std::string> {

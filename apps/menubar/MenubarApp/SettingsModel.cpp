@@ -3,12 +3,12 @@
 #include <set>
 
 #include <QPointer>
-#include <QProcessEnvironment>
 
 #include "CommandRunner.hpp"
 #include "FileSystem.hpp"
 #include "LaunchAgent.hpp"
 #include "Log.hpp"
+#include "ProcessEnvironment.hpp"
 #include "SettingsSchema.hpp"
 
 namespace menubar::app {
@@ -17,14 +17,6 @@ namespace {
 
 // A config file is a few kilobytes; anything this large is not one.
 constexpr std::uint64_t configSizeLimit = 16 << 20;
-
-std::map<std::string, std::string> processEnvironment() {
-    std::map<std::string, std::string> environment;
-    const auto system = QProcessEnvironment::systemEnvironment();
-    for (const auto& name : system.keys())
-        environment[name.toStdString()] = system.value(name).toStdString();
-    return environment;
-}
 
 std::map<std::string, ConfigSource> sourcesOf(const StatusFile* status) {
     return status != nullptr && status->configSources ? *status->configSources

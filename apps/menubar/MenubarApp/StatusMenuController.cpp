@@ -13,7 +13,6 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QUrl>
@@ -22,6 +21,7 @@
 #include "LaunchAgent.hpp"
 #include "LaunchAgentCommand.hpp"
 #include "Log.hpp"
+#include "ProcessEnvironment.hpp"
 #include "QtText.hpp"
 #include "SettingsWindowController.hpp"
 #include "TrayIconRenderer.hpp"
@@ -33,15 +33,6 @@ namespace {
 
 QUrl fileUrl(const std::string& path) {
     return QUrl::fromLocalFile(QFileInfo(qs(path)).absoluteFilePath());
-}
-
-std::map<std::string, std::string> processEnvironment() {
-    std::map<std::string, std::string> environment;
-    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : system.keys()) {
-        environment[name.toStdString()] = system.value(name).toStdString();
-    }
-    return environment;
 }
 
 void openWithDesktop(const std::string& path) {

@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <QDir>
-#include <QProcessEnvironment>
 
 #include "AppDelegate.hpp"
+#include "ProcessEnvironment.hpp"
 #include "SettingsWindowController.hpp"
 
 int main(int argc, char* argv[]) {
@@ -21,12 +21,8 @@ int main(int argc, char* argv[]) {
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
 
-    std::map<std::string, std::string> environment;
-    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : system.keys()) {
-        environment[name.toStdString()] = system.value(name).toStdString();
-    }
-    delegate.applicationDidFinishLaunching(environment, QDir::homePath().toStdString());
+    delegate.applicationDidFinishLaunching(menubar::app::processEnvironment(),
+                                           QDir::homePath().toStdString());
 
     QApplication::exec();
     return 0;
