@@ -81,29 +81,3 @@ TEST(DaemonState, OnlyRunningIsLive) {
         EXPECT_EQ(state.hasLiveData(), live) << state.title(utc);
     }
 }
-
-TEST(DaemonState, TitleAndDetailPerCase) {
-    const TessalyConfig config{.warnContextPct = 70, .criticalContextPct = 85};
-    struct Case {
-        DaemonState state;
-        std::optional<TessalyConfig> config;
-        std::string title;
-        std::string detail;
-    };
-    const std::vector<Case> cases{
-        {DaemonState::running(5), config, "Daemon running (last poll 5s ago)",
-         "warn 70% \u00b7 critical 85% \u00b7 messaging off"},
-        {DaemonState::stale(3700), std::nullopt, "Daemon not responding (last poll 1h 1m ago)",
-         "No config in status file"},
-        {DaemonState::stopped(at("2024-05-01T23:59:00Z")), config, "Daemon stopped at 23:59",
-         "warn 70% \u00b7 critical 85% \u00b7 messaging off"},
-        {DaemonState::unreadable("type mismatch (String) at at"), config, "Status file unreadable",
-         "type mismatch (String) at at"},
-        {DaemonState::missing(), config, "Daemon not running",
-         "Start it with: tessaly watch (or tessaly install)"},
-    };
-    for (const auto& [state, config, title, detail] : cases) {
-        EXPECT_EQ(state.title(utc), title);
-        EXPECT_EQ(state.detail(config), detail) << title;
-    }
-}
