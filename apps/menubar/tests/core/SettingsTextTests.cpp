@@ -47,20 +47,6 @@ TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPla
         EXPECT_EQ(defaultConfigPath(row.environment, "/home/u", row.status), row.expected);
 }
 
-TEST(SettingsText, LoadFailuresCarryTheirTitleAndDetail) {
-    EXPECT_EQ(schemaRunFailed("/bin/tessaly config schema", {.status = 2}),
-              SettingsPhase::failed("Could not load the settings schema",
-                                    "/bin/tessaly config schema\nexit status 2"));
-    EXPECT_EQ(schemaRunFailed("t config schema", {.status = 1, .standardError = "boom"}),
-              SettingsPhase::failed("Could not load the settings schema", "t config schema\nboom"));
-    EXPECT_EQ(commandNotFound().failure()->detail,
-              "The settings window runs tessaly config schema to learn the settings. Install the "
-              "daemon (tessaly install), put tessaly on PATH, or set TESSALY_CLI to the "
-              "executable.");
-    EXPECT_EQ(configUnreadable("/c.json", "bad").failure()->title,
-              "The config file could not be read");
-}
-
 TEST(SettingsText, SaveIsOfferedOnlyForAChangedValidFormWhileNothingRuns) {
     SettingsForm clean = formOf({spec("n", "number", {.max = 10})});
     SettingsForm edited = clean;
@@ -136,25 +122,16 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
         EXPECT_EQ(statusLine(row.state, row.restartNeeded, row.installed, zone), row.expected);
 }
 
-TEST(SettingsText, RowHeaderTextsAndResetRule) {
-    SettingsForm form = formOf({spec("a", "duration", {.defaultValue = JSONValue::string("1m")}),
-                                spec("b", "path"), spec("c", "number")},
-                               R"({"c": "abc"})");
+// The source texts, the reset rule for defaults and unreadable values, and the
+// texts shown with a default are checked on the window's rows.
+TEST(SettingsText, ResetRuleAndTextsWithoutADefault) {
+    SettingsForm form = formOf(
+        {spec("a", "duration", {.defaultValue = JSONValue::string("1m")}), spec("b", "path")});
     form.applySources({{"b", ConfigSource::cli}});
-    const SettingField& a = *form.field("a");
-    const SettingField& b = *form.field("b");
-    const SettingField& c = *form.field("c");
-    EXPECT_EQ(sourceText(a), "default");
-    EXPECT_EQ(sourceText(b), "set by a flag");
-    EXPECT_EQ(sourceText(c), "from file");
-    EXPECT_FALSE(canReset(a));
-    EXPECT_TRUE(canReset(c)); // holds an unreadable value
     form.set("b", SettingValue::text("/x"));
     EXPECT_FALSE(canReset(*form.field("b"))); // locked, even though set
-    EXPECT_EQ(resetHelp(a), "Remove the key from the file; the daemon then uses 1m");
-    EXPECT_EQ(resetHelp(b), "Remove the key from the file");
-    EXPECT_EQ(pathPlaceholder(b), "Leave empty for the default");
-    EXPECT_EQ(pathPlaceholder(a), "1m");
+    EXPECT_EQ(resetHelp(*form.field("b")), "Remove the key from the file");
+    EXPECT_EQ(pathPlaceholder(*form.field("a")), "1m");
 }
 
 TEST(SettingsText, MultilineDefaultShowsOnlyUnderAnEmptyEditorWithADefault) {
