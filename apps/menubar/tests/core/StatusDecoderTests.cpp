@@ -323,25 +323,6 @@ TEST_F(StatusFileLoad, Outcomes) {
     EXPECT_EQ(load(dir + "/link.json"), StatusSnapshot::missing());
 }
 
-TEST_F(StatusFileLoad, AnEnormousFileIsRefusedUnread) {
-    const std::string path = dir + "/huge.json";
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << "{}";
-    }
-    // Sparse: the test never writes 16 MiB, and the loader must not read them.
-    std::filesystem::resize_file(path, StatusFileLocator::sizeLimit + 1);
-    EXPECT_EQ(load(path),
-              StatusSnapshot::unreadable("status file is too large (16777217 bytes; the limit "
-                                         "is 16 MiB)"));
-
-    std::filesystem::resize_file(path, StatusFileLocator::sizeLimit);
-    const StatusSnapshot atLimit = load(path);
-    const auto* unreadable = std::get_if<StatusSnapshot::Unreadable>(&atLimit.value());
-    ASSERT_NE(unreadable, nullptr);
-    EXPECT_TRUE(unreadable->reason.starts_with("parse error")) << unreadable->reason;
-}
-
 TEST(StatusFileLocatorFake, UsesOnlyTheFileSystemItIsGiven) {
     int reads = 0;
     const FileSystem fake{
