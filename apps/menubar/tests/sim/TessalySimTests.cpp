@@ -22,9 +22,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "../StatusFaultTable.hpp"
+
 extern char** environ;
 
 namespace fs = std::filesystem;
+namespace faults = menubar::faults;
 using nlohmann::json;
 
 namespace {
@@ -140,76 +143,25 @@ public:
     fs::path dir;
 };
 
-enum class Kind { integer, number, text, date, flag, object, array };
-
-// Checks the JSON type of every key the status file defines that is present.
-void expectShape(const json& object, const std::map<std::string, Kind>& keys,
-                 const std::string& where) {
+// Checks the JSON type of every key of the record that is present, nested records
+// included, against the table the status file's fault tests are generated from.
+void expectShape(const json& object, const std::string& record, const std::string& where) {
     static const std::regex rfc3339(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}(\.\d+)?Z$)");
     ASSERT_TRUE(object.is_object()) << where;
-    for (const auto& [key, kind] : keys) {
-        if (!object.contains(key))
+    for (const faults::Key& key : faults::recordNamed(record).keys) {
+        if (!object.contains(key.name))
             continue;
-        const json& value = object[key];
-        const std::string at = where + "." + key;
-        switch (kind) {
-        case Kind::integer:
-            EXPECT_TRUE(value.is_number_integer()) << at;
-            break;
-        case Kind::number:
-            EXPECT_TRUE(value.is_number()) << at;
-            break;
-        case Kind::text:
-            EXPECT_TRUE(value.is_string()) << at;
-            break;
-        case Kind::date:
+        const json& value = object[key.name];
+        const std::string at = where + "." + key.name;
+        EXPECT_TRUE(faults::takes(key.shape, value)) << at << " = " << value;
+        if (key.shape == faults::Shape::date) {
             EXPECT_TRUE(value.is_string() && std::regex_match(value.get<std::string>(), rfc3339))
                 << at << " = " << value;
-            break;
-        case Kind::flag:
-            EXPECT_TRUE(value.is_boolean()) << at;
-            break;
-        case Kind::object:
-            EXPECT_TRUE(value.is_object()) << at;
-            break;
-        case Kind::array:
-            EXPECT_TRUE(value.is_array()) << at;
-            break;
         }
+        if (key.shape == faults::Shape::record && value.is_object())
+            expectShape(value, key.type, at);
     }
 }
-
-const std::map<std::string, Kind> topKeys = {
-    {"version", Kind::integer},      {"daemonPid", Kind::integer},
-    {"startedAt", Kind::date},       {"at", Kind::date},
-    {"stoppedAt", Kind::date},       {"intervalMs", Kind::integer},
-    {"config", Kind::object},        {"configFile", Kind::object},
-    {"configSources", Kind::object}, {"configError", Kind::object},
-    {"sessions", Kind::array},       {"events", Kind::array}};
-const std::map<std::string, Kind> configKeys = {{"warnContextPct", Kind::number},
-                                                {"criticalContextPct", Kind::number},
-                                                {"cacheMinContextPct", Kind::number},
-                                                {"cacheLeadMs", Kind::integer},
-                                                {"messageAgents", Kind::flag},
-                                                {"dryRun", Kind::flag},
-                                                {"onCritical", Kind::array},
-                                                {"onCacheExpiry", Kind::array},
-                                                {"settings", Kind::object}};
-const std::map<std::string, Kind> sessionKeys = {
-    {"provider", Kind::text},         {"sessionId", Kind::text},
-    {"shortId", Kind::text},          {"cwd", Kind::text},
-    {"dirName", Kind::text},          {"model", Kind::text},
-    {"contextTokens", Kind::integer}, {"contextWindow", Kind::integer},
-    {"contextPct", Kind::number},     {"level", Kind::text},
-    {"lifecycle", Kind::text},        {"source", Kind::text},
-    {"lastActivityAt", Kind::date},   {"cacheExpiresAt", Kind::date},
-    {"cacheTtlMs", Kind::integer},    {"surfaceId", Kind::text},
-    {"workspaceId", Kind::text},      {"currentForSurface", Kind::flag},
-    {"handoff", Kind::object}};
-const std::map<std::string, Kind> eventKeys = {{"at", Kind::date},      {"sessionId", Kind::text},
-                                               {"shortId", Kind::text}, {"dirName", Kind::text},
-                                               {"kind", Kind::text},    {"level", Kind::text},
-                                               {"text", Kind::text},    {"dryRun", Kind::flag}};
 
 json schemaDocument(TessalySim& test) {
     return json::parse(test.run({"config", "schema"}).out);
@@ -346,8 +298,7 @@ TEST_F(TessalySim, WatchWritesReadableStatusFilesAndRecordsTheStop) {
     EXPECT_EQ(watcher.stop(), 0);
 
     const json document = *status();
-    expectShape(document, topKeys, "status");
-    expectShape(document["config"], configKeys, "config");
+    expectShape(document, "StatusFile", "status");
     EXPECT_TRUE(document.contains("stoppedAt"));
     EXPECT_EQ(document["intervalMs"], 50);
     EXPECT_EQ(document["config"]["warnContextPct"], 30);
@@ -368,7 +319,7 @@ TEST_F(TessalySim, WatchWritesReadableStatusFilesAndRecordsTheStop) {
     std::set<std::string> levels, lifecycles;
     int handoffs = 0;
     for (const auto& session : document["sessions"]) {
-        expectShape(session, sessionKeys, "session");
+        expectShape(session, "SessionStatus", "session");
         levels.insert(session["level"].get<std::string>());
         lifecycles.insert(session["lifecycle"].get<std::string>());
         if (session.contains("handoff")) {
@@ -386,7 +337,7 @@ TEST_F(TessalySim, WatchWritesReadableStatusFilesAndRecordsTheStop) {
     std::set<std::string> kinds;
     bool multiLineDryRun = false;
     for (const auto& event : document["events"]) {
-        expectShape(event, eventKeys, "event");
+        expectShape(event, "TessalyEvent", "event");
         kinds.insert(event["kind"].get<std::string>());
         multiLineDryRun |= event["dryRun"] == true &&
                            event["text"].get<std::string>().find('\n') != std::string::npos;
@@ -414,8 +365,7 @@ TEST_F(TessalySim, WatchRunsOnDefaultsWithAnInvalidConfigAndNoticesItChange) {
     EXPECT_TRUE(noticed);
 
     const json document = *status();
-    expectShape(document["configError"],
-                {{"message", Kind::text}, {"path", Kind::text}, {"at", Kind::date}}, "configError");
+    expectShape(document, "StatusFile", "status");
     EXPECT_EQ(document["configError"]["message"], "warn-context: Must be between 0 and 100");
     EXPECT_EQ(document["configError"]["path"], config.string());
     EXPECT_FALSE(document["configFile"].contains("loadedAt"));
