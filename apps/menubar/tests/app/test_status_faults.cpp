@@ -6,9 +6,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
-#include <QSettings>
-#include <QSystemTrayIcon>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -18,46 +15,19 @@
 #include <thread>
 
 #include "../StatusFaultTable.hpp"
-#include "StatusMenuController.hpp"
+#include "StatusMenuTestSupport.hpp"
 
 using namespace menubar;
 using namespace menubar::app;
 using namespace menubar::faults;
+using status_menu_test::Harness;
 
 namespace {
-
-struct Harness {
-    QTemporaryDir dir;
-    std::string home = dir.path().toStdString();
-    std::string statusPath = home + "/status.json";
-
-    StatusMenuDependencies dependencies() {
-        StatusMenuDependencies d = StatusMenuDependencies::system(home);
-        d.now = [] { return *StatusDecoder::parseDate("2025-06-01T12:00:00Z"); };
-        d.timeZone = [] { return TimeZone::utc(); };
-        d.environment = [] { return std::map<std::string, std::string>{}; };
-        d.settings = [this] {
-            return std::make_unique<QSettings>(dir.filePath("defaults.ini"), QSettings::IniFormat);
-        };
-        d.probe = [](const QSystemTrayIcon&) {
-            return VisibilityReading{.onscreen = true, .width = 22};
-        };
-        d.notify = [](const std::string&, const std::string&) {};
-        return d;
-    }
-};
 
 // Between polls in one thread it makes no difference how a file is replaced,
 // and ext4 flushes a file renamed over another to disk: these are written in place.
 void rewrite(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-// Written beside and renamed into place, as the daemon does.
-void replace(const std::string& path, const std::string& bytes) {
-    const std::string temporary = path + ".next";
-    rewrite(temporary, bytes);
-    std::filesystem::rename(temporary, path);
 }
 
 // One timer tick, then the menu items it replaced are really deleted, as the
@@ -178,18 +148,14 @@ private slots:
                                                    other.dump(2), "{\"at\":\"noon\"}"};
         const std::set<std::string> wholeReasons = {wrongType.reason,
                                                     "Unrecognised ISO-8601 date: noon"};
-        replace(harness.statusPath, versions[0]);
+        harness.write(versions[0]);
 
         std::atomic<int> written = 0;
         // Stopped and joined however the test leaves, a failed check included.
         const std::jthread writer([&](const std::stop_token& stop) {
             for (std::size_t i = 1; !stop.stop_requested(); ++i) {
                 const std::string& bytes = versions[i % versions.size()];
-                if (atomically) {
-                    replace(harness.statusPath, bytes);
-                } else {
-                    std::ofstream(harness.statusPath, std::ios::binary | std::ios::trunc) << bytes;
-                }
+                atomically ? harness.write(bytes) : rewrite(harness.statusPath, bytes);
                 ++written;
                 std::this_thread::yield();
             }

@@ -2,26 +2,16 @@
 // with the clock, the tray probe and every outside command stood in for.
 
 #include <QAction>
-#include <QFile>
 #include <QMenu>
-#include <QSettings>
-#include <QSystemTrayIcon>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <filesystem>
-#include <fstream>
-
-#include "StatusMenuController.hpp"
+#include "StatusMenuTestSupport.hpp"
 
 using namespace menubar;
 using namespace menubar::app;
+using status_menu_test::Harness;
 
 namespace {
-
-Instant at(const char* text) {
-    return *StatusDecoder::parseDate(text);
-}
 
 // Two sessions on a daemon that polled five seconds before the test's "now".
 const char* runningFile = R"({"version":1,"at":"2025-06-01T11:59:55Z","intervalMs":2000,
@@ -44,69 +34,6 @@ const char* reorderedFile = R"({"at":"2025-06-01T11:59:58Z","intervalMs":2000,
      "workspaceId":"ws-web"}]})";
 
 const char* corruptFile = R"({"at":"yesterday"})";
-
-struct Harness {
-    QTemporaryDir dir;
-    std::string home = dir.path().toStdString();
-    std::string statusPath = home + "/status.json";
-    Instant now = at("2025-06-01T12:00:00Z");
-    std::map<std::string, std::string> environment;
-    VisibilityReading reading{.onscreen = true, .width = 22};
-    int probes = 0;
-    int polls = 0;
-    std::vector<std::string> focused;
-    std::vector<std::string> daemonCommands;
-    std::vector<std::string> notified;
-    std::vector<std::string> opened;
-    std::vector<std::string> revealed;
-    bool altHeld = false;
-
-    StatusMenuDependencies dependencies() {
-        StatusMenuDependencies d = StatusMenuDependencies::system(home);
-        d.now = [this] { return now; };
-        d.timeZone = [] { return TimeZone::utc(); };
-        d.environment = [this] { return environment; };
-        d.settings = [this] {
-            return std::make_unique<QSettings>(dir.filePath("defaults.ini"), QSettings::IniFormat);
-        };
-        d.probe = [this](const QSystemTrayIcon&) {
-            ++probes;
-            return reading;
-        };
-        d.focusSession = [this](const std::string& workspace,
-                                const std::optional<std::string>& surface, Done done) {
-            focused.push_back(workspace + "/" + surface.value_or("-"));
-            done();
-        };
-        d.startDaemon = [this](Done done) {
-            daemonCommands.push_back("start");
-            done();
-        };
-        d.stopDaemon = [this](Done done) {
-            daemonCommands.push_back("stop");
-            done();
-        };
-        d.notify = [this](const std::string& title, const std::string&) {
-            notified.push_back(title);
-        };
-        d.open = [this](const std::string& path) { opened.push_back(path); };
-        d.reveal = [this](const std::string& path) { revealed.push_back(path); };
-        d.revealModifierHeld = [this] { return altHeld; };
-        d.settingsUpdate = [this](const StatusFile*, const DaemonState&) { ++polls; };
-        return d;
-    }
-
-    // Written beside and renamed into place, as the daemon does.
-    void write(const std::string& text) {
-        const std::string temporary = statusPath + ".tmp";
-        std::ofstream(temporary) << text;
-        std::filesystem::rename(temporary, statusPath);
-    }
-    void installLaunchAgent() {
-        std::filesystem::create_directories(home + "/Library/LaunchAgents");
-        std::ofstream(home + "/Library/LaunchAgents/dev.tessaly.daemon.plist") << "<plist/>";
-    }
-};
 
 QStringList titles(const QMenu* menu) {
     QStringList result;
