@@ -137,13 +137,6 @@ TEST(Formatting, ConfigSummary) {
         EXPECT_EQ(F::configSummary(config), expected);
 }
 
-TEST(Formatting, CompactTooltipOmitsAnUnknownPercentage) {
-    EXPECT_EQ(F::compactTooltip("Daemon running (last poll 3s ago)", "72%"),
-              "Daemon running (last poll 3s ago) \u00b7 worst session 72%");
-    EXPECT_EQ(F::compactTooltip("Daemon running (last poll 3s ago)", "--"),
-              "Daemon running (last poll 3s ago)");
-}
-
 TEST(Formatting, LiveValueByKindAndControl) {
     using K = SettingControl::Kind;
     const auto control = [](K kind) { return SettingControl::known(kind); };
