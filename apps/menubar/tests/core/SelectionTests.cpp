@@ -81,13 +81,6 @@ TEST(Selection, NamesCompareInNormalisedForm) {
     EXPECT_FALSE(Selection::nameLess("e\u0301", "f"));
 }
 
-TEST(Selection, Worst) {
-    EXPECT_FALSE(Selection::worst({}));
-    EXPECT_EQ(Selection::worst({session("a", 5)}), session("a", 5));
-    EXPECT_EQ(Selection::worst({session("a", 50, SessionLevel::critical), session("b", 90)}),
-              session("b", 90));
-}
-
 TEST(Selection, HandoffItemsNewestFirst) {
     const auto withHandoff = [](std::string name, std::optional<Instant> written) {
         SessionStatus s = session(name, 10);
