@@ -9,40 +9,17 @@
 
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
-#include <unicode/utf8.h>
+
+#include "UnicodeText.hpp"
 
 namespace menubar {
 
 namespace {
 
-// Removes code points that `strip` accepts from both ends of UTF-8 text.
-std::string_view trimmed(std::string_view text, UBool (*strip)(UChar32)) {
-    const auto length = static_cast<std::int32_t>(text.size());
-    std::int32_t start = 0;
-    while (start < length) {
-        std::int32_t next = start;
-        UChar32 c = 0;
-        U8_NEXT(text.data(), next, length, c);
-        if (c < 0 || !strip(c))
-            break;
-        start = next;
-    }
-    std::int32_t end = length;
-    while (end > start) {
-        std::int32_t previous = end;
-        UChar32 c = 0;
-        U8_PREV(text.data(), start, previous, c);
-        if (c < 0 || !strip(c))
-            break;
-        end = previous;
-    }
-    return text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
-}
-
 // Plain C-locale decimal syntax with an optional sign. Infinities and NaN are
 // refused: they could never be written back to the file.
 std::optional<double> parseNumber(std::string_view text) {
-    text = trimmed(text, u_isblank);
+    text = UnicodeText::trimmed(text, u_isblank);
     if (text.starts_with('+')) {
         text.remove_prefix(1);
         if (text.starts_with('-'))
@@ -413,7 +390,7 @@ void SettingsForm::setEditableText(std::string_view name, const std::string& tex
     const auto& prefix = target->spec.requiredPrefix;
     if (!prefix)
         set(name, SettingValue::text(text));
-    else if (trimmed(text, u_isUWhiteSpace).empty())
+    else if (UnicodeText::trimmed(text, u_isUWhiteSpace).empty())
         set(name, SettingValue::text(""));
     else
         set(name, SettingValue::text(*prefix + " " + text));

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 #include "Formatting.hpp"
+#include "UnicodeText.hpp"
 
 namespace menubar {
 
@@ -17,31 +17,6 @@ std::string number(const std::optional<double>& value) {
     char text[400];
     std::snprintf(text, sizeof text, "%.0f", *value);
     return text;
-}
-
-// Strips Unicode white space (line breaks included) from both ends.
-std::string_view trimmed(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    const auto length = static_cast<int32_t>(text.size());
-    int32_t start = 0;
-    while (start < length) {
-        int32_t next = start;
-        UChar32 c;
-        U8_NEXT(bytes, next, length, c);
-        if (c < 0 || !u_isUWhiteSpace(c))
-            break;
-        start = next;
-    }
-    int32_t end = length;
-    while (end > start) {
-        int32_t previous = end;
-        UChar32 c;
-        U8_PREV(bytes, start, previous, c);
-        if (c < 0 || !u_isUWhiteSpace(c))
-            break;
-        end = previous;
-    }
-    return text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
 }
 
 } // namespace
@@ -108,7 +83,7 @@ CompactSetting CompactSetting::resolve(const std::map<std::string, std::string>&
 }
 
 std::optional<bool> CompactSetting::parse(std::string_view text) {
-    std::string word(trimmed(text));
+    std::string word(UnicodeText::trimmed(text, u_isUWhiteSpace));
     for (char& c : word)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
