@@ -9,25 +9,15 @@
 
 namespace menubar {
 // Failures print one readable line per entry instead of raw bytes.
-void PrintTo(const MenuEntry& entry, std::ostream* out) {
-    if (entry.isSeparator) {
+void PrintTo(const MenuEntry& e, std::ostream* out) {
+    if (e.isSeparator) {
         *out << "----";
         return;
     }
-    *out << '"' << entry.title << '"' << (entry.enabled ? " enabled" : " disabled")
-         << " action=" << static_cast<int>(entry.action);
-    if (entry.tooltip)
-        *out << " tooltip=\"" << *entry.tooltip << '"';
-    if (entry.tag)
-        *out << " tag=" << entry.tag;
-    if (entry.path)
-        *out << " path=" << *entry.path;
-    if (entry.indentation)
-        *out << " indent=" << entry.indentation;
-    if (entry.checked)
-        *out << " checked";
-    if (!entry.keyEquivalent.empty())
-        *out << " key=" << entry.keyEquivalent;
+    *out << '"' << e.title << '"' << (e.enabled ? " enabled" : " disabled")
+         << " action=" << static_cast<int>(e.action) << " tooltip=" << e.tooltip.value_or("-")
+         << " tag=" << e.tag << " path=" << e.path.value_or("-") << " indent=" << e.indentation
+         << (e.checked ? " checked" : "") << " key=" << e.keyEquivalent;
 }
 } // namespace menubar
 
@@ -44,9 +34,7 @@ const Instant now = at("2024-05-01T10:00:00Z");
 const TimeZone utc = TimeZone::utc();
 
 // Entry builders, so that an expected menu reads like the menu.
-MenuEntry sep() {
-    return MenuEntry::separator();
-}
+const MenuEntry sep = MenuEntry::separator();
 MenuEntry line(std::string title, std::optional<std::string> tooltip = std::nullopt) {
     return MenuEntry{.title = std::move(title), .tooltip = std::move(tooltip)};
 }
@@ -76,9 +64,7 @@ MenuEntry iconOnly(std::string title, bool enabled, bool checked) {
                      .action = A::toggleCompact,
                      .checked = checked};
 }
-MenuEntry quit() {
-    return MenuEntry{.title = "Quit", .enabled = true, .action = A::quit, .keyEquivalent = "q"};
-}
+const MenuEntry quit{.title = "Quit", .enabled = true, .action = A::quit, .keyEquivalent = "q"};
 
 const CompactSetting builtIn{false, CompactSetting::Source::builtIn};
 
@@ -122,13 +108,11 @@ SessionStatus docsSession() {
                          .workspaceId = "ws-3"};
 }
 
-StatusFile runningFile() {
-    StatusFile file;
-    file.at = at("2024-05-01T09:59:55Z");
-    file.intervalMs = 30000;
-    file.config =
-        TessalyConfig{.warnContextPct = 70, .criticalContextPct = 85, .messageAgents = true};
-    return file;
+StatusFile runningFile(const char* polledAt = "2024-05-01T09:59:55Z") {
+    return StatusFile{.at = at(polledAt),
+                      .intervalMs = 30000,
+                      .config = TessalyConfig{
+                          .warnContextPct = 70, .criticalContextPct = 85, .messageAgents = true}};
 }
 
 StatusMenu build(const StatusSnapshot& snapshot, const MenuFacts& facts,
@@ -165,7 +149,7 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
     const std::vector<MenuEntry> expected{
         line("Daemon running (last poll 5s ago)"),
         line("warn 70% \u00b7 critical 85% \u00b7 messaging on"),
-        sep(),
+        sep,
         session("[warn] api \u00b7 sonnet-4 \u00b7 81% \u00b7 running \u00b7 cache expires in 3m "
                 "\u00b7 handoff",
                 "162,400 of 200,000 tokens\n/src/api\nsess-api\n"
@@ -174,26 +158,26 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
         session("web \u00b7 opus-4 \u00b7 40% \u00b7 idle \u00b7 handoff",
                 "/src/web\nHandoff written 12m ago: /src/web/HANDOFF.md", 2, false),
         session("d0c5 \u00b7 unknown \u00b7 -- \u00b7 idle", "d0c5", 3, true),
-        sep(),
+        sep,
         line("Handoffs"),
         handoff("Open handoff \u00b7 api (5m ago)", "/src/api/HANDOFF.md", true),
         handoff("Open handoff \u00b7 web (12m ago) (missing)", "/src/web/HANDOFF.md", false),
-        sep(),
+        sep,
         line("Recent events"),
         event("09:07 [info] api: event 7 (dry-run)", "event 7"),
         event("09:06 [info] api: inject", std::nullopt),
         event("09:05 [info] api: event 5", "event 5"),
         event("09:04 [info] api: event 4", "event 4"),
         event("09:03 [info] api: event 3", "event 3"),
-        sep(),
+        sep,
         item("Refresh", A::refresh),
         item("Settings...", A::openSettings),
         iconOnly("Icon only", true, false),
         item("Stop daemon", A::stopDaemon),
         item("Open logs", A::openLogs),
         item("Open status file", A::openStatusFile),
-        sep(),
-        quit(),
+        sep,
+        quit,
     };
     EXPECT_EQ(menu.entries, expected);
     EXPECT_EQ(menu.sessionsByTag, (std::map<int, SessionStatus>{
@@ -202,224 +186,117 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
               (std::map<std::string, int>{{"/src/api/HANDOFF.md", 1}, {"/src/web/HANDOFF.md", 1}}));
 }
 
-TEST(StatusMenu, StaleWithSessionsShowsTheLastPoll) {
-    StatusFile file = runningFile();
-    file.at = at("2024-05-01T09:58:00Z");
-    file.configError = ConfigError{.message = "unknown key \"colour\""};
-    file.configFile =
-        ConfigFileStatus{.changedSinceLoad = true}; // not claimed without a live daemon
-    SessionStatus api = apiSession();
-    api.handoff.reset();
-    api.cacheExpiresAt = at("2024-05-01T09:58:30Z");
-    file.sessions = {api};
-
-    const StatusMenu menu = build(StatusSnapshot::loaded(file), everythingOnDisk());
-    const std::vector<MenuEntry> expected{
-        line("Config file ignored: unknown key \"colour\"", "unknown key \"colour\""),
-        line("Daemon not responding (last poll 2m ago)"),
-        line("warn 70% \u00b7 critical 85% \u00b7 messaging on"),
-        sep(),
-        line("Sessions from the last poll"),
-        session("[warn] api \u00b7 sonnet-4 \u00b7 81% \u00b7 running \u00b7 cache expired 1m ago",
-                "162,400 of 200,000 tokens\n/src/api\nsess-api", 1, true),
-        sep(),
-        line("Handoffs"),
-        line("No handoffs"),
-        sep(),
-        line("Recent events"),
-        line("No events yet"),
-        sep(),
-        item("Refresh", A::refresh),
-        item("Settings...", A::openSettings),
-        iconOnly("Icon only", true, false),
-        item("Restart daemon", A::startDaemon),
-        item("Open logs", A::openLogs),
-        item("Open status file", A::openStatusFile),
-        sep(),
-        quit(),
+// The other states as rows: every section of each menu is compared, with the
+// handoffs and events sections empty throughout.
+TEST(StatusMenu, EachDaemonStateAndSetting) {
+    const auto without = [](bool MenuFacts::*fact) {
+        MenuFacts facts = everythingOnDisk();
+        facts.*fact = false;
+        return facts;
     };
-    EXPECT_EQ(menu.entries, expected);
-}
+    const MenuEntry summary = line("warn 70% \u00b7 critical 85% \u00b7 messaging on");
+    const MenuEntry running = line("Daemon running (last poll 5s ago)");
+    const MenuEntry restartLine = line("Restart daemon to apply settings");
+    const MenuEntry plainIconOnly = iconOnly("Icon only", true, false);
+    const MenuEntry logs = item("Open logs", A::openLogs);
+    const MenuEntry statusFile = item("Open status file", A::openStatusFile);
 
-TEST(StatusMenu, Stopped) {
-    StatusFile file;
-    file.at = at("2024-05-01T09:06:58Z");
-    file.stoppedAt = at("2024-05-01T09:07:00Z");
-    const StatusMenu menu = build(StatusSnapshot::loaded(file), everythingOnDisk());
-    const std::vector<MenuEntry> expected{
-        line("Daemon stopped at 09:07"),
-        line("No config in status file"),
-        sep(),
-        line("No session data"),
-        sep(),
-        line("Handoffs"),
-        line("No handoffs"),
-        sep(),
-        line("Recent events"),
-        line("No events yet"),
-        sep(),
-        item("Refresh", A::refresh),
-        item("Settings...", A::openSettings),
-        iconOnly("Icon only", true, false),
-        item("Start daemon", A::startDaemon),
-        item("Open logs", A::openLogs),
-        item("Open status file", A::openStatusFile),
-        sep(),
-        quit(),
-    };
-    EXPECT_EQ(menu.entries, expected);
-    EXPECT_TRUE(menu.sessionsByTag.empty());
-}
+    StatusFile stale = runningFile("2024-05-01T09:58:00Z");
+    stale.configError = ConfigError{.message = "unknown key \"colour\""};
+    stale.configFile = ConfigFileStatus{.changedSinceLoad = true}; // not claimed when stale
+    stale.sessions = {apiSession()};
+    stale.sessions[0].handoff.reset();
+    stale.sessions[0].cacheExpiresAt = at("2024-05-01T09:58:30Z");
+    const StatusFile stopped{.at = at("2024-05-01T09:06:58Z"),
+                             .stoppedAt = at("2024-05-01T09:07:00Z")};
+    StatusFile changed = runningFile();
+    changed.configFile = ConfigFileStatus{.changedSinceLoad = true};
+    StatusFile rejected = changed;
+    rejected.configError = ConfigError{.message = "bad value for warnContextPct",
+                                       .path = "/home/u/.config/tessaly/config.json"};
 
-TEST(StatusMenu, Unreadable) {
-    MenuFacts facts = everythingOnDisk();
-    facts.logsDirectoryExists = false;
-    const StatusMenu menu =
-        build(StatusSnapshot::unreadable("type mismatch (String) at sessions.0.level"), facts);
-    const std::vector<MenuEntry> expected{
-        line("Status file unreadable"),
-        line("type mismatch (String) at sessions.0.level"),
-        sep(),
-        line("No session data"),
-        sep(),
-        line("Handoffs"),
-        line("No handoffs"),
-        sep(),
-        line("Recent events"),
-        line("No events yet"),
-        sep(),
-        item("Refresh", A::refresh),
-        item("Settings...", A::openSettings),
-        iconOnly("Icon only", true, false),
-        item("Start daemon", A::startDaemon),
-        item("Open logs", A::openLogs, false),
-        item("Open status file", A::openStatusFile),
-        sep(),
-        quit(),
+    struct Case {
+        const char* name;
+        StatusSnapshot snapshot;
+        std::vector<MenuEntry> header, sessions, controls; // controls: from "Icon only" on
+        MenuFacts facts = everythingOnDisk();
+        CompactSetting compact = builtIn;
+        std::optional<Instant> hiddenSince = std::nullopt;
     };
-    EXPECT_EQ(menu.entries, expected);
-}
-
-TEST(StatusMenu, MissingStatusFile) {
-    MenuFacts facts = everythingOnDisk();
-    facts.statusFileExists = false;
-    facts.handoffExists = nullptr; // never needed without sessions
-    const StatusMenu menu = build(StatusSnapshot::missing(), facts);
-    const std::vector<MenuEntry> expected{
-        line("Daemon not running"),
-        line("Start it with: tessaly watch (or tessaly install)"),
-        sep(),
-        line("No session data"),
-        sep(),
-        line("Handoffs"),
-        line("No handoffs"),
-        sep(),
-        line("Recent events"),
-        line("No events yet"),
-        sep(),
-        item("Refresh", A::refresh),
-        item("Settings...", A::openSettings),
-        iconOnly("Icon only", true, false),
-        item("Start daemon", A::startDaemon),
-        item("Open logs", A::openLogs),
-        item("Open status file", A::openStatusFile, false),
-        sep(),
-        quit(),
+    const std::vector<Case> cases{
+        {"stale with a config error and sessions",
+         StatusSnapshot::loaded(stale),
+         {line("Config file ignored: unknown key \"colour\"", "unknown key \"colour\""),
+          line("Daemon not responding (last poll 2m ago)"), summary},
+         {line("Sessions from the last poll"),
+          session("[warn] api \u00b7 sonnet-4 \u00b7 81% \u00b7 running \u00b7 cache expired "
+                  "1m ago",
+                  "162,400 of 200,000 tokens\n/src/api\nsess-api", 1, true)},
+         {plainIconOnly, item("Restart daemon", A::startDaemon), logs, statusFile}},
+        {"stopped",
+         StatusSnapshot::loaded(stopped),
+         {line("Daemon stopped at 09:07"), line("No config in status file")},
+         {line("No session data")},
+         {plainIconOnly, item("Start daemon", A::startDaemon), logs, statusFile}},
+        {"unreadable, no logs folder",
+         StatusSnapshot::unreadable("type mismatch (String) at sessions.0.level"),
+         {line("Status file unreadable"), line("type mismatch (String) at sessions.0.level")},
+         {line("No session data")},
+         {plainIconOnly, item("Start daemon", A::startDaemon),
+          item("Open logs", A::openLogs, false), statusFile},
+         without(&MenuFacts::logsDirectoryExists)},
+        {"missing",
+         StatusSnapshot::missing(),
+         {line("Daemon not running"), line("Start it with: tessaly watch (or tessaly install)")},
+         {line("No session data")},
+         {plainIconOnly, item("Start daemon", A::startDaemon), logs,
+          item("Open status file", A::openStatusFile, false)},
+         without(&MenuFacts::statusFileExists)},
+        {"hidden item, icon only set by the environment",
+         StatusSnapshot::loaded(runningFile()),
+         {line("Icon hidden since 09:41 (menu bar full or behind the notch)"), running, summary},
+         {line("No sessions")},
+         {iconOnly("Icon only (set by TESSALY_MENUBAR_COMPACT)", false, true),
+          item("Stop daemon", A::stopDaemon), logs, statusFile},
+         everythingOnDisk(),
+         CompactSetting{true, CompactSetting::Source::environment},
+         at("2024-05-01T09:41:00Z")},
+        {"restart needed with a config error, icon only from the defaults",
+         StatusSnapshot::loaded(rejected),
+         {line("Config file ignored: bad value for warnContextPct",
+               "bad value for warnContextPct\n/home/u/.config/tessaly/config.json"),
+          restartLine, running, summary},
+         {line("No sessions")},
+         {iconOnly("Icon only", true, true),
+          item("Restart daemon to apply settings", A::startDaemon),
+          item("Stop daemon", A::stopDaemon), logs, statusFile},
+         everythingOnDisk(),
+         CompactSetting{true, CompactSetting::Source::defaults}},
+        {"launch agent not installed",
+         StatusSnapshot::loaded(changed),
+         {restartLine, running, summary},
+         {line("No sessions")},
+         {plainIconOnly, line("Daemon not installed (run: tessaly install)"), logs, statusFile},
+         without(&MenuFacts::launchAgentInstalled)},
     };
-    EXPECT_EQ(menu.entries, expected);
-}
-
-TEST(StatusMenu, HiddenItemWithIconOnlySetByTheEnvironment) {
-    const StatusMenu menu = build(StatusSnapshot::loaded(runningFile()), everythingOnDisk(),
-                                  CompactSetting{true, CompactSetting::Source::environment},
-                                  at("2024-05-01T09:41:00Z"));
-    const std::vector<MenuEntry> expected{
-        line("Icon hidden since 09:41 (menu bar full or behind the notch)"),
-        line("Daemon running (last poll 5s ago)"),
-        line("warn 70% \u00b7 critical 85% \u00b7 messaging on"),
-        sep(),
-        line("No sessions"),
-        sep(),
-        line("Handoffs"),
-        line("No handoffs"),
-        sep(),
-        line("Recent events"),
-        line("No events yet"),
-        sep(),
-        item("Refresh", A::refresh),
-        item("Settings...", A::openSettings),
-        iconOnly("Icon only (set by TESSALY_MENUBAR_COMPACT)", false, true),
-        item("Stop daemon", A::stopDaemon),
-        item("Open logs", A::openLogs),
-        item("Open status file", A::openStatusFile),
-        sep(),
-        quit(),
-    };
-    EXPECT_EQ(menu.entries, expected);
-}
-
-TEST(StatusMenu, RestartNeededWithConfigError) {
-    StatusFile file = runningFile();
-    file.configError = ConfigError{.message = "bad value for warnContextPct",
-                                   .path = "/home/u/.config/tessaly/config.json"};
-    file.configFile = ConfigFileStatus{.changedSinceLoad = true};
-    const StatusMenu menu = build(StatusSnapshot::loaded(file), everythingOnDisk(),
-                                  CompactSetting{true, CompactSetting::Source::defaults});
-    const std::vector<MenuEntry> expected{
-        line("Config file ignored: bad value for warnContextPct",
-             "bad value for warnContextPct\n/home/u/.config/tessaly/config.json"),
-        line("Restart daemon to apply settings"),
-        line("Daemon running (last poll 5s ago)"),
-        line("warn 70% \u00b7 critical 85% \u00b7 messaging on"),
-        sep(),
-        line("No sessions"),
-        sep(),
-        line("Handoffs"),
-        line("No handoffs"),
-        sep(),
-        line("Recent events"),
-        line("No events yet"),
-        sep(),
-        item("Refresh", A::refresh),
-        item("Settings...", A::openSettings),
-        iconOnly("Icon only", true, true),
-        item("Restart daemon to apply settings", A::startDaemon),
-        item("Stop daemon", A::stopDaemon),
-        item("Open logs", A::openLogs),
-        item("Open status file", A::openStatusFile),
-        sep(),
-        quit(),
-    };
-    EXPECT_EQ(menu.entries, expected);
-}
-
-TEST(StatusMenu, DaemonNotInstalled) {
-    StatusFile file = runningFile();
-    file.configFile = ConfigFileStatus{.changedSinceLoad = true};
-    MenuFacts facts = everythingOnDisk();
-    facts.launchAgentInstalled = false;
-    const StatusMenu menu = build(StatusSnapshot::loaded(file), facts);
-    const std::vector<MenuEntry> expected{
-        line("Restart daemon to apply settings"),
-        line("Daemon running (last poll 5s ago)"),
-        line("warn 70% \u00b7 critical 85% \u00b7 messaging on"),
-        sep(),
-        line("No sessions"),
-        sep(),
-        line("Handoffs"),
-        line("No handoffs"),
-        sep(),
-        line("Recent events"),
-        line("No events yet"),
-        sep(),
-        item("Refresh", A::refresh),
-        item("Settings...", A::openSettings),
-        iconOnly("Icon only", true, false),
-        line("Daemon not installed (run: tessaly install)"),
-        item("Open logs", A::openLogs),
-        item("Open status file", A::openStatusFile),
-        sep(),
-        quit(),
-    };
-    EXPECT_EQ(menu.entries, expected);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto entries = build(c.snapshot, c.facts, c.compact, c.hiddenSince).entries;
+        std::vector<std::vector<MenuEntry>> sections(1);
+        for (const auto& entry : entries)
+            if (entry.isSeparator)
+                sections.emplace_back();
+            else
+                sections.back().push_back(entry);
+        ASSERT_EQ(sections.size(), 6u);
+        EXPECT_EQ(sections[0], c.header);
+        EXPECT_EQ(sections[1], c.sessions);
+        EXPECT_EQ(sections[2], (std::vector{line("Handoffs"), line("No handoffs")}));
+        EXPECT_EQ(sections[3], (std::vector{line("Recent events"), line("No events yet")}));
+        std::vector<MenuEntry> controls{item("Refresh", A::refresh),
+                                        item("Settings...", A::openSettings)};
+        controls.insert(controls.end(), c.controls.begin(), c.controls.end());
+        EXPECT_EQ(sections[4], controls);
+        EXPECT_EQ(sections[5], std::vector{quit});
+    }
 }
