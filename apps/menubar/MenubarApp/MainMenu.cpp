@@ -1,5 +1,7 @@
 #include "MainMenu.hpp"
 
+#include <utility>
+
 #include <QAction>
 #include <QApplication>
 #include <QKeySequence>
@@ -11,6 +13,7 @@ namespace menubar::app::MainMenu {
 namespace {
 
 QMenuBar* installedMenuBar = nullptr;
+std::function<void()> pendingShowSettings;
 
 // Sent to the focused widget when it has such a slot (line and text edits do);
 // otherwise nothing happens, as with an unhandled responder-chain action.
@@ -76,13 +79,23 @@ QMenuBar* build(std::function<void()> showSettings) {
     return menuBar;
 }
 
+// Elsewhere than macOS nothing shows the menu bar until a settings window takes
+// its actions, and building it loads the style's standard icons (and with them
+// every image-format plugin), so it is built on first use instead of at launch.
 void install(std::function<void()> showSettings) {
-    if (installedMenuBar == nullptr) {
-        installedMenuBar = build(std::move(showSettings));
+    if (installedMenuBar != nullptr || pendingShowSettings) {
+        return;
     }
+    pendingShowSettings = std::move(showSettings);
+#ifdef Q_OS_MACOS
+    installed();
+#endif
 }
 
 QMenuBar* installed() {
+    if (installedMenuBar == nullptr && pendingShowSettings) {
+        installedMenuBar = build(std::exchange(pendingShowSettings, nullptr));
+    }
     return installedMenuBar;
 }
 

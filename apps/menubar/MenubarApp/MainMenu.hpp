@@ -16,10 +16,11 @@ namespace menubar::app::MainMenu {
 // A new, parentless menu bar; the caller owns it.
 QMenuBar* build(std::function<void()> showSettings);
 
-// Builds the menu bar once for the life of the process.
+// Sets up the menu bar once for the life of the process: built at once on
+// macOS, where it is the global one, and on first use elsewhere.
 void install(std::function<void()> showSettings);
 
-// The installed menu bar, or null before install().
+// The installed menu bar (built now if it was waiting), or null before install().
 QMenuBar* installed();
 
 } // namespace menubar::app::MainMenu
