@@ -13,6 +13,8 @@
 #include <QString>
 #include <QSvgRenderer>
 
+#include "IconGlyphs.hpp"
+
 // A static library's resource initialiser is dropped by the linker unless
 // something refers to it, so the drawings are registered on first use.
 static void registerSymbolDrawings() {
@@ -76,8 +78,36 @@ void paintSymbol(QPainter& painter, std::string_view symbolName, const QRectF& b
     renderer.render(&painter, box);
 }
 
-// Text centred on its ink, not on its line box, so digits sit in the middle.
-void paintTitle(QPainter& painter, const QString& text, const QFont& font, const QRectF& box) {
+QPainterPath pathOf(const IconGlyphs::Outline& outline) {
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    for (const IconGlyphs::Segment& segment : outline.segments) {
+        const auto& [a, b, c] = segment.points;
+        switch (segment.verb) {
+        case IconGlyphs::Verb::move:
+            path.moveTo(a.x, a.y);
+            break;
+        case IconGlyphs::Verb::line:
+            path.lineTo(a.x, a.y);
+            break;
+        case IconGlyphs::Verb::cubic:
+            path.cubicTo(a.x, a.y, b.x, b.y, c.x, c.y);
+            break;
+        }
+    }
+    return path;
+}
+
+// As large as the box allows and centred on its ink, not on a line box, so the
+// digits sit in the middle. The built-in outlines cover every title the item
+// shows; anything else is set in the system font the same way.
+void paintTitle(QPainter& painter, const QString& text, const QRectF& box, IconShape shape) {
+    if (const auto outline = IconGlyphs::outline(text.toStdString())) {
+        const IconGlyphs::Box fit{box.left(), box.top(), box.right(), box.bottom()};
+        painter.fillPath(pathOf(IconGlyphs::fitted(*outline, fit)), Qt::black);
+        return;
+    }
+    const QFont font = fittedFont(text, box.size(), shape);
     const QRectF ink = QFontMetricsF(font).tightBoundingRect(text);
     const QPointF origin(box.center().x() - ink.center().x(), box.center().y() - ink.center().y());
     QPainterPath path;
@@ -179,14 +209,14 @@ QImage renderStatusImage(std::string_view symbolName, std::string_view title, co
             paintSymbol(painter, symbolName, QRectF(margin, margin, inner, inner));
         } else if (!symbol) {
             const QRectF box(margin, margin, inner, inner);
-            paintTitle(painter, text, fittedFont(text, box.size(), shape), box);
+            paintTitle(painter, text, box, shape);
         } else {
             // The badge takes the top third and the title the rest, so the number
             // stays as large as the slot allows.
             const double badge = std::round(side * 0.38);
             paintSymbol(painter, symbolName, QRectF((side - badge) / 2, 0, badge, badge));
             const QRectF box(margin, badge, inner, side - badge - margin);
-            paintTitle(painter, text, fittedFont(text, box.size(), shape), box);
+            paintTitle(painter, text, box, shape);
         }
         painter.end();
         return tintWithHalo(shapes, colour, haloWidth);

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "IconGlyphs.hpp"
+
+using namespace menubar::IconGlyphs;
+
+TEST(IconGlyphs, OnlyTheItemsTitlesHaveOutlines) {
+    for (const char* text : {"0", "72%", "100%", "--", "-5%", "9876543210"})
+        EXPECT_TRUE(outline(text).has_value()) << text;
+    // Anything else falls back to a font: an empty title, a letter, a space, a
+    // byte of a multi-byte character.
+    for (const char* text : {"", "7a", "7 %", "\xc2\xbd", "1e+20%"})
+        EXPECT_FALSE(outline(text).has_value()) << text;
+}
+
+TEST(IconGlyphs, GlyphsFollowEachOtherOnTheBaseline) {
+    const Outline one = *outline("8");
+    const Outline two = *outline("88");
+    const double advance = two.bounds.right - one.bounds.right;
+    EXPECT_GT(advance, one.bounds.width());
+    EXPECT_EQ(two.bounds, (Box{one.bounds.left, one.bounds.top, one.bounds.right + advance,
+                               one.bounds.bottom}));
+    ASSERT_EQ(two.segments.size(), 2 * one.segments.size());
+    for (std::size_t i = 0; i < one.segments.size(); ++i) {
+        const Segment& first = two.segments[i];
+        const Segment& second = two.segments[i + one.segments.size()];
+        EXPECT_EQ(first.verb, second.verb);
+        EXPECT_DOUBLE_EQ(first.points[0].x + advance, second.points[0].x);
+        EXPECT_DOUBLE_EQ(first.points[0].y, second.points[0].y);
+    }
+    // Digits stand on the baseline and are drawn with y growing downwards; dashes
+    // are fitted as if they were digits, so they keep their size and height.
+    EXPECT_LT(one.bounds.top, -0.5);
+    EXPECT_NEAR(one.bounds.bottom, 0, 0.02);
+    const Outline dashes = *outline("--");
+    EXPECT_EQ(dashes.bounds.top, one.bounds.top);
+    EXPECT_EQ(dashes.bounds.bottom, one.bounds.bottom);
+}
+
+TEST(IconGlyphs, FittingFillsTheLimitingSideAndCentres) {
+    const Outline title = *outline("72%");
+    struct Case {
+        Box box;
+        bool heightLimits;
+    };
+    for (const Case& c : {Case{{0, 0, 100, 10}, true}, Case{{2, 2, 20, 20}, false},
+                          Case{{-5, 40, 5, 400}, false}}) {
+        const Outline fit = fitted(title, c.box);
+        SCOPED_TRACE(c.box.width());
+        EXPECT_NEAR(c.heightLimits ? fit.bounds.height() : fit.bounds.width(),
+                    c.heightLimits ? c.box.height() : c.box.width(), 1e-9);
+        EXPECT_NEAR(fit.bounds.width() / fit.bounds.height(),
+                    title.bounds.width() / title.bounds.height(), 1e-9);
+        EXPECT_NEAR(fit.bounds.left - c.box.left, c.box.right - fit.bounds.right, 1e-9);
+        EXPECT_NEAR(fit.bounds.top - c.box.top, c.box.bottom - fit.bounds.bottom, 1e-9);
+        // Every on-curve point lands inside the box.
+        for (const Segment& segment : fit.segments) {
+            const Point end = segment.points[segment.verb == Verb::cubic ? 2 : 0];
+            EXPECT_GE(end.x, c.box.left - 1e-9);
+            EXPECT_LE(end.x, c.box.right + 1e-9);
+            EXPECT_GE(end.y, c.box.top - 1e-9);
+            EXPECT_LE(end.y, c.box.bottom + 1e-9);
+        }
+    }
+}
