@@ -6,6 +6,8 @@
 // the daemon adds is one row here; both the decoder's and the tray's fault tests
 // pick it up.
 
+#include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -109,8 +111,7 @@ inline const std::vector<Record>& statusRecords() {
           {"kind", Shape::choice},
           {"level", Shape::choice},
           {"text", Shape::text},
-          {"dryRun", Shape::flag}}},
-    };
+          {"dryRun", Shape::flag}}}};
     return records;
 }
 
@@ -121,40 +122,52 @@ inline const Record& recordNamed(const std::string& name) {
     throw std::logic_error("no record " + name);
 }
 
-// A value the key takes. Texts carry "&", a tab-free escape and characters of
-// two, three and four bytes, so a cut anywhere in them is tried too.
+// Per shape, in the order Shape lists them: the name the decoder's reasons give
+// its type, the JSON type it takes, and a value it takes. Texts carry "&", an
+// escape and characters of two, three and four bytes, so a cut anywhere in them
+// is tried too; records build their value from the nested record.
+struct ShapeTraits {
+    std::string typeName;
+    bool (Json::*takes)() const noexcept;
+    Json valid;
+};
+
+inline const ShapeTraits& traits(Shape shape) {
+    static const ShapeTraits table[] = {
+        {"String", &Json::is_string, "web & docs \"naïve\" ✓ 🚀"},
+        {"String", &Json::is_string, "2025-06-01T11:59:55.250+02:00"},
+        {"String", &Json::is_string, "warn"},
+        {"Int", &Json::is_number_integer, 42},
+        {"Double", &Json::is_number, 72.5},
+        {"Bool", &Json::is_boolean, true},
+        {"Array", &Json::is_array, Json::array({"notify", "handoff"})},
+        {"Object", &Json::is_object, Json{{"warn-context", "cli"}, {"mode", "file"}}},
+        {"Object", &Json::is_object,
+         Json{{"a", 1}, {"b", Json::array({true, nullptr, 2.5})}, {"c", {{"d", "e"}}}}},
+        {"", &Json::is_object, nullptr},
+        {"Array", &Json::is_array, nullptr}};
+    return table[static_cast<std::size_t>(shape)];
+}
+
+inline bool takes(Shape shape, const Json& value) {
+    return (value.*traits(shape).takes)();
+}
+
+inline std::string typeName(const Key& key) {
+    return key.shape == Shape::record ? key.type : traits(key.shape).typeName;
+}
+
 inline Json validValue(const Key& key) {
-    switch (key.shape) {
-    case Shape::text:
-        return "web & docs \"naïve\" ✓ 🚀";
-    case Shape::date:
-        return "2025-06-01T11:59:55.250+02:00";
-    case Shape::choice:
-        return "warn";
-    case Shape::integer:
-        return 42;
-    case Shape::number:
-        return 72.5;
-    case Shape::flag:
-        return true;
-    case Shape::texts:
-        return Json::array({"notify", "handoff"});
-    case Shape::choices:
-        return Json{{"warn-context", "cli"}, {"mode", "file"}};
-    case Shape::values:
-        return Json{{"a", 1}, {"b", Json::array({true, nullptr, 2.5})}, {"c", {{"d", "e"}}}};
-    case Shape::record: {
-        Json object = Json::object();
-        for (const Key& inner : recordNamed(key.type).keys)
-            object[inner.name] = validValue(inner);
-        return object;
-    }
-    case Shape::records: {
+    if (key.shape == Shape::records) {
         const Json element = validValue(Key{key.name, Shape::record, key.type});
         return Json::array({element, element});
     }
-    }
-    return nullptr;
+    if (key.shape != Shape::record)
+        return traits(key.shape).valid;
+    Json object = Json::object();
+    for (const Key& inner : recordNamed(key.type).keys)
+        object[inner.name] = validValue(inner);
+    return object;
 }
 
 // The document with every key of every record present and valid.
@@ -174,104 +187,40 @@ inline std::string joined(const std::string& path, const std::string& key) {
 
 inline std::string pointerTo(const std::string& dotted) {
     std::string pointer = dotted.empty() ? "" : "/" + dotted;
-    for (char& c : pointer)
-        if (c == '.')
-            c = '/';
+    std::replace(pointer.begin(), pointer.end(), '.', '/');
     return pointer;
 }
 
-// One value of each JSON type but null, which every key takes as absent.
-inline std::vector<Json> samplesOfEachType() {
-    return {Json("7"), Json(7), Json(72.5), Json(true), Json::array(), Json::object()};
-}
-
-inline bool takes(Shape shape, const Json& value) {
-    switch (shape) {
-    case Shape::text:
-    case Shape::date:
-    case Shape::choice:
-        return value.is_string();
-    case Shape::integer:
-        return value.is_number_integer();
-    case Shape::number:
-        return value.is_number();
-    case Shape::flag:
-        return value.is_boolean();
-    case Shape::texts:
-    case Shape::records:
-        return value.is_array();
-    case Shape::choices:
-    case Shape::values:
-    case Shape::record:
-        return value.is_object();
-    }
-    return false;
-}
-
-inline std::string typeName(const Key& key) {
-    switch (key.shape) {
-    case Shape::text:
-    case Shape::date:
-    case Shape::choice:
-        return "String";
-    case Shape::integer:
-        return "Int";
-    case Shape::number:
-        return "Double";
-    case Shape::flag:
-        return "Bool";
-    case Shape::texts:
-    case Shape::records:
-        return "Array";
-    case Shape::choices:
-    case Shape::values:
-        return "Object";
-    case Shape::record:
-        return key.type;
-    }
-    return "";
-}
-
-// Every key given every JSON type it does not take; the elements of arrays and
-// maps given a wrong type and null; a date that does not parse; and the whole
-// document as something other than an object.
+// Every key given every JSON type it does not take (null, which every key takes as
+// absent, aside); the elements of arrays and maps given a wrong type and null; a
+// date that does not parse; and the whole document as something other than an object.
 inline std::vector<Fault> statusFaults() {
+    const std::vector<Json> samples = {"7", 7, 72.5, true, Json::array(), Json::object()};
     std::vector<Fault> faults;
     const auto mismatch = [&](const std::string& at, const Key& key, const Json& value) {
         faults.push_back({pointerTo(at), value, "type mismatch (" + typeName(key) + ") at " + at});
     };
-    for (const Json& value : samplesOfEachType())
+    for (const Json& value : samples)
         if (!value.is_object())
             faults.push_back({"", value, "type mismatch (StatusFile) at "});
 
     for (const Record& record : statusRecords()) {
         for (const Key& key : record.keys) {
             const std::string at = joined(record.path, key.name);
-            for (const Json& value : samplesOfEachType())
+            for (const Json& value : samples)
                 if (!takes(key.shape, value))
                     mismatch(at, key, value);
-            switch (key.shape) {
-            case Shape::date:
+            if (key.shape == Shape::date)
                 faults.push_back({pointerTo(at), "noon", "Unrecognised ISO-8601 date: noon"});
-                break;
-            case Shape::texts:
-                mismatch(at + ".1", Key{"", Shape::text}, 7);
-                faults.push_back(
-                    {pointerTo(at + ".1"), nullptr, "missing value (String) at " + at + ".1"});
-                break;
-            case Shape::choices:
-                mismatch(at + ".mode", Key{"", Shape::choice}, 7);
-                faults.push_back({pointerTo(at + ".mode"), nullptr,
-                                  "missing value (String) at " + at + ".mode"});
-                break;
-            case Shape::records:
-                mismatch(at + ".1", Key{"", Shape::record, key.type}, "x");
-                faults.push_back({pointerTo(at + ".1"), nullptr,
-                                  "missing value (" + key.type + ") at " + at + ".1"});
-                break;
-            default:
-                break;
-            }
+            if (key.shape != Shape::texts && key.shape != Shape::choices &&
+                key.shape != Shape::records)
+                continue;
+            const std::string element = at + (key.shape == Shape::choices ? ".mode" : ".1");
+            const Key inner{"", key.shape == Shape::records ? Shape::record : Shape::text,
+                            key.type};
+            mismatch(element, inner, inner.shape == Shape::record ? Json("x") : Json(7));
+            faults.push_back({pointerTo(element), nullptr,
+                              "missing value (" + typeName(inner) + ") at " + element});
         }
     }
     return faults;
