@@ -2,17 +2,22 @@
 
 // A temporary home for the status menu controller's tests: the status file the
 // daemon would write, a fixed clock and zone, a scratch defaults file, and every
-// outside command stood in for and recorded.
+// outside command stood in for and recorded; and a capture of the app's log.
 
+#include <QAction>
+#include <QMenu>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "StatusMenuController.hpp"
 
@@ -82,10 +87,55 @@ struct Harness {
         std::ofstream(temporary) << text;
         std::filesystem::rename(temporary, statusPath);
     }
+    // A controller over this home after its first poll, as the app starts one.
+    std::unique_ptr<StatusMenuController> started(const char* file = nullptr) {
+        if (file)
+            write(file);
+        auto controller = std::make_unique<StatusMenuController>(statusPath, dependencies());
+        controller->start();
+        return controller;
+    }
     void installLaunchAgent() {
         std::filesystem::create_directories(home + "/Library/LaunchAgents");
         std::ofstream(home + "/Library/LaunchAgents/dev.tessaly.daemon.plist") << "<plist/>";
     }
 };
+
+// Sends fd 2, where the app's log goes, to a file for as long as it lives.
+class LogCapture {
+public:
+    LogCapture() {
+        file.open();
+        ::dup2(file.handle(), STDERR_FILENO);
+    }
+    ~LogCapture() {
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+    }
+    QStringList lines() {
+        QFile reader(file.fileName());
+        reader.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(reader.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    QTemporaryFile file;
+    int saved = ::dup(STDERR_FILENO);
+};
+
+// Each item's text, "---" for a separator.
+inline QStringList titles(const QMenu* menu) {
+    QStringList result;
+    for (const QAction* action : menu->actions())
+        result << (action->isSeparator() ? QStringLiteral("---") : action->text());
+    return result;
+}
+
+inline QAction* item(const QMenu* menu, const QString& title) {
+    for (QAction* action : menu->actions())
+        if (action->text() == title)
+            return action;
+    return nullptr;
+}
 
 } // namespace status_menu_test

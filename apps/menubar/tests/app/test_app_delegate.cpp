@@ -1,53 +1,26 @@
 // Launch order, the settings-on-launch variable, termination and the main menu.
 
-#include <QAction>
-#include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
-#include <QSystemTrayIcon>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
-#include <unistd.h>
 
 #include "AppDelegate.hpp"
 #include "MainMenu.hpp"
+#include "StatusMenuTestSupport.hpp"
 
 using namespace menubar;
 using namespace menubar::app;
+using status_menu_test::Harness;
+using status_menu_test::LogCapture;
 
 namespace {
 
-// Whatever the block writes to standard error, by file descriptor, since the
-// log goes straight to write(2).
-template <class Block> std::string standardErrorOf(const QString& scratch, Block block) {
-    const std::string path = (scratch + "/stderr.txt").toStdString();
-    const int saved = ::dup(STDERR_FILENO);
-    std::FILE* capture = std::fopen(path.c_str(), "w");
-    ::dup2(::fileno(capture), STDERR_FILENO);
-    block();
-    ::dup2(saved, STDERR_FILENO);
-    ::close(saved);
-    std::fclose(capture);
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
-
-AppDelegate::DependenciesFactory quietDependencies(const QString& scratch) {
-    return [scratch](const std::string& home) {
-        StatusMenuDependencies d = StatusMenuDependencies::system(home);
-        d.settings = [scratch] {
-            return std::make_unique<QSettings>(scratch + "/defaults.ini", QSettings::IniFormat);
-        };
-        d.probe = [](const QSystemTrayIcon&) {
-            return VisibilityReading{.onscreen = true, .width = 22};
-        };
-        return d;
+// The controller's outside connections from the harness, for whichever home the
+// delegate asks about.
+AppDelegate::DependenciesFactory from(Harness& harness) {
+    return [&harness](const std::string& home) {
+        StatusMenuDependencies dependencies = harness.dependencies();
+        dependencies.home = home;
+        return dependencies;
     };
 }
 
@@ -57,21 +30,22 @@ class AppDelegateTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void launchLogsTheWatchedPathFirst() {
-        QTemporaryDir scratch;
-        AppDelegate delegate(quietDependencies(scratch.path()));
-        const std::string written = standardErrorOf(scratch.path(), [&] {
-            delegate.applicationDidFinishLaunching({{"TESSALY_STATUS_FILE", "~/state/s.json"}},
-                                                   "/home/ada");
-        });
-
-        QCOMPARE(QString::fromStdString(written.substr(0, written.find('\n') + 1)),
-                 QString("tessaly-menubar: watching /home/ada/state/s.json\n"));
+    void launchLogsTheWatchedPathFirstAndTerminationStopsTheTimer() {
+        Harness harness;
+        AppDelegate delegate(from(harness));
+        delegate.applicationWillTerminate(); // before launch: nothing to stop
+        QVERIFY(!delegate.controller());
+        LogCapture log;
+        delegate.applicationDidFinishLaunching({{"TESSALY_STATUS_FILE", "~/state/s.json"}},
+                                               "/home/ada");
+        QCOMPARE(log.lines().value(0), QString("tessaly-menubar: watching /home/ada/state/s.json"));
         QVERIFY(delegate.controller());
         QCOMPARE(delegate.controller()->statusPath(), std::string("/home/ada/state/s.json"));
         // The first poll happened before launch returned.
         QCOMPARE(delegate.controller()->statusItem()->toolTip(), QString("Daemon not running"));
         QVERIFY(delegate.controller()->timer()->isActive());
+        delegate.applicationWillTerminate();
+        QVERIFY(!delegate.controller()->timer());
     }
 
     void settingsOpenAtLaunchOnlyForExactlyOne_data() {
@@ -86,29 +60,13 @@ private slots:
     void settingsOpenAtLaunchOnlyForExactlyOne() {
         QFETCH(QString, value);
         QFETCH(int, opened);
-        QTemporaryDir scratch;
+        Harness harness;
         int shown = 0;
-        AppDelegate delegate(quietDependencies(scratch.path()), [&shown] { ++shown; });
-        standardErrorOf(scratch.path(), [&] {
-            delegate.applicationDidFinishLaunching(
-                {{"TESSALY_STATUS_FILE", (scratch.path() + "/s.json").toStdString()},
-                 {"TESSALY_MENUBAR_OPEN_SETTINGS", value.toStdString()}},
-                scratch.path().toStdString());
-        });
+        AppDelegate delegate(from(harness), [&shown] { ++shown; });
+        LogCapture log;
+        delegate.applicationDidFinishLaunching(
+            {{"TESSALY_MENUBAR_OPEN_SETTINGS", value.toStdString()}}, harness.home);
         QCOMPARE(shown, opened);
-    }
-
-    void terminationStopsTheTimerAndToleratesNoController() {
-        QTemporaryDir scratch;
-        AppDelegate delegate(quietDependencies(scratch.path()));
-        delegate.applicationWillTerminate();
-        QVERIFY(!delegate.controller());
-
-        standardErrorOf(scratch.path(), [&] {
-            delegate.applicationDidFinishLaunching({}, scratch.path().toStdString());
-        });
-        delegate.applicationWillTerminate();
-        QVERIFY(!delegate.controller()->timer());
     }
 
     void mainMenuHasTheStandardItemsAndShortcuts() {

@@ -3,9 +3,7 @@
 // while the polls run. Each poll must show "Status file unreadable" with the
 // reason on the detail line, and the next good file must show again.
 
-#include <QAction>
 #include <QCoreApplication>
-#include <QMenu>
 #include <QTest>
 
 #include <atomic>
@@ -44,12 +42,11 @@ QString shown(const std::string& reason) {
 
 // The reason the controller shows, or why it shows none.
 QString detail(const StatusMenuController& controller) {
-    const QList<QAction*> actions = controller.menu()->actions();
-    if (controller.statusItem()->toolTip() != QStringLiteral("Status file unreadable") ||
-        actions.size() < 2 || actions[0]->text() != QStringLiteral("Status file unreadable")) {
-        return QStringLiteral("<not unreadable: %1>").arg(controller.statusItem()->toolTip());
-    }
-    return actions[1]->text();
+    const QString tooltip = controller.statusItem()->toolTip();
+    const QStringList items = status_menu_test::titles(controller.menu());
+    if (tooltip != "Status file unreadable" || items.value(0) != tooltip)
+        return "<not unreadable: " + tooltip + ">";
+    return items.value(1);
 }
 
 std::string reasonOf(const StatusSnapshot& snapshot) {
@@ -63,38 +60,30 @@ class StatusFaultsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void everyWrongTypeShowsItsReasonAndAGoodFileShowsAgain() {
+    // One tray through every wrong type and every cut of a valid file: each poll
+    // shows the reason of the file it read, and the good file shows again after.
+    void everyHostileFileShowsItsReasonAndAGoodFileShowsAgain() {
         Harness harness;
         const std::string good = fullDocument().dump();
         rewrite(harness.statusPath, good);
-        StatusMenuController controller(harness.statusPath, harness.dependencies());
-        controller.start();
-        QVERIFY(controller.snapshot().file());
-
+        const auto controller = harness.started();
+        QVERIFY(controller->snapshot().file());
         for (const Fault& fault : statusFaults()) {
             rewrite(harness.statusPath, withFault(fault));
-            poll(controller);
-            QCOMPARE(detail(controller), shown(fault.reason));
+            poll(*controller);
+            QCOMPARE(detail(*controller), shown(fault.reason));
+        }
+        for (std::size_t length = 0; length < good.size(); ++length) {
+            rewrite(harness.statusPath, good.substr(0, length));
+            poll(*controller);
+            const std::string reason = reasonOf(controller->snapshot());
+            QVERIFY2(reason.starts_with("parse error at "), reason.c_str());
+            QCOMPARE(detail(*controller), shown(reason));
         }
         rewrite(harness.statusPath, good);
-        poll(controller);
-        QVERIFY(controller.snapshot().file());
-        QVERIFY(controller.statusItem()->toolTip() != QStringLiteral("Status file unreadable"));
-    }
-
-    void everyCutOfAValidFileIsUnreadable() {
-        Harness harness;
-        const std::string whole = fullDocument().dump();
-        StatusMenuController controller(harness.statusPath, harness.dependencies());
-        controller.start();
-        for (std::size_t length = 0; length < whole.size(); ++length) {
-            const std::string cut = whole.substr(0, length);
-            rewrite(harness.statusPath, cut);
-            poll(controller);
-            const std::string reason = reasonOf(controller.snapshot());
-            QVERIFY2(reason.starts_with("parse error at "), reason.c_str());
-            QCOMPARE(detail(controller), shown(reason));
-        }
+        poll(*controller);
+        QVERIFY(controller->snapshot().file());
+        QVERIFY(controller->statusItem()->toolTip() != QStringLiteral("Status file unreadable"));
     }
 
     void filesPastTheSizeLimitAreRefused_data() {
@@ -120,12 +109,9 @@ private slots:
         // Sparse: the disk holds a few bytes however large the file claims to be.
         std::error_code error;
         std::filesystem::resize_file(harness.statusPath, static_cast<std::uintmax_t>(size), error);
-        if (error) {
+        if (error)
             QSKIP("this file system does not hold sparse files that large");
-        }
-        StatusMenuController controller(harness.statusPath, harness.dependencies());
-        controller.start();
-        QCOMPARE(detail(controller), reason);
+        QCOMPARE(detail(*harness.started()), reason);
     }
 
     void aFileReplacedWhilePollsRunShowsOneWholeVersion_data() {
@@ -161,25 +147,22 @@ private slots:
             }
         });
 
-        StatusMenuController controller(harness.statusPath, harness.dependencies());
-        controller.start();
+        const auto controller = harness.started();
         int loaded = 0;
         int seenWritten = written;
         for (int polls = 0; polls < 300; ++polls) {
             // At least one new version between two polls, however the threads are scheduled.
-            while (written == seenWritten) {
+            while (written == seenWritten)
                 std::this_thread::yield();
-            }
             seenWritten = written;
-            poll(controller);
-
-            if (const StatusFile* file = controller.snapshot().file()) {
+            poll(*controller);
+            if (const StatusFile* file = controller->snapshot().file()) {
                 QVERIFY(!atomically || file->sessions.size() == 2 || file->sessions.size() == 3);
                 ++loaded;
                 continue;
             }
-            const std::string reason = reasonOf(controller.snapshot());
-            QCOMPARE(detail(controller), shown(reason));
+            const std::string reason = reasonOf(controller->snapshot());
+            QCOMPARE(detail(*controller), shown(reason));
             // In place, a poll may read any mix of the old and the new bytes.
             QVERIFY2(!atomically || wholeReasons.contains(reason), reason.c_str());
         }
