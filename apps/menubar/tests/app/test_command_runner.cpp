@@ -12,6 +12,7 @@
 #include "Cmux.hpp"
 #include "CommandRunner.hpp"
 #include "LaunchAgent.hpp"
+#include "StatusMenuTestSupport.hpp"
 
 using namespace menubar::app;
 using namespace std::chrono_literals;
@@ -28,31 +29,10 @@ char* toString(const CommandResult& result) {
 
 namespace {
 
+using status_menu_test::LogCapture;
+
 const std::string probe = MENUBAR_FIXTURES "/commands/probe";
 const QString probeLine = QString::fromStdString(probe);
-
-// Sends fd 2 (where the app's log goes) to a file for as long as it lives.
-class LogCapture {
-public:
-    LogCapture() {
-        file.open();
-        saved = ::dup(STDERR_FILENO);
-        ::dup2(file.handle(), STDERR_FILENO);
-    }
-    ~LogCapture() {
-        ::dup2(saved, STDERR_FILENO);
-        ::close(saved);
-    }
-    QStringList lines() {
-        QFile reader(file.fileName());
-        reader.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(reader.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
-
-private:
-    QTemporaryFile file;
-    int saved = -1;
-};
 
 // How often, and where, an asynchronous operation's completion ran.
 struct Calls {
@@ -113,21 +93,6 @@ private slots:
         qunsetenv("CMUX_QUIET");
     }
 
-    void decodesAndTrimsOutput() {
-        const struct {
-            const char* out;
-            const char* err;
-            CommandResult expected;
-        } cases[] = {
-            {"done\\n", "", {0, "done", ""}},
-            {" \\t\\n  a  b\\n\\nc \\r\\n", "\\n warn \\n", {0, "a  b\n\nc", "warn"}},
-            {" \\n\\t\\n", "  ", {0, "", ""}},
-            {"caf\\0303\\0251 \\0377!", "\\0300x", {0, "caf\u00e9 \uFFFD!", "\uFFFDx"}},
-        };
-        for (const auto& c : cases)
-            QCOMPARE(CommandRunner::runSync(probe, {"text", c.out, c.err}, {}), c.expected);
-    }
-
     void laysExtraEnvironmentOverTheInheritedOne() {
         qputenv("TEST_INHERITED", "from the app");
         qputenv("TEST_OVERRIDDEN", "from the app");
@@ -154,7 +119,9 @@ private slots:
         QCOMPARE(result, (CommandResult{0, "read::end", ""}));
     }
 
-    void logsOneLinePerRun() {
+    // Output decoded as UTF-8 (bad bytes replaced) and trimmed; one log line per
+    // run, which the decoding rows leave unchecked.
+    void decodesOutputAndLogsOneLinePerRun() {
         const QString directory = MENUBAR_FIXTURES "/commands";
         const struct {
             QString executable;
@@ -162,6 +129,16 @@ private slots:
             CommandResult expected;
             QString line;
         } cases[] = {
+            {probeLine, {"text", "done\\n", ""}, {0, "done", ""}, {}},
+            {probeLine,
+             {"text", " \\t\\n  a  b\\n\\nc \\r\\n", "\\n warn \\n"},
+             {0, "a  b\n\nc", "warn"},
+             {}},
+            {probeLine, {"text", " \\n\\t\\n", "  "}, {0, "", ""}, {}},
+            {probeLine,
+             {"text", "caf\\0303\\0251 \\0377!", "\\0300x"},
+             {0, "caf\u00e9 \uFFFD!", "\uFFFDx"},
+             {}},
             {probeLine, {"exit", "0"}, {0, "", ""}, "ok: " + probeLine + " exit 0"},
             {probeLine, {"exit", "7"}, {7, "", ""}, "exit 7: " + probeLine + " exit 7"},
             {probeLine,
@@ -181,7 +158,8 @@ private slots:
             LogCapture log;
             QCOMPARE(CommandRunner::runSync(c.executable.toStdString(), c.arguments, {}),
                      c.expected);
-            QCOMPARE(log.lines(), QStringList{"tessaly-menubar: " + c.line});
+            if (!c.line.isNull())
+                QCOMPARE(log.lines(), QStringList{"tessaly-menubar: " + c.line});
         }
     }
 
@@ -230,7 +208,9 @@ private slots:
         QCOMPARE(failures, 0);
     }
 
-    void drivesTheLaunchAgent() {
+    // Each outside tool, through the recording stand-in, gets its arguments and its
+    // CMUX_QUIET; a step that fails decides what follows.
+    void eachToolGetsItsArgumentsInOrder() {
         const QString kickstart =
             "launchctl [kickstart] [-k] [gui/" + user + "/dev.tessaly.daemon] CMUX_QUIET=unset";
         const QString bootstrap = "launchctl [bootstrap] [gui/" + user +
@@ -238,24 +218,59 @@ private slots:
                                   "CMUX_QUIET=unset";
         const QString bootout =
             "launchctl [bootout] [gui/" + user + "/dev.tessaly.daemon] CMUX_QUIET=unset";
+        const QString select = "cmux [select-workspace] [--workspace] [w 1] CMUX_QUIET=1";
+        const QString panel = "cmux [focus-panel] [--panel] [s-9] [--workspace] [w 1] CMUX_QUIET=1";
+        using Run = std::function<void(const std::string& tool, Calls& calls)>;
+        const Run start = [](auto& tool, Calls& calls) {
+            LaunchAgent::start(calls.done(), {tool, "/Users/ada", 10s});
+        };
+        const Run stop = [](auto& tool, Calls& calls) {
+            LaunchAgent::stop(calls.done(), {tool, "/Users/ada", 10s});
+        };
+        const auto focus = [](std::optional<std::string> surface) -> Run {
+            return [surface](auto& tool, Calls& calls) {
+                Cmux::focus("w 1", surface, calls.done(), {.candidates = {tool}});
+            };
+        };
+        const Run notify = [](auto& tool, Calls& calls) {
+            Notifier::notify("Hidden", "Menu bar is full", calls.result(), {.candidates = {tool}});
+        };
+        const Run daemon = [](auto& tool, Calls& calls) {
+            const menubar::LaunchAgentCommand command{tool, {"--profile", "w"}};
+            DaemonCommand::validate(command, "/c/my candidate.json");
+            DaemonCommand::loadSchema(command, calls.result());
+        };
         const struct {
-            bool starts;
+            QString tool;
             const char* fail;
+            Run run;
             QStringList expected;
         } cases[] = {
-            {true, "", {kickstart}},
-            {true, "kickstart", {kickstart, bootstrap}},
-            {false, "", {bootout}},
-            {false, "bootout", {bootout}},
+            {"launchctl", "", start, {kickstart}},
+            {"launchctl", "kickstart", start, {kickstart, bootstrap}},
+            {"launchctl", "", stop, {bootout}},
+            {"launchctl", "bootout", stop, {bootout}},
+            {"cmux", "", focus("s-9"), {select, panel}},
+            {"cmux", "", focus(std::nullopt), {select}},
+            {"cmux", "", focus(""), {select}},
+            {"cmux", "select-workspace", focus("s-9"), {select}},
+            {"cmux",
+             "",
+             notify,
+             {"cmux [notify] [--title] [Hidden] [--body] [Menu bar is full] CMUX_QUIET=1"}},
+            {"tessaly",
+             "",
+             daemon,
+             {"tessaly [--profile] [w] [config] [validate] [/c/my candidate.json] [--json] "
+              "CMUX_QUIET=unset",
+              "tessaly [--profile] [w] [config] [schema] CMUX_QUIET=unset"}},
         };
         for (const auto& c : cases) {
             init();
             qputenv("FIXTURE_FAIL", c.fail);
             QTemporaryDir tools;
-            const LaunchAgent::Setup setup{standIn(tools, "launchctl"), "/Users/ada", 10s};
             Calls calls;
-            c.starts ? LaunchAgent::start(calls.done(), setup)
-                     : LaunchAgent::stop(calls.done(), setup);
+            c.run(standIn(tools, c.tool), calls);
             AWAIT_ONCE(calls);
             QCOMPARE(recorded(), c.expected);
         }
@@ -281,9 +296,8 @@ private slots:
         QVERIFY(plain.open(QIODevice::WriteOnly));
         const std::string root = places.path().toStdString();
 
-        Cmux::Setup setup;
-        setup.candidates = {root + "/homebrew/cmux", root + "/local/cmux"};
-        setup.searchPath = [&] { return std::optional<std::string>(root + "/early"); };
+        Cmux::Setup setup{.candidates = {root + "/homebrew/cmux", root + "/local/cmux"},
+                          .searchPath = [&] { return std::optional(root + "/early"); }};
         QCOMPARE(Cmux::path(setup), std::optional<std::string>(local));
         // Not executable, and empty pieces: both passed over.
         setup.candidates = {};
@@ -293,39 +307,12 @@ private slots:
         QCOMPARE(Cmux::path(setup), std::optional<std::string>(early));
     }
 
-    void focusSelectsTheWorkspaceThenItsSurface() {
-        const QString select = "cmux [select-workspace] [--workspace] [w 1] CMUX_QUIET=1";
-        const QString panel = "cmux [focus-panel] [--panel] [s-9] [--workspace] [w 1] CMUX_QUIET=1";
-        const struct {
-            std::optional<std::string> surface;
-            const char* fail;
-            QStringList expected;
-        } cases[] = {
-            {"s-9", "", {select, panel}},
-            {std::nullopt, "", {select}},
-            {"", "", {select}},
-            {"s-9", "select-workspace", {select}},
-        };
-        for (const auto& c : cases) {
-            init();
-            qputenv("FIXTURE_FAIL", c.fail);
-            QTemporaryDir tools;
-            Cmux::Setup setup;
-            setup.candidates = {standIn(tools, "cmux")};
-            Calls calls;
-            Cmux::focus("w 1", c.surface, calls.done(), setup);
-            AWAIT_ONCE(calls);
-            QCOMPARE(recorded(), c.expected);
-        }
-    }
-
     void focusWithoutCmuxLogsAndCompletesAtOnce() {
-        Cmux::Setup setup;
-        setup.candidates = {"/nope/a/cmux", "/nope/b/cmux"};
-        setup.searchPath = [] { return std::optional<std::string>("/nope/c"); };
         LogCapture log;
         Calls calls;
-        Cmux::focus("w1", "s1", calls.done(), setup);
+        Cmux::focus("w1", "s1", calls.done(),
+                    {.candidates = {"/nope/a/cmux", "/nope/b/cmux"},
+                     .searchPath = [] { return std::optional<std::string>("/nope/c"); }});
         QCOMPARE(calls.count, 1);
         QCOMPARE(log.lines(), QStringList{R"(tessaly-menubar: cmux not found in ["/nope/a/cmux", )"
                                           R"("/nope/b/cmux"] or PATH)"});
@@ -333,46 +320,25 @@ private slots:
                  std::string(R"(["/opt/homebrew/bin/cmux", "/usr/local/bin/cmux"])"));
     }
 
-    void notifiesThroughCmuxElseOsascript() {
-        QTemporaryDir tools;
-        Cmux::Setup setup;
-        setup.candidates = {standIn(tools, "cmux")};
-        setup.osascript = standIn(tools, "osascript");
-        Calls calls;
-        Notifier::notify("Hidden", "Menu bar is full", calls.result(), setup);
-        AWAIT_ONCE(calls);
-        QCOMPARE(calls.last, (CommandResult{0, "", ""}));
-        QCOMPARE(recorded(), QStringList{"cmux [notify] [--title] [Hidden] [--body] "
-                                         "[Menu bar is full] CMUX_QUIET=1"});
-
-        init();
-        setup.candidates = {};
-        setup.searchPath = [] { return std::optional<std::string>(); };
+    // Without cmux the notification goes through osascript, its texts as arguments
+    // that the fixed script never quotes into itself.
+    void notifiesThroughOsascriptWithoutCmux() {
         const QString title = R"(Say "hi" \ 'there')";
         const QString body = R"($(touch /tmp/owned) `id` \" end)";
+        QTemporaryDir tools;
         LogCapture log;
-        Calls fallback;
-        Notifier::notify(title.toStdString(), body.toStdString(), fallback.result(), setup);
-        AWAIT_ONCE(fallback);
+        Calls calls;
+        Notifier::notify(title.toStdString(), body.toStdString(), calls.result(),
+                         {.candidates = {},
+                          .searchPath = [] { return std::optional<std::string>(); },
+                          .osascript = standIn(tools, "osascript")});
+        AWAIT_ONCE(calls);
         QCOMPARE(recorded(),
                  QStringList{"osascript [-e] [on run argv] [-e] [display notification (item 2 of "
                              "argv) with title (item 1 of argv)] [-e] [end run] [" +
                              title + "] [" + body + "] CMUX_QUIET=unset"});
         QCOMPARE(log.lines().first(), QString("tessaly-menubar: cmux not found in [] or PATH; "
                                               "using osascript for the notification"));
-    }
-
-    void runsTheDaemonsTwoSubcommands() {
-        QTemporaryDir tools;
-        const menubar::LaunchAgentCommand command{standIn(tools, "tessaly"), {"--profile", "w"}};
-        QCOMPARE(DaemonCommand::validate(command, "/c/my candidate.json").status, 0);
-        Calls calls;
-        DaemonCommand::loadSchema(command, calls.result());
-        AWAIT_ONCE(calls);
-        QCOMPARE(recorded(),
-                 (QStringList{"tessaly [--profile] [w] [config] [validate] [/c/my candidate.json] "
-                              "[--json] CMUX_QUIET=unset",
-                              "tessaly [--profile] [w] [config] [schema] CMUX_QUIET=unset"}));
     }
 };
 
