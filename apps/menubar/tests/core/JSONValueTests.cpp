@@ -15,11 +15,17 @@ using menubar::JSONValue;
 
 namespace {
 
-JSONValue num(double value) {
-    return JSONValue::number(value);
-}
-JSONValue str(std::string value) {
-    return JSONValue::string(std::move(value));
+const auto num = [](double value) { return JSONValue::number(value); };
+const auto str = [](std::string value) { return JSONValue::string(std::move(value)); };
+
+// The decoder's message for the text, or "<decoded>".
+std::string refusal(const std::string& text) {
+    try {
+        JSONValue::decode(text);
+    } catch (const JSONError& error) {
+        return error.what();
+    }
+    return "<decoded>";
 }
 
 } // namespace
@@ -40,17 +46,12 @@ TEST(JSONValue, DecodesEachKindWithoutConvertingBetweenThem) {
 
 TEST(JSONValue, IntegerRuleAtItsBoundaries) {
     const double largestBelow = std::nextafter(1e15, 0.0);
-    const struct {
-        double value;
-        const char* text;
-    } cases[] = {
+    const std::vector<std::pair<double, const char*>> cases{
         {3.0, "3"},
         {3.5, "3.5"},
         {-0.0, "0"},
-        {12.0, "12"},
         {-7.0, "-7"},
         {0.1, "0.1"},
-        {72.25, "72.25"},
         {largestBelow, "999999999999999.9"},
         {999999999999999.0, "999999999999999"},
         {-999999999999999.0, "-999999999999999"},
@@ -59,8 +60,8 @@ TEST(JSONValue, IntegerRuleAtItsBoundaries) {
         {1e300, "1e+300"},
         {5e-324, "5e-324"},
     };
-    for (const auto& row : cases)
-        EXPECT_EQ(JSONValue::format(row.value), row.text) << row.value;
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(JSONValue::format(value), text) << value;
     // Every non-integral text reads back to the same double.
     for (const double value : {0.1, 1.0 / 3.0, 1e15, largestBelow, 5e-324, 1.7976931348623157e308})
         EXPECT_EQ(std::strtod(JSONValue::format(value).c_str(), nullptr), value);
@@ -72,8 +73,10 @@ TEST(JSONValue, CompactText) {
     EXPECT_EQ(JSONValue::boolean(false).compactText(), "false");
     EXPECT_EQ(JSONValue().compactText(), "null");
     EXPECT_EQ(JSONValue::array({str("x"), num(2)}).compactText(), R"(["x",2])");
-    EXPECT_EQ(JSONValue::object({{"b", num(1)}, {"a", JSONValue::boolean(true)}}).compactText(),
-              R"({"a":true,"b":1})");
+    // Keys sort by code point.
+    EXPECT_EQ(JSONValue::object({{"é", num(1)}, {"z", num(2)}, {"A", num(3)}, {"a", num(4)}})
+                  .compactText(),
+              R"({"A":3,"a":4,"z":2,"é":1})");
     EXPECT_EQ(JSONValue::array({str("a/b\"c")}).compactText(), R"(["a\/b\"c"])");
     EXPECT_EQ(JSONValue::array({num(std::nan(""))}).compactText(), "");
     EXPECT_EQ(JSONValue::object({{"x", num(INFINITY)}}).compactText(), "");
@@ -110,12 +113,6 @@ TEST(JSONValue, PrettyLayoutByteForByte) {
                                               "  \"warn-context\" : 70\n"
                                               "}");
     EXPECT_EQ(JSONValue::encode(JSONValue::object({}), true), "{}");
-}
-
-TEST(JSONValue, KeysSortByCodePoint) {
-    const JSONValue value =
-        JSONValue::object({{"é", num(1)}, {"z", num(2)}, {"A", num(3)}, {"a", num(4)}});
-    EXPECT_EQ(JSONValue::encode(value, false), R"({"A":3,"a":4,"z":2,"é":1})");
 }
 
 TEST(JSONValue, EncodingANonFiniteNumberFails) {
@@ -158,20 +155,13 @@ TEST(JSONValue, RoundTripsThroughItsOwnWriter) {
 }
 
 TEST(JSONValue, ParserMessagesAreOneLineWithoutLibraryPrefix) {
-    for (std::string text :
+    for (const std::string& text :
          {std::string(""), std::string("plain words"), std::string("{\"a\":"), std::string("[1,]"),
           std::string("\"\xff\""), std::string("123\0garbage", 11)}) {
-        try {
-            JSONValue::decode(text);
-            ADD_FAILURE() << "decoded: " << text;
-        } catch (const JSONError& error) {
-            const std::string message = error.what();
-            EXPECT_FALSE(message.empty());
-            EXPECT_EQ(message.find('\n'), std::string::npos) << message;
-            EXPECT_EQ(message.find("[json.exception"), std::string::npos) << message;
-            EXPECT_TRUE(message.starts_with("parse error") || message.starts_with("syntax error"))
-                << message;
-        }
+        const std::string message = refusal(text);
+        EXPECT_TRUE(message.starts_with("parse error") || message.starts_with("syntax error"))
+            << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     }
 }
 
@@ -180,17 +170,12 @@ TEST(JSONValue, NestingIsLimitedWithoutTouchingTheStack) {
         return std::string(static_cast<std::size_t>(depth), '[') +
                std::string(static_cast<std::size_t>(depth), ']');
     };
-    EXPECT_NO_THROW(JSONValue::decode(nested(JSONValue::maximumDepth)));
-    try {
-        JSONValue::decode(nested(JSONValue::maximumDepth + 1));
-        ADD_FAILURE() << "decoded a document that is too deep";
-    } catch (const JSONError& error) {
-        EXPECT_STREQ(error.what(), "nesting deeper than 512 levels");
-    }
+    EXPECT_EQ(refusal(nested(JSONValue::maximumDepth)), "<decoded>");
+    EXPECT_EQ(refusal(nested(JSONValue::maximumDepth + 1)), "nesting deeper than 512 levels");
     // A hostile document far deeper than any stack: refused, not crashed.
-    EXPECT_THROW(JSONValue::decode(std::string(1'000'000, '[')), JSONError);
+    EXPECT_EQ(refusal(std::string(1'000'000, '[')), "nesting deeper than 512 levels");
     // Brackets inside strings do not count.
-    EXPECT_NO_THROW(JSONValue::decode("[\"" + std::string(2000, '[') + "\\\"\"]"));
+    EXPECT_EQ(refusal("[\"" + std::string(2000, '[') + "\\\"\"]"), "<decoded>");
 }
 
 // The conformance suite, read in place: every y_ case must decode, every n_ case
@@ -206,12 +191,7 @@ TEST(JSONValue, ConformanceSuite) {
         std::ifstream in(entry.path(), std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
-        bool decoded = true;
-        try {
-            JSONValue::decode(bytes.str());
-        } catch (const JSONError&) {
-            decoded = false;
-        }
+        const bool decoded = refusal(bytes.str()) == "<decoded>";
         if (name.starts_with("y_")) {
             EXPECT_TRUE(decoded) << name;
         } else if (name.starts_with("n_")) {
