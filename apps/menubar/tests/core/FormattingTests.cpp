@@ -13,9 +13,7 @@ namespace F = menubar::Formatting;
 
 namespace {
 
-Instant at(const char* text) {
-    return *StatusDecoder::parseDate(text);
-}
+const auto at = [](const char* text) { return *StatusDecoder::parseDate(text); };
 
 const Instant now = at("2024-05-01T10:00:00Z");
 const TimeZone utc = TimeZone::utc();
@@ -39,8 +37,9 @@ TEST(Formatting, DurationUnitsAndBoundaries) {
         EXPECT_EQ(F::duration(seconds), expected) << seconds;
 }
 
+// The status menu's tests show the usual "ago", session, event and config lines;
+// the tests here add the edges those menus do not reach.
 TEST(Formatting, AgoNeverGoesNegative) {
-    EXPECT_EQ(F::ago(at("2024-05-01T09:55:00Z"), now), "5m ago");
     EXPECT_EQ(F::ago(at("2024-05-01T10:00:30Z"), now), "0s ago");
 }
 
@@ -51,13 +50,11 @@ TEST(Formatting, PercentRoundsHalvesAwayFromZero) {
         {std::numeric_limits<double>::infinity(), "--"},
         {72.5, "73%"},
         {72.49, "72%"},
-        {99.5, "100%"},
-        {7.49, "7%"},
-        {0.4, "0%"},
         {-0.4, "0%"},
         {-0.5, "-1%"},
-        {0, "0%"},
         {250, "250%"},
+        // Beyond 64 bits the magnitude stays.
+        {1e20, "100000000000000000000%"},
     };
     for (const auto& [value, expected] : cases)
         EXPECT_EQ(F::percent(value), expected) << value.value_or(-999);
@@ -70,9 +67,7 @@ TEST(Formatting, ClockAcrossZonesAndMidnight) {
         std::string expected;
     };
     const std::vector<Case> cases{
-        {"2024-05-01T21:05:00Z", TimeZone::fixedOffset(2 * 3600), "23:05"},
         {"2024-05-01T22:01:00Z", TimeZone::fixedOffset(2 * 3600), "00:01"},
-        {"2024-05-01T00:01:00Z", utc, "00:01"},
         {"2024-05-01T09:07:59.999999Z", utc, "09:07"},
         {"2024-05-01T01:00:00Z", TimeZone::fixedOffset(-90 * 60), "23:30"},
         // Summer and winter time of the same zone.
@@ -81,7 +76,6 @@ TEST(Formatting, ClockAcrossZonesAndMidnight) {
         // The night New York moves its clocks forward.
         {"2024-03-10T06:59:00Z", *TimeZone::named("America/New_York"), "01:59"},
         {"2024-03-10T07:00:00Z", *TimeZone::named("America/New_York"), "03:00"},
-        {"2024-01-01T18:31:00Z", *TimeZone::named("Asia/Kolkata"), "00:01"},
         // Before the epoch the fraction must not round the minute up.
         {"1969-12-31T23:59:59.500Z", utc, "23:59"},
     };
@@ -99,12 +93,10 @@ TEST(Formatting, UnknownZoneNameIsAbsent) {
 TEST(Formatting, TokensGroupDigitsByThree) {
     const std::vector<std::pair<std::int64_t, std::string>> cases{
         {0, "0"},
-        {100, "100"},
         {999, "999"},
         {1000, "1,000"},
         {100000, "100,000"},
         {10000000, "10,000,000"},
-        {-5, "-5"},
         {-1200, "-1,200"},
         {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"},
     };
@@ -114,81 +106,49 @@ TEST(Formatting, TokensGroupDigitsByThree) {
 
 TEST(Formatting, ModelShortDropsOnlyTheExactPrefix) {
     const std::vector<std::pair<std::optional<std::string>, std::string>> cases{
-        {"claude-opus-4", "opus-4"},
-        {"Claude-x", "Claude-x"},
-        {"gpt-5", "gpt-5"},
-        {"claude-", ""},
-        {"", "unknown"},
+        {"claude-opus-4", "opus-4"}, {"Claude-x", "Claude-x"}, {"claude-", ""}, {"", "unknown"},
         {std::nullopt, "unknown"},
     };
     for (const auto& [model, expected] : cases)
         EXPECT_EQ(F::modelShort(model), expected) << model.value_or("(absent)");
 }
 
-TEST(Formatting, ConfigSummary) {
-    const std::vector<std::pair<std::optional<TessalyConfig>, std::string>> cases{
-        {std::nullopt, "No config in status file"},
-        {TessalyConfig{.dryRun = true},
-         "warn -- \u00b7 critical -- \u00b7 messaging off \u00b7 dry-run"},
-        {TessalyConfig{.messageAgents = false, .dryRun = false},
-         "warn -- \u00b7 critical -- \u00b7 messaging off"},
-    };
-    for (const auto& [config, expected] : cases)
-        EXPECT_EQ(F::configSummary(config), expected);
+TEST(Formatting, ConfigSummaryWithDryRunAndNothingElseSet) {
+    EXPECT_EQ(F::configSummary(TessalyConfig{.dryRun = true}),
+              "warn -- \u00b7 critical -- \u00b7 messaging off \u00b7 dry-run");
 }
 
 TEST(Formatting, LiveValueByKindAndControl) {
     using K = SettingControl::Kind;
-    const auto control = [](K kind) { return SettingControl::known(kind); };
-    struct Case {
-        JSONValue value;
-        SettingControl control;
-        std::string expected;
-    };
-    const std::vector<Case> cases{
-        {JSONValue::boolean(true), control(K::toggle), "on"},
-        {JSONValue::boolean(false), control(K::toggle), "off"},
-        {JSONValue::number(72.5), control(K::percent), "73%"},
-        {JSONValue::number(90000), control(K::duration), "1m"},
-        {JSONValue::number(-1), control(K::duration), "expired"},
-        {JSONValue::number(0.5), control(K::number), "0.5"},
-        {JSONValue::number(3), control(K::number), "3"},
-        {JSONValue::number(90000), SettingControl::unknown("gauge"), "90000"},
-        {JSONValue::string(""), control(K::text), "empty"},
-        {JSONValue::string("a/b"), control(K::path), "a/b"},
-        {JSONValue::array({}), control(K::list), "none"},
-        {JSONValue::array({JSONValue::string("a"), JSONValue::string("b")}), control(K::list),
-         "a, b"},
-        {JSONValue::array({JSONValue::number(1), JSONValue::array({})}), control(K::list), "1, []"},
-        {JSONValue::object({{"k", JSONValue::number(2)}}), control(K::unknown), R"({"k":2})"},
-        {JSONValue::null(), control(K::number), "not set"},
-    };
-    for (const auto& [value, control, expected] : cases)
-        EXPECT_EQ(F::liveValue(value, control), expected) << expected;
+    const std::vector<std::tuple<std::string, K, std::string>> cases{
+        {"true", K::toggle, "on"},
+        {"false", K::toggle, "off"},
+        {"72.5", K::percent, "73%"},
+        {"90000", K::duration, "1m"},
+        {"3", K::number, "3"},
+        {R"("")", K::text, "empty"},
+        {R"("a/b")", K::path, "a/b"},
+        {"[]", K::list, "none"},
+        {R"([1,"a",[]])", K::list, "1, a, []"},
+        {R"({"k":2})", K::unknown, R"({"k":2})"},
+        {"null", K::number, "not set"}};
+    for (const auto& [json, kind, expected] : cases)
+        EXPECT_EQ(F::liveValue(JSONValue::decode(json), SettingControl::known(kind)), expected)
+            << json;
 }
 
-TEST(Formatting, SessionLine) {
-    SessionStatus bare{
-        .dirName = "api", .level = SessionLevel::ok, .lifecycle = SessionLifecycle::idle};
-    SessionStatus expired = bare;
-    expired.cacheExpiresAt = at("2024-05-01T09:58:30Z");
-    SessionStatus expiringNow = bare;
-    expiringNow.cacheExpiresAt = now;
-    SessionStatus strange{.shortId = "ab12",
-                          .level = SessionLevel::unknown,
-                          .lifecycle = SessionLifecycle::needsInput};
-    SessionStatus critical = bare;
-    critical.level = SessionLevel::critical;
-
-    const std::vector<std::pair<SessionStatus, std::string>> cases{
-        {bare, "api \u00b7 unknown \u00b7 -- \u00b7 idle"},
-        {expired, "api \u00b7 unknown \u00b7 -- \u00b7 idle \u00b7 cache expired 1m ago"},
-        {expiringNow, "api \u00b7 unknown \u00b7 -- \u00b7 idle \u00b7 cache expires in 0s"},
-        {strange, "[unknown] ab12 \u00b7 unknown \u00b7 -- \u00b7 needs input"},
-        {critical, "[critical] api \u00b7 unknown \u00b7 -- \u00b7 idle"},
-    };
-    for (const auto& [session, expected] : cases)
-        EXPECT_EQ(F::sessionLine(session, now), expected);
+TEST(Formatting, SessionLineEdges) {
+    const SessionStatus expiringNow{.dirName = "api",
+                                    .level = SessionLevel::ok,
+                                    .lifecycle = SessionLifecycle::idle,
+                                    .cacheExpiresAt = now};
+    EXPECT_EQ(F::sessionLine(expiringNow, now),
+              "api \u00b7 unknown \u00b7 -- \u00b7 idle \u00b7 cache expires in 0s");
+    const SessionStatus strange{.shortId = "ab12",
+                                .level = SessionLevel::unknown,
+                                .lifecycle = SessionLifecycle::needsInput};
+    EXPECT_EQ(F::sessionLine(strange, now),
+              "[unknown] ab12 \u00b7 unknown \u00b7 -- \u00b7 needs input");
 }
 
 TEST(Formatting, SessionDetailListsOnlyWhatIsKnown) {
@@ -204,21 +164,16 @@ TEST(Formatting, SessionDetailListsOnlyWhatIsKnown) {
 
 TEST(Formatting, EventLine) {
     const Instant t = at("2024-05-01T14:03:00Z");
+    const auto api = [&](std::string text, EventKind kind = EventKind::notify) {
+        return TessalyEvent{
+            .at = t, .dirName = "api", .kind = kind, .level = EventLevel::info, .text = text};
+    };
+    TessalyEvent dryRun = api(std::string(100, 'x'));
+    dryRun.dryRun = true;
     const std::string flag = "\U0001F1E9\U0001F1EA"; // one cluster, two code points
     const std::string accented = "e\u0301";          // one cluster, two code points
     const std::string prefix = "14:03 [info] api: "; // 18 characters
-    struct Case {
-        TessalyEvent event;
-        std::string expected;
-    };
-    const std::vector<Case> cases{
-        {{.at = t,
-          .dirName = "api",
-          .kind = EventKind::notify,
-          .level = EventLevel::warn,
-          .text = "context at 81%, handoff requested",
-          .dryRun = true},
-         "14:03 [warn] api: context at 81%, handoff requested (dry-run)"},
+    const std::vector<std::pair<TessalyEvent, std::string>> cases{
         {{.dirName = "api", .kind = EventKind::inject, .level = EventLevel::ok},
          "--:-- [ok] api: inject"},
         {{.at = t, .shortId = "ab12", .kind = EventKind::unknown, .level = EventLevel::unknown},
@@ -234,30 +189,16 @@ TEST(Formatting, EventLine) {
           .level = EventLevel::warn,
           .text = "api: wrote handoff"},
          "14:03 [handoff] api: wrote handoff"},
-        {{.at = t, .dirName = "api", .kind = EventKind::handoff, .text = "api: api: twice"},
-         "14:03 [handoff] api: api: twice"},
-        {{.at = t, .dirName = "api", .kind = EventKind::handoff, .text = "web: other"},
-         "14:03 [handoff] api: web: other"},
+        {api("api: api: twice", EventKind::handoff), "14:03 [handoff] api: api: twice"},
+        {api("web: other", EventKind::handoff), "14:03 [handoff] api: web: other"},
         // 70 characters stay whole; 71 are cut to 69 and an ellipsis.
-        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = std::string(52, 'x')},
-         prefix + std::string(52, 'x')},
-        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = std::string(53, 'x')},
-         prefix + std::string(51, 'x') + "\u2026"},
-        {{.at = t,
-          .dirName = "api",
-          .level = EventLevel::info,
-          .text = std::string(100, 'x'),
-          .dryRun = true},
-         prefix + std::string(51, 'x') + "\u2026 (dry-run)"},
+        {api(std::string(52, 'x')), prefix + std::string(52, 'x')},
+        {api(std::string(53, 'x')), prefix + std::string(51, 'x') + "\u2026"},
+        {dryRun, prefix + std::string(51, 'x') + "\u2026 (dry-run)"},
         // User-perceived characters, not bytes or code points.
-        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = repeated(flag, 52)},
-         prefix + repeated(flag, 52)},
-        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = repeated(flag, 60)},
-         prefix + repeated(flag, 51) + "\u2026"},
-        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = repeated(accented, 52)},
-         prefix + repeated(accented, 52)},
-        {{.at = t, .dirName = "api", .level = EventLevel::info, .text = repeated(accented, 100)},
-         prefix + repeated(accented, 51) + "\u2026"},
+        {api(repeated(flag, 52)), prefix + repeated(flag, 52)},
+        {api(repeated(flag, 60)), prefix + repeated(flag, 51) + "\u2026"},
+        {api(repeated(accented, 100)), prefix + repeated(accented, 51) + "\u2026"},
     };
     for (const auto& [event, expected] : cases)
         EXPECT_EQ(F::eventLine(event, utc), expected);
