@@ -193,20 +193,12 @@ TEST(SettingsForm, RequiredPrefixIsHiddenWhileEditing) {
     EXPECT_EQ(form.field("auth")->editableText(), " abc") << "only one blank goes";
     EXPECT_EQ(form.field("plain")->editableText(), "Bearer x");
 
-    const struct {
-        const char* typed;
-        std::optional<std::string> stored; // nothing: the key is left out
-    } cases[] = {
-        {"tok", "Bearer tok"},
-        {" tok ", "Bearer  tok "},
-        {" \t\n", std::nullopt},
-        {"", std::nullopt},
-    };
-    for (const auto& row : cases) {
-        form.setEditableText("auth", row.typed);
-        const auto stored = form.field("auth")->serializedValue();
-        EXPECT_EQ(stored, row.stored ? std::optional(JSONValue::string(*row.stored)) : std::nullopt)
-            << row.typed;
+    // Blank input leaves the key out rather than writing the prefix alone.
+    const std::vector<std::pair<const char*, std::optional<JSONValue>>> cases{
+        {" tok ", JSONValue::string("Bearer  tok ")}, {" \t\n", std::nullopt}, {"", std::nullopt}};
+    for (const auto& [typed, stored] : cases) {
+        form.setEditableText("auth", typed);
+        EXPECT_EQ(form.field("auth")->serializedValue(), stored) << typed;
         EXPECT_FALSE(form.field("auth")->error);
     }
     form.setEditableText("plain", "");
@@ -261,10 +253,7 @@ TEST(SettingsForm, GroupsDuplicatesSourcesAndFileErrors) {
 // A setting of a kind the app does not know is edited as raw text; saving other
 // settings must write its value back with the same JSON type it had.
 TEST(SettingsForm, UnknownControlValuesSurviveAnUntouchedSave) {
-    const struct {
-        const char* fileValue;
-        const char* shown;
-    } cases[] = {
+    const std::vector<std::pair<const char*, const char*>> cases{
         {R"("42")", R"("42")"},
         {R"("null")", R"("null")"},
         {R"("{}")", R"("{}")"},
@@ -281,11 +270,11 @@ TEST(SettingsForm, UnknownControlValuesSurviveAnUntouchedSave) {
     };
     const auto schema =
         schemaOf({spec("gradient", {.name = "raw"}), spec("toggle", {.name = "other"})});
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.fileValue);
-        const auto original = JSONValue::decode(row.fileValue);
+    for (const auto& [fileValue, shown] : cases) {
+        SCOPED_TRACE(fileValue);
+        const auto original = JSONValue::decode(fileValue);
         SettingsForm form(schema, {{"raw", original}});
-        EXPECT_EQ(form.field("raw")->value, SettingValue::text(row.shown));
+        EXPECT_EQ(form.field("raw")->value, SettingValue::text(shown));
         EXPECT_FALSE(form.field("raw")->error);
 
         form.set("other", boolean(true));
@@ -293,10 +282,9 @@ TEST(SettingsForm, UnknownControlValuesSurviveAnUntouchedSave) {
         EXPECT_EQ(written.at("raw"), original);
     }
 
-    // What the user types is still read as JSON when it is JSON.
+    // What the user types is read as JSON when it is JSON (the window's tests type
+    // an object); a quoted or non-JSON text stays a string.
     SettingsForm form(schema, {});
-    form.set("raw", text("42"));
-    EXPECT_EQ(form.serialized().objectValue()->at("raw"), JSONValue::number(42));
     form.set("raw", text("\"42\""));
     EXPECT_EQ(form.serialized().objectValue()->at("raw"), JSONValue::string("42"));
     form.set("raw", text("4 2"));

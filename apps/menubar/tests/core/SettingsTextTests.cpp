@@ -21,17 +21,11 @@ SettingsForm formOf(std::vector<SettingSpec> specs, const std::string& file = "{
                         SettingsForm::parseFile(file));
 }
 
-StatusFile statusWithConfigPath(std::optional<std::string> path) {
-    StatusFile status;
-    status.configFile = ConfigFileStatus{.path = std::move(path)};
-    return status;
-}
-
 } // namespace
 
 TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPlace) {
-    const StatusFile reported = statusWithConfigPath("/etc/tessaly.json");
-    const StatusFile emptyPath = statusWithConfigPath("");
+    const StatusFile reported{.configFile = ConfigFileStatus{.path = "/etc/tessaly.json"}};
+    const StatusFile emptyPath{.configFile = ConfigFileStatus{.path = ""}};
     const struct {
         Environment environment;
         const StatusFile* status;
@@ -47,18 +41,15 @@ TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPla
         EXPECT_EQ(defaultConfigPath(row.environment, "/home/u", row.status), row.expected);
 }
 
+// The window's tests show Save off for an untouched form and for one with an
+// error; here the phases and save states that turn it off.
 TEST(SettingsText, SaveIsOfferedOnlyForAChangedValidFormWhileNothingRuns) {
-    SettingsForm clean = formOf({spec("n", "number", {.max = 10})});
-    SettingsForm edited = clean;
+    SettingsForm edited = formOf({spec("n", "number")});
     edited.set("n", SettingValue::number(5));
-    SettingsForm invalid = clean;
-    invalid.set("n", SettingValue::number(50));
     const auto loaded = SettingsPhase::loaded();
     const auto idle = SaveState::idle();
     EXPECT_TRUE(canSave(loaded, &edited, idle));
     EXPECT_TRUE(canSave(loaded, &edited, SaveState::failed("x")));
-    EXPECT_FALSE(canSave(loaded, &clean, idle));
-    EXPECT_FALSE(canSave(loaded, &invalid, idle));
     EXPECT_FALSE(canSave(loaded, nullptr, idle));
     EXPECT_FALSE(canSave(SettingsPhase::loading(), &edited, idle));
     EXPECT_FALSE(canSave(loaded, &edited, SaveState::saving()));
@@ -140,13 +131,12 @@ TEST(SettingsText, MultilineDefaultShowsOnlyUnderAnEmptyEditorWithADefault) {
     EXPECT_EQ(multilineDefault(*form.field("u")), std::nullopt);
 }
 
+// The window's tests show a reported value; these are the reports without one.
 TEST(SettingsText, LiveValueNeedsAReportedEntryForTheField) {
     const SettingsForm form = formOf({spec("warn", "percent")});
     const SettingField& field = *form.field("warn");
     EXPECT_EQ(liveValue(std::nullopt, field), std::nullopt);
-    EXPECT_EQ(liveValue(JSONObject{}, field), std::nullopt);
     EXPECT_EQ(liveValue(JSONObject{{"other", JSONValue::number(1)}}, field), std::nullopt);
-    EXPECT_EQ(liveValue(JSONObject{{"warn", JSONValue::number(70)}}, field), "70%");
 }
 
 TEST(SettingsText, BindingsFallBackWhenTheFieldOrFormIsMissing) {
@@ -168,13 +158,11 @@ TEST(SettingsText, StepperStaysInsideItsRange) {
     const SettingSpec open = spec("o", "number");
     EXPECT_EQ(stepped(100, +1, percent), 100);
     EXPECT_EQ(stepped(0, -1, percent), 0);
-    EXPECT_EQ(stepped(41.5, +1, percent), 42.5);
     EXPECT_EQ(stepped(250, -1, percent), 100);
     EXPECT_EQ(stepperRange(upsideDown), (StepperRange{10, 10}));
     EXPECT_EQ(stepped(7, +1, upsideDown), 10);
     EXPECT_EQ(stepperRange(open), (StepperRange{std::numeric_limits<double>::lowest(),
                                                 std::numeric_limits<double>::max()}));
-    EXPECT_EQ(stepped(-3, -1, open), -4);
 }
 
 TEST(SettingsText, TickingAChoiceKeepsSchemaOrderAndDropsUnknownValues) {
@@ -188,13 +176,11 @@ TEST(SettingsText, TickingAChoiceKeepsSchemaOrderAndDropsUnknownValues) {
     EXPECT_FALSE(isMember(SettingValue::text("a"), "a"));
 }
 
+// The window's tests add, type into and remove list items.
 TEST(SettingsText, ListEditsLeaveTheListAloneOutsideIt) {
     const Strings three{"x", "y", "z"};
-    EXPECT_EQ(ListEdit::removed(three, 1), (Strings{"x", "z"}));
     EXPECT_EQ(ListEdit::removed(three, 3), three);
-    EXPECT_EQ(ListEdit::typed(three, 2, "q"), (Strings{"x", "y", "q"}));
     EXPECT_EQ(ListEdit::typed(three, 5, "q"), three);
-    EXPECT_EQ(ListEdit::added({}), Strings{""});
     EXPECT_EQ(ListEdit::placeholder(0), "Item 1");
 }
 
