@@ -26,9 +26,7 @@ using A = MenuAction;
 
 namespace {
 
-Instant at(const char* text) {
-    return *StatusDecoder::parseDate(text);
-}
+const auto at = [](const char* text) { return *StatusDecoder::parseDate(text); };
 
 const Instant now = at("2024-05-01T10:00:00Z");
 const TimeZone utc = TimeZone::utc();
