@@ -74,4 +74,10 @@ inline bool finishedSaving(const menubar::app::SettingsModel& model) {
     return model.saveState().kind() != menubar::SaveState::Kind::saving;
 }
 
+// Starts a load and waits for the daemon's answers; whether they came.
+inline bool load(menubar::app::SettingsModel& model) {
+    model.load();
+    return QTest::qWaitFor([&model] { return finishedLoading(model); }, 20000);
+}
+
 } // namespace settings_test

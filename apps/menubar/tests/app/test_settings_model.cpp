@@ -84,8 +84,7 @@ private slots:
             home.writeConfig(config.toStdString());
 
         SettingsModel model(home.dependencies());
-        model.load();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        QVERIFY(settings_test::load(model));
         const auto* failure = model.phase().failure();
         QVERIFY(failure != nullptr);
         QCOMPARE(QString::fromStdString(failure->title), title);
@@ -101,13 +100,11 @@ private slots:
         SettingsModel model(home.dependencies());
         int runs = 0;
         model.setAfterLoad([&runs] { ++runs; });
-        model.load();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        QVERIFY(settings_test::load(model));
         QCOMPARE(model.phase(), SettingsPhase::loaded());
         QVERIFY(!model.configFileExists());
         QCOMPARE(model.form()->field("warn-context")->value, SettingValue::number(70));
-        model.load();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        QVERIFY(settings_test::load(model));
         QCOMPARE(runs, 1);
     }
 
@@ -135,8 +132,7 @@ private slots:
         Home home;
         home.writeConfig(R"({"critical-context": 90})");
         SettingsModel model(home.dependencies());
-        model.load();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        QVERIFY(settings_test::load(model));
         QSignalSpy replaced(&model, &SettingsModel::formReplaced);
         model.set("warn-context", SettingValue::number(55));
 
@@ -154,12 +150,12 @@ private slots:
     }
 
     // A rejected save, on fields and for unknown keys, is checked through the window.
-    void aSaveReachesTheStateAndTheFile() {
+    // The second save must compare against the file the first one wrote.
+    void savesReachTheStateAndTheFile() {
         Home home;
         home.writeConfig(R"({"critical-context": 90})");
         SettingsModel model(home.dependencies());
-        model.load();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
+        QVERIFY(settings_test::load(model));
         model.set("warn-context", SettingValue::number(55));
         QVERIFY(model.canSave());
 
@@ -168,31 +164,20 @@ private slots:
         QCOMPARE(model.saveState(), SaveState::saving());
         QVERIFY(!model.canSave());
         QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 20000);
-
         QVERIFY(outcome->isSaved());
         QCOMPARE(model.saveState().kind(), SaveState::Kind::saved);
-        QCOMPARE(home.readConfig(), model.form()->serializedData());
         QCOMPARE(home.readConfig(),
                  std::string("{\n  \"critical-context\" : 90,\n  \"warn-context\" : 55\n}\n"));
         QVERIFY(!model.form()->isDirty());
         // The next edit drops the "saved" mark.
-        model.set("warn-context", SettingValue::number(56));
+        model.set("warn-context", SettingValue::number(60));
         QCOMPARE(model.saveState(), SaveState::idle());
-    }
 
-    void aSecondSaveAfterASuccessfulOneSeesItsOwnFile() {
-        Home home;
-        SettingsModel model(home.dependencies());
-        model.load();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(model), 20000);
-        for (const double warn : {50.0, 60.0}) {
-            model.set("warn-context", SettingValue::number(warn));
-            model.save({});
-            QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedSaving(model), 20000);
-            QCOMPARE(model.saveState().kind(), SaveState::Kind::saved);
-        }
-        QVERIFY(model.configFileExists());
-        QCOMPARE(home.readConfig(), std::string("{\n  \"warn-context\" : 60\n}\n"));
+        model.save({});
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedSaving(model), 20000);
+        QCOMPARE(model.saveState().kind(), SaveState::Kind::saved);
+        QCOMPARE(home.readConfig(), model.form()->serializedData());
+        QVERIFY(home.readConfig().find("\"warn-context\" : 60") != std::string::npos);
     }
 
     void restartGoesThroughRestartingBackToIdle() {
