@@ -22,14 +22,13 @@ using Strings = std::vector<std::string>;
 
 SettingsForm formOf(const std::string& file) {
     const SettingsSchema schema{
-        .groups = {SettingsGroup{
-            .id = "g",
-            .settings = {
-                SettingSpec{.name = "warn-context",
-                            .control = SettingControl::fromName("percent"),
-                            .max = 100},
-                SettingSpec{.name = "mode", .control = SettingControl::fromName("text")},
-            }}}};
+        .groups = {
+            SettingsGroup{.id = "g",
+                          .settings = {SettingSpec{.name = "warn-context",
+                                                   .control = SettingControl::fromName("percent"),
+                                                   .max = 100},
+                                       SettingSpec{.name = "mode",
+                                                   .control = SettingControl::fromName("text")}}}}};
     return SettingsForm(schema, SettingsForm::parseFile(file));
 }
 
@@ -37,10 +36,14 @@ CommandOutcome answering(std::string out, std::string err = "", int status = 0) 
     return CommandOutcome{status, std::move(out), std::move(err)};
 }
 
+const CommandOutcome okAnswer = answering(R"({"ok":true})");
+const std::string changedOnDisk = "the config file changed on disk after it was loaded; reopen the "
+                                  "settings to see the change";
+
 // A disk that exists only as a log of what was asked of it.
 struct FakeDisk {
     Strings calls;
-    CommandOutcome answer = answering(R"({"ok":true})");
+    CommandOutcome answer = okAnswer;
     std::optional<std::string> onDisk = "{}";
     std::string failing; // the operation that throws
 
@@ -99,12 +102,12 @@ std::uint32_t modeOf(const fs::path& path) {
     return info.st_mode & 07777;
 }
 
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() {
+struct TemporaryDirectory {
+    fs::path path_ = [] {
         std::string pattern = (fs::temp_directory_path() / "settings-save-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
+        return fs::path(::mkdtemp(pattern.data()));
+    }();
+
     ~TemporaryDirectory() {
         std::error_code ignored;
         fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -118,83 +121,56 @@ public:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-private:
-    fs::path path_;
 };
 
 } // namespace
 
-TEST(SavePipeline, DaemonAnswersDecideTheOutcome) {
-    const std::string notJSON = "config validate printed something other than JSON";
-    const std::string badShape = "config validate printed JSON of an unexpected shape";
-    const Strings removed = {"remove " + candidate};
-    const struct {
+// The daemon's answer, a failing step, or a file that changed since it was loaded
+// decides the outcome; the calls show what was done and undone. A command failure
+// names the daemon's complaint, or its exit status when it said nothing. A file changed or
+// deleted while judged is left alone on a real disk, below.
+TEST(SavePipeline, AnswersFailuresAndForeignChangesDecideTheOutcome) {
+    const Strings removed = first(5, {"remove " + candidate});
+    const Strings checkedAndRemoved = first(5, {renamed[0], "remove " + candidate});
+    struct Row {
+        const char* failing;
         CommandOutcome answer;
         SaveOutcome outcome;
-        Strings after; // the calls after runValidate
-    } cases[] = {
-        {answering(R"({"ok":true,"errors":[{"message":"ignored"}]})", "", 3), SaveOutcome::saved(),
-         renamed},
-        {answering(R"({"ok":false,"errors":[{"options":["warn-context"],"message":"too high"}]})"),
-         SaveOutcome::rejected({{"warn-context", "too high"}}, {}), removed},
-        {answering("", "failed to launch /x/tessaly: No such file or directory", -1),
-         SaveOutcome::commandFailed(notJSON +
-                                    " (failed to launch /x/tessaly: No such file or directory)"),
-         removed},
-        {answering("", "", 2), SaveOutcome::commandFailed(notJSON + " (exit status 2)"), removed},
-        {answering("[]"), SaveOutcome::commandFailed(badShape + " (exit status 0)"), removed},
-        {answering("{}", "oops"), SaveOutcome::commandFailed(badShape + " (oops)"), removed},
-    };
-    for (const auto& row : cases) {
-        FakeDisk disk;
-        disk.answer = row.answer;
-        EXPECT_EQ(SavePipeline::save(formOf(R"({"mode":"x"})"), "/cfg/config.json",
-                                     LoadedFile::bytes("{}"), disk.environment()),
-                  row.outcome)
-            << row.answer.standardOutput;
-        EXPECT_EQ(disk.calls, first(5, row.after)) << row.answer.standardOutput;
-    }
-}
-
-TEST(SavePipeline, FailuresAndForeignChangesLeaveTheFileAlone) {
-    const std::string changed = "the config file changed on disk after it was loaded; reopen the "
-                                "settings to see the change";
-    const Strings removeAfterCheck = {"readFile /cfg/config.json", "remove " + candidate};
-    const struct {
-        const char* failing;
-        std::optional<std::string> onDisk;
-        LoadedFile loaded;
-        SaveOutcome outcome;
         Strings calls;
-    } cases[] = {
-        {"resolveLinks", "{}", LoadedFile::bytes("{}"),
-         SaveOutcome::writeFailed("resolveLinks broke"), first(1)},
-        {"createDirectory", "{}", LoadedFile::bytes("{}"),
-         SaveOutcome::writeFailed("createDirectory broke"), first(2)},
-        {"writeFile", "{}", LoadedFile::bytes("{}"), SaveOutcome::writeFailed("writeFile broke"),
-         first(4)},
-        {"readFile", "{}", LoadedFile::bytes("{}"), SaveOutcome::writeFailed("readFile broke"),
-         first(5, removeAfterCheck)},
-        {"rename", "{}", LoadedFile::bytes("{}"), SaveOutcome::writeFailed("rename broke"),
-         first(5, {renamed[0], renamed[1], "remove " + candidate})},
-        {"", "{} ", LoadedFile::bytes("{}"), SaveOutcome::writeFailed(changed),
-         first(5, removeAfterCheck)},
-        {"", std::nullopt, LoadedFile::bytes("{}"), SaveOutcome::writeFailed(changed),
-         first(5, removeAfterCheck)},
-        {"", "", LoadedFile::absent(), SaveOutcome::writeFailed(changed),
-         first(5, removeAfterCheck)},
-        {"", std::nullopt, LoadedFile::absent(), SaveOutcome::saved(), first(5, renamed)},
+        LoadedFile loaded = LoadedFile::bytes("{}");
+        std::optional<std::string> onDisk = "{}";
     };
-    for (const auto& row : cases) {
-        FakeDisk disk;
-        disk.failing = row.failing;
-        disk.onDisk = row.onDisk;
+    const Row cases[] = {
+        {"", answering(R"({"ok":true,"errors":[{"message":"ignored"}]})", "", 3),
+         SaveOutcome::saved(), first(5, renamed)},
+        {"", answering(R"({"ok":false,"errors":[{"options":["warn-context"],"message":"high"}]})"),
+         SaveOutcome::rejected({{"warn-context", "high"}}, {}), removed},
+        {"", answering("", "failed to launch /x/tessaly: No such file or directory", -1),
+         SaveOutcome::commandFailed("config validate printed something other than JSON (failed "
+                                    "to launch /x/tessaly: No such file or directory)"),
+         removed},
+        {"", answering("[]"),
+         SaveOutcome::commandFailed(
+             "config validate printed JSON of an unexpected shape (exit status 0)"),
+         removed},
+        {"resolveLinks", okAnswer, SaveOutcome::writeFailed("resolveLinks broke"), first(1)},
+        {"createDirectory", okAnswer, SaveOutcome::writeFailed("createDirectory broke"), first(2)},
+        {"writeFile", okAnswer, SaveOutcome::writeFailed("writeFile broke"), first(4)},
+        {"readFile", okAnswer, SaveOutcome::writeFailed("readFile broke"), checkedAndRemoved},
+        {"rename", okAnswer, SaveOutcome::writeFailed("rename broke"),
+         first(5, {renamed[0], renamed[1], "remove " + candidate})},
+        // A file that appeared since an absent one was loaded; then none, as loaded.
+        {"", okAnswer, SaveOutcome::writeFailed(changedOnDisk), checkedAndRemoved,
+         LoadedFile::absent(), ""},
+        {"", okAnswer, SaveOutcome::saved(), first(5, renamed), LoadedFile::absent(), std::nullopt},
+    };
+    for (const Row& row : cases) {
+        SCOPED_TRACE(row.failing + row.answer.standardOutput);
+        FakeDisk disk{.answer = row.answer, .onDisk = row.onDisk, .failing = row.failing};
         EXPECT_EQ(SavePipeline::save(formOf(R"({"mode":"x"})"), "/cfg/config.json", row.loaded,
                                      disk.environment()),
-                  row.outcome)
-            << row.failing;
-        EXPECT_EQ(disk.calls, row.calls) << row.failing;
+                  row.outcome);
+        EXPECT_EQ(disk.calls, row.calls);
     }
 
     FakeDisk untouched;
@@ -233,14 +209,12 @@ TEST(ValidateOutput, ReadsTheDaemonsAnswer) {
 }
 
 TEST(ValidateOutput, MapsIssuesToFieldsFirstMessageWinning) {
-    const auto mapped = ValidateOutput::mapped(
-        {
-            {{"a"}, "first about a"},
-            {{"ghost"}, "about nothing we show"},
-            {{}, "about everything"},
-            {{"ghost", "a", "b"}, "second about a, first about b"},
-        },
-        {"a", "b", "c"});
+    const auto mapped =
+        ValidateOutput::mapped({{{"a"}, "first about a"},
+                                {{"ghost"}, "about nothing we show"},
+                                {{}, "about everything"},
+                                {{"ghost", "a", "b"}, "second about a, first about b"}},
+                               {"a", "b", "c"});
     EXPECT_EQ(mapped.fields, (std::map<std::string, std::string>{
                                  {"a", "first about a"}, {"b", "second about a, first about b"}}));
     EXPECT_EQ(mapped.general, (Strings{"about nothing we show", "about everything"}));
@@ -289,31 +263,26 @@ TEST(SavePipelineOnDisk, SavesInPlaceKeepingModeAndLinks) {
 
 TEST(SavePipelineOnDisk, EveryRefusalLeavesTheFileAndNoCandidate) {
     const std::string original = "{\"mode\" : \"mine\"}";
+    using During = std::function<void(const fs::path& config, const std::string& candidate)>;
     const struct {
         const char* name;
-        std::function<void(const fs::path& config, const std::string& candidate)> duringValidate;
+        During duringValidate;
         CommandOutcome answer;
-        const char* message; // of writeFailed; nothing for other outcomes
-        const char* onDiskAfter;
+        std::optional<std::string> message;     // of writeFailed; nothing for other outcomes
+        std::optional<std::string> onDiskAfter; // nothing: the original; "": no file
     } cases[] = {
-        {"rejected", nullptr, answering(R"({"ok":false,"errors":[{"message":"no"}]})"), nullptr,
-         nullptr},
+        {"rejected", nullptr, answering(R"({"ok":false,"errors":[{"message":"no"}]})"), {}, {}},
         {"edited meanwhile",
          [](const fs::path& config, const std::string&) { spill(config, "{\"mode\":\"theirs\"}"); },
-         answering(R"({"ok":true})"),
-         "the config file changed on disk after it was loaded; reopen the settings to see the "
-         "change",
-         "{\"mode\":\"theirs\"}"},
+         okAnswer, changedOnDisk, "{\"mode\":\"theirs\"}"},
         {"deleted meanwhile",
-         [](const fs::path& config, const std::string&) { fs::remove(config); },
-         answering(R"({"ok":true})"),
-         "the config file changed on disk after it was loaded; reopen the settings to see the "
-         "change",
-         ""},
+         [](const fs::path& config, const std::string&) { fs::remove(config); }, okAnswer,
+         changedOnDisk, ""},
         {"candidate vanished",
          [](const fs::path&, const std::string& candidate) { fs::remove(candidate); },
-         answering(R"({"ok":true})"),
-         "could not move the new file into place: No such file or directory", nullptr},
+         okAnswer,
+         "could not move the new file into place: No such file or directory",
+         {}},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -329,22 +298,17 @@ TEST(SavePipelineOnDisk, EveryRefusalLeavesTheFileAndNoCandidate) {
         form.set("mode", SettingValue::text("changed"));
         const auto outcome =
             SavePipeline::save(form, config.string(), LoadedFile::bytes(original), environment);
-        if (row.message)
-            EXPECT_EQ(outcome, SaveOutcome::writeFailed(row.message));
-        else
-            EXPECT_FALSE(outcome.isSaved());
-        const std::string after = row.onDiskAfter ? row.onDiskAfter : original;
+        EXPECT_TRUE(row.message ? outcome == SaveOutcome::writeFailed(*row.message)
+                                : !outcome.isSaved());
+        const std::string after = row.onDiskAfter.value_or(original);
         EXPECT_EQ(directory.entries(), after.empty() ? Strings{} : Strings{"config.json"});
-        if (!after.empty()) {
-            EXPECT_EQ(slurp(config), after);
-        }
+        EXPECT_EQ(fs::exists(config) ? slurp(config) : "", after);
     }
 }
 
 TEST(SavePipelineOnDisk, UnwritablePlacesFailWithTheSystemsReason) {
     TemporaryDirectory directory;
-    const auto validate = [](const std::string&) { return answering(R"({"ok":true})"); };
-    const auto environment = SaveEnvironment::files(validate);
+    const auto environment = SaveEnvironment::files([](const std::string&) { return okAnswer; });
 
     spill(directory.path() / "plain", "");
     const auto underAFile = directory.path() / "plain" / "config.json";
@@ -378,16 +342,13 @@ TEST(SavePipelineOnDisk, UnwritablePlacesFailWithTheSystemsReason) {
 TEST(SavePipelineOnDisk, AKilledSaveLeavesTheOldOrTheNewFile) {
     TemporaryDirectory directory;
     const auto config = directory.path() / "config.json";
-    auto first = formOf("{}");
-    first.set("mode", SettingValue::text(std::string(3000, 'a')));
-    auto second = formOf("{}");
-    second.set("mode", SettingValue::text(std::string(5000, 'b')));
+    const auto first = formOf(R"({"mode":")" + std::string(3000, 'a') + "\"}");
+    const auto second = formOf(R"({"mode":")" + std::string(5000, 'b') + "\"}");
     const std::string firstBytes = first.serializedData();
     const std::string secondBytes = second.serializedData();
     spill(config, firstBytes);
     fs::permissions(config, fs::perms::owner_read | fs::perms::owner_write);
-    const auto environment =
-        SaveEnvironment::files([](const std::string&) { return answering(R"({"ok":true})"); });
+    const auto environment = SaveEnvironment::files([](const std::string&) { return okAnswer; });
     const auto saveTheOther = [&] {
         const std::string current = slurp(config);
         return SavePipeline::save(current == firstBytes ? second : first, config.string(),
@@ -409,14 +370,12 @@ TEST(SavePipelineOnDisk, AKilledSaveLeavesTheOldOrTheNewFile) {
     const pid_t timed = startSaving(3);
     ASSERT_GE(timed, 0);
     ::waitpid(timed, nullptr, 0);
-    const auto span =
-        std::clamp<std::int64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                     std::chrono::steady_clock::now() - started)
-                                     .count(),
-                                 1000, 100000);
-
+    const std::int64_t span = std::chrono::duration_cast<std::chrono::microseconds>(
+                                  std::chrono::steady_clock::now() - started)
+                                  .count();
     std::mt19937 random(20240607);
-    std::uniform_int_distribution<std::int64_t> delayMicroseconds(0, span);
+    std::uniform_int_distribution<std::int64_t> delayMicroseconds(
+        0, std::clamp<std::int64_t>(span, 1000, 100000));
     int changed = 0;
     for (int kills = 1; kills <= 200; ++kills) {
         const std::string before = slurp(config);
