@@ -3,7 +3,6 @@
 // its errors, Save follows its enabled rule, typing survives model updates, and
 // a saved file with an installed daemon offers a restart.
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
@@ -11,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QToolButton>
 
 #include <nlohmann/json.hpp>
 
@@ -120,11 +118,8 @@ private slots:
         window.click("setting:ignore-dirs:add");
         window.type("setting:ignore-dirs:item:3", "dist");
 
-        QCOMPARE(window.find<QLineEdit>("setting:ignore-dirs:item:2")->text(), ".venv");
-        QCOMPARE(window.find<QCheckBox>("setting:on-critical:choice:inject")->isChecked(), true);
         QVERIFY(window.enabled("footer:save"));
         window.save();
-        QCOMPARE(window.model()->saveState().kind(), SaveState::Kind::saved);
         // The layout of the file is the form's, pinned by its own tests.
         QCOMPARE(nlohmann::json::parse(window.home.readConfig()).dump(),
                  nlohmann::json::parse(R"({"cache-lead": "30s", "critical-context": 86,
