@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
+#include <utility>
 
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QString>
@@ -245,16 +248,89 @@ QImage renderStatusImage(std::string_view symbolName, std::string_view title, co
     return tintWithHalo(shapes, colour, haloWidth);
 }
 
+namespace {
+
+// Renders each size on request instead of handing Qt a fixed set of pixmaps.
+// Qt's pixmap-set engine files every pixmap it hands out in the process-wide
+// pixmap cache under the icon's own key, and with a new icon at every change of
+// the percentage that cache kept growing towards its 10 MiB limit for as long as
+// the app ran. Rendering at the exact size also spares the tray a rescale, and
+// a change of look now draws one size instead of six.
+class StatusIconEngine final : public QIconEngine {
+public:
+    StatusIconEngine(std::string symbolName, std::string title, QColor colour, IconShape shape)
+        : symbolName_(std::move(symbolName)), title_(std::move(title)), colour_(colour),
+          shape_(shape) {}
+
+    QIconEngine* clone() const override { return new StatusIconEngine(*this); }
+    QString key() const override { return QStringLiteral("tessaly-status"); }
+
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return pixmap(size, mode, state).size();
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        QList<QSize> result;
+        for (const int height : sizes) {
+            result.append(shape_ == IconShape::square
+                              ? QSize(height, height)
+                              : pixmap(QSize(height * 16, height), mode, state).size());
+        }
+        return result;
+    }
+
+    // The largest rendering that fits `size`: as tall as the box for the
+    // square look, and for the wide one as tall as the box allows.
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int height = std::min(size.width(), size.height());
+        if (height <= 0) {
+            return QPixmap();
+        }
+        if (shape_ == IconShape::square) {
+            return QPixmap::fromImage(image(height));
+        }
+        QImage wide = image(size.height());
+        if (wide.width() > size.width()) {
+            wide = wide.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        }
+        return QPixmap::fromImage(wide);
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        QPixmap drawn = pixmap(rect.size() * ratio, mode, state);
+        drawn.setDevicePixelRatio(ratio);
+        const QSizeF shown = drawn.deviceIndependentSize();
+        painter->drawPixmap(QPointF(rect.x() + (rect.width() - shown.width()) / 2,
+                                    rect.y() + (rect.height() - shown.height()) / 2),
+                            drawn);
+    }
+
+private:
+    static constexpr std::array sizes{16, 22, 24, 32, 48, 64};
+
+    // A tray repaints its slot at one size, so the last rendering is kept.
+    const QImage& image(int height) {
+        if (last_.height() != height) {
+            last_ = renderStatusImage(symbolName_, title_, colour_, height, shape_);
+        }
+        return last_;
+    }
+
+    std::string symbolName_;
+    std::string title_;
+    QColor colour_;
+    IconShape shape_;
+    QImage last_;
+};
+
+} // namespace
+
 QIcon renderStatusIcon(const StatusItemPresentation& presentation, const QPalette& palette,
                        IconShape shape) {
-    static constexpr std::array sizes{16, 22, 24, 32, 48, 64};
-    const QColor colour = toneColour(presentation.tone, palette);
-    QIcon icon;
-    for (const int size : sizes) {
-        icon.addPixmap(QPixmap::fromImage(
-            renderStatusImage(presentation.symbolName, presentation.title, colour, size, shape)));
-    }
-    return icon;
+    return QIcon(new StatusIconEngine(presentation.symbolName, presentation.title,
+                                      toneColour(presentation.tone, palette), shape));
 }
 
 } // namespace menubar::app

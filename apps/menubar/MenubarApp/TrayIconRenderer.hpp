@@ -37,7 +37,7 @@ bool hasSymbol(std::string_view symbolName);
 QImage renderStatusImage(std::string_view symbolName, std::string_view title, const QColor& colour,
                          int height, IconShape shape);
 
-// The renderings at the sizes trays ask for.
+// An icon that renders itself at whatever size the tray asks for.
 QIcon renderStatusIcon(const StatusItemPresentation& presentation, const QPalette& palette,
                        IconShape shape);
 

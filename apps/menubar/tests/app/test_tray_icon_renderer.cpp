@@ -111,6 +111,25 @@ private slots:
         QVERIFY2(title.height() >= 7, qPrintable(QString::number(title.height())));
     }
 
+    // Each size is rendered for the slot rather than rescaled from a neighbour,
+    // and a wide rendering never overflows the box it is asked to fit.
+    void iconRendersTheSizeAskedFor() {
+        const StatusItemPresentation look{"eye", "72%", Tone::ok, "tooltip"};
+        const QIcon square = renderStatusIcon(look, QPalette(), IconShape::square);
+        const QImage expected = renderStatusImage("eye", "72%", toneColour(Tone::ok, QPalette()),
+                                                  28, IconShape::square);
+        QCOMPARE(square.pixmap(QSize(28, 40)).toImage().convertToFormat(expected.format()),
+                 expected);
+        QVERIFY(square.availableSizes().contains(QSize(22, 22)));
+
+        const QIcon wide = renderStatusIcon(look, QPalette(), IconShape::wide);
+        QCOMPARE(wide.pixmap(QSize(200, 22)).height(), 22);
+        QVERIFY(wide.pixmap(QSize(200, 22)).width() > 22);
+        const QSize narrow = wide.pixmap(QSize(30, 22)).size();
+        QVERIFY2(narrow.width() <= 30 && narrow.height() < 22,
+                 qPrintable(QString::number(narrow.height())));
+    }
+
     void tonesAreDistinctAndMutedIsOpaque() {
         const QPalette palette;
         const QColor ok = toneColour(Tone::ok, palette);
