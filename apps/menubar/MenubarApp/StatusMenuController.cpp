@@ -249,16 +249,28 @@ void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
     };
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          now, timeZone, facts);
-    // The action that asked for this rebuild may still be delivering its signal,
-    // so old items are detached now and deleted once control is back in the loop.
-    for (QAction* action : menu_->actions()) {
-        menu_->removeAction(action);
-        action->deleteLater();
-    }
     sessionsByTag_ = std::move(built.sessionsByTag);
-    for (const MenuEntry& entry : built.entries) {
-        menu_->addAction(render(entry));
+    const QList<QAction*> actions = menu_->actions();
+    if (actions.size() == static_cast<qsizetype>(shownEntries_.size()) &&
+        StatusMenu::sameItems(shownEntries_, built.entries)) {
+        for (std::size_t i = 0; i < built.entries.size(); ++i) {
+            if (built.entries[i] != shownEntries_[i]) {
+                show(actions[static_cast<qsizetype>(i)], built.entries[i]);
+            }
+        }
+    } else {
+        // The action that asked for this rebuild may still be delivering its
+        // signal, so old items are detached now and deleted once control is back
+        // in the loop.
+        for (QAction* action : actions) {
+            menu_->removeAction(action);
+            action->deleteLater();
+        }
+        for (const MenuEntry& entry : built.entries) {
+            menu_->addAction(render(entry));
+        }
     }
+    shownEntries_ = std::move(built.entries);
 }
 
 QAction* StatusMenuController::render(const MenuEntry& entry) {
@@ -267,15 +279,7 @@ QAction* StatusMenuController::render(const MenuEntry& entry) {
         action->setSeparator(true);
         return action;
     }
-    action->setText(menuText(entry));
-    action->setEnabled(entry.enabled);
-    if (entry.tooltip) {
-        action->setToolTip(qs(*entry.tooltip));
-    }
-    if (entry.checked || entry.action == MenuAction::toggleCompact) {
-        action->setCheckable(true);
-        action->setChecked(entry.checked);
-    }
+    show(action, entry);
     if (!entry.keyEquivalent.empty()) {
         action->setShortcut(
             QKeySequence(QStringLiteral("Ctrl+") + qs(entry.keyEquivalent).toUpper()));
@@ -287,6 +291,16 @@ QAction* StatusMenuController::render(const MenuEntry& entry) {
                 });
     }
     return action;
+}
+
+// What may change while an item keeps its place; see StatusMenu::sameItems.
+void StatusMenuController::show(QAction* action, const MenuEntry& entry) {
+    action->setText(menuText(entry));
+    action->setEnabled(entry.enabled);
+    action->setToolTip(entry.tooltip ? qs(*entry.tooltip) : QString());
+    const bool checkable = entry.checked || entry.action == MenuAction::toggleCompact;
+    action->setCheckable(checkable);
+    action->setChecked(checkable && entry.checked);
 }
 
 void StatusMenuController::perform(MenuAction action, int tag,

@@ -115,6 +115,7 @@ private:
     void probeVisibility(Instant now);
     void rebuildMenu(Instant now, const TimeZone& timeZone);
     QAction* render(const MenuEntry& entry);
+    void show(QAction* action, const MenuEntry& entry);
     void perform(MenuAction action, int tag, const std::optional<std::string>& path);
     void focusSession(int tag);
     void openHandoff(const std::optional<std::string>& path);
@@ -136,6 +137,7 @@ private:
     HiddenItemTracker hiddenTracker_;
     bool menuIsOpen_ = false;
     std::map<int, SessionStatus> sessionsByTag_;
+    std::vector<MenuEntry> shownEntries_; // what the menu's actions show, one each
     bool trayWasAvailable_ = false;
 };
 

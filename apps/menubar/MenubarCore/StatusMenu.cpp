@@ -1,5 +1,7 @@
 #include "StatusMenu.hpp"
 
+#include <algorithm>
+
 #include "ConfigNotices.hpp"
 #include "Formatting.hpp"
 #include "Selection.hpp"
@@ -163,6 +165,16 @@ StatusMenu StatusMenu::build(const StatusSnapshot& snapshot, const DaemonState& 
     builder.add(MenuEntry::separator());
     builder.addActions(file, compact, facts);
     return builder.take();
+}
+
+bool StatusMenu::sameItems(const std::vector<MenuEntry>& shown,
+                           const std::vector<MenuEntry>& next) {
+    return std::equal(shown.begin(), shown.end(), next.begin(), next.end(),
+                      [](const MenuEntry& a, const MenuEntry& b) {
+                          return a.isSeparator == b.isSeparator && a.action == b.action &&
+                                 a.tag == b.tag && a.path == b.path &&
+                                 a.keyEquivalent == b.keyEquivalent;
+                      });
 }
 
 } // namespace menubar

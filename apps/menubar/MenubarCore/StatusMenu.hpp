@@ -76,6 +76,13 @@ struct StatusMenu {
                             const CompactSetting& compact, std::optional<Instant> hiddenSince,
                             Instant now, const TimeZone& timeZone, const MenuFacts& facts);
 
+    // Whether `next` can be shown by updating the items of `shown` one by one:
+    // the same items in the same order doing the same thing (action, tag, path,
+    // shortcut), so only texts and states differ. A running daemon changes the
+    // "last poll" line at nearly every poll; the menu is then updated in place
+    // rather than rebuilt.
+    static bool sameItems(const std::vector<MenuEntry>& shown, const std::vector<MenuEntry>& next);
+
     bool operator==(const StatusMenu&) const = default;
 };
 

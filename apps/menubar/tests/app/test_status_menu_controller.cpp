@@ -125,6 +125,23 @@ private slots:
         QCOMPARE(harness.probes, 2);
     }
 
+    // A running daemon changes the "last poll" line at nearly every poll; that
+    // updates the items in place, and only a change of items rebuilds them.
+    void aChangedTextUpdatesItemsInPlace() {
+        Harness harness;
+        const auto controller = harness.started(runningFile);
+        const QList<QAction*> before = controller->menu()->actions();
+        harness.now -= std::chrono::seconds(1);
+        controller->refresh();
+        QCOMPARE(headline(*controller), QString("Daemon running (last poll 4s ago)"));
+        QCOMPARE(controller->menu()->actions(), before);
+
+        harness.write(stoppedFile);
+        controller->refresh();
+        QCOMPARE(headline(*controller), QString("Daemon stopped at 11:30"));
+        QVERIFY(controller->menu()->actions().first() != before.first());
+    }
+
     void sessionActionsRouteByTheCurrentTags() {
         Harness harness;
         const auto controller = harness.started(runningFile);

@@ -1,3 +1,4 @@
+#include <functional>
 #include <map>
 #include <ostream>
 #include <string>
@@ -296,5 +297,40 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
         controls.insert(controls.end(), c.controls.begin(), c.controls.end());
         EXPECT_EQ(sections[4], controls);
         EXPECT_EQ(sections[5], std::vector{quit});
+    }
+}
+
+// Texts and states may change under an item; anything its action depends on may not.
+TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
+    const std::vector<MenuEntry> shown{session("api · 72%", "ws", 1, true), sep,
+                                       handoff("Open handoff · api", "/h/a.md", true),
+                                       iconOnly("Icon only", true, false), quit};
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<MenuEntry>&)> change;
+        bool same;
+    };
+    const std::vector<Case> cases{
+        {"unchanged", [](auto&) {}, true},
+        {"texts, tooltips and states",
+         [](auto& e) {
+             e[0].title = "api · 80%";
+             e[0].tooltip.reset();
+             e[0].enabled = false;
+             e[3].checked = true;
+         },
+         true},
+        {"another session's tag", [](auto& e) { e[0].tag = 2; }, false},
+        {"another handoff file", [](auto& e) { e[2].path = "/h/b.md"; }, false},
+        {"another action", [](auto& e) { e[2].action = A::none; }, false},
+        {"a separator instead", [](auto& e) { e[0] = sep; }, false},
+        {"another shortcut", [](auto& e) { e[4].keyEquivalent = "w"; }, false},
+        {"one item more", [](auto& e) { e.push_back(sep); }, false},
+        {"one item fewer", [](auto& e) { e.pop_back(); }, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<MenuEntry> next = shown;
+        c.change(next);
+        EXPECT_EQ(StatusMenu::sameItems(shown, next), c.same) << c.name;
     }
 }
