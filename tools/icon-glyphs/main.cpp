@@ -5,7 +5,7 @@
 // the face:
 //
 //   QT_QPA_PLATFORM=offscreen icon-glyphs [FONT.ttf] >
-//   apps/menubar/MenubarCore/IconGlyphOutlines.inc
+//   apps/menubar/MenubarCore/status/IconGlyphOutlines.inc
 //
 // The default face is DejaVu Sans Condensed Bold (Debian's fonts-dejavu-extra),
 // the face the tray title was set in when drawn through Qt's fonts.

@@ -118,25 +118,6 @@ TEST(Formatting, ConfigSummaryWithDryRunAndNothingElseSet) {
               "warn -- \u00b7 critical -- \u00b7 messaging off \u00b7 dry-run");
 }
 
-TEST(Formatting, LiveValueByKindAndControl) {
-    using K = SettingControl::Kind;
-    const std::vector<std::tuple<std::string, K, std::string>> cases{
-        {"true", K::toggle, "on"},
-        {"false", K::toggle, "off"},
-        {"72.5", K::percent, "73%"},
-        {"90000", K::duration, "1m"},
-        {"3", K::number, "3"},
-        {R"("")", K::text, "empty"},
-        {R"("a/b")", K::path, "a/b"},
-        {"[]", K::list, "none"},
-        {R"([1,"a",[]])", K::list, "1, a, []"},
-        {R"({"k":2})", K::unknown, R"({"k":2})"},
-        {"null", K::number, "not set"}};
-    for (const auto& [json, kind, expected] : cases)
-        EXPECT_EQ(F::liveValue(JSONValue::decode(json), SettingControl::known(kind)), expected)
-            << json;
-}
-
 TEST(Formatting, SessionLineEdges) {
     const SessionStatus expiringNow{.dirName = "api",
                                     .level = SessionLevel::ok,

@@ -19,16 +19,6 @@ double secondsBetween(Instant later, Instant earlier) {
     return std::chrono::duration<double>(later - earlier).count();
 }
 
-std::string join(const std::vector<std::string>& parts, std::string_view glue) {
-    std::string result;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            result += glue;
-        result += parts[i];
-    }
-    return result;
-}
-
 // Rounded half away from zero, as whole-number text. Values beyond the 64-bit
 // range keep their magnitude instead of wrapping.
 std::string roundedPercent(double value) {
@@ -86,6 +76,16 @@ std::string cutToLimit(const std::string& line) {
 }
 
 } // namespace
+
+std::string join(const std::vector<std::string>& parts, std::string_view glue) {
+    std::string result;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            result += glue;
+        result += parts[i];
+    }
+    return result;
+}
 
 std::string duration(double seconds) {
     if (seconds < 0)
@@ -161,47 +161,6 @@ std::string compactTooltip(std::string_view stateTitle, std::string_view percent
     if (percent == "--")
         return std::string(stateTitle);
     return std::string(stateTitle) + " \u00b7 worst session " + std::string(percent);
-}
-
-std::string liveValue(const JSONValue& value, const SettingControl& control) {
-    switch (value.kind()) {
-    case JSONValue::Kind::boolean:
-        return *value.boolValue() ? "on" : "off";
-    case JSONValue::Kind::number: {
-        const double number = *value.numberValue();
-        switch (control.kind()) {
-        case SettingControl::Kind::percent:
-            return percent(number);
-        case SettingControl::Kind::duration:
-            return duration(number / 1000.0);
-        case SettingControl::Kind::toggle:
-        case SettingControl::Kind::number:
-        case SettingControl::Kind::text:
-        case SettingControl::Kind::list:
-        case SettingControl::Kind::enumeration:
-        case SettingControl::Kind::path:
-        case SettingControl::Kind::unknown:
-            return JSONValue::format(number);
-        }
-        return JSONValue::format(number);
-    }
-    case JSONValue::Kind::string:
-        return value.stringValue()->empty() ? "empty" : *value.stringValue();
-    case JSONValue::Kind::array: {
-        const auto& elements = *value.arrayValue();
-        if (elements.empty())
-            return "none";
-        std::vector<std::string> parts;
-        for (const auto& element : elements)
-            parts.push_back(element.compactText());
-        return join(parts, ", ");
-    }
-    case JSONValue::Kind::object:
-        return value.compactText();
-    case JSONValue::Kind::null:
-        return "not set";
-    }
-    return "not set";
 }
 
 std::string sessionLine(const SessionStatus& session, Instant now) {

@@ -21,19 +21,10 @@
 #include <utility>
 #include <vector>
 
+#include "Instant.hpp"
 #include "JSONValue.hpp"
 
 namespace menubar {
-
-// An instant on the system clock with microsecond precision: enough for every
-// timestamp of the status file and a range far beyond any date it may hold.
-using Instant = std::chrono::sys_time<std::chrono::microseconds>;
-
-// The current instant, for the app (logic never reads the clock itself).
-inline Instant currentInstant() {
-    return std::chrono::time_point_cast<std::chrono::microseconds>(
-        std::chrono::system_clock::now());
-}
 
 enum class SessionLevel { ok, warn, critical, unknown };
 enum class SessionLifecycle { running, idle, needsInput, unknown };

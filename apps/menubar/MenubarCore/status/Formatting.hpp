@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "JSONValue.hpp"
 #include "Models.hpp"
-#include "SettingControl.hpp"
 #include "TimeZone.hpp"
 
 namespace menubar::Formatting {
@@ -21,6 +21,8 @@ inline constexpr int eventLineLimit = 70;
 inline constexpr std::string_view separator = " \u00b7 ";
 inline constexpr std::string_view ellipsis = "\u2026";
 
+// The parts with `glue` between each two.
+std::string join(const std::vector<std::string>& parts, std::string_view glue);
 // "expired" below 0; else whole seconds as "45s", "59m", "1h", "26h 5m" (no days).
 std::string duration(double seconds);
 // duration(now − date) raised to 0, + " ago": "5m ago"; a future date is "0s ago".
@@ -38,8 +40,6 @@ std::string configSummary(const std::optional<TessalyConfig>& config);
 // The icon-only tooltip: the state title, plus " · worst session " + percent
 // unless percent is "--".
 std::string compactTooltip(std::string_view stateTitle, std::string_view percent);
-// A setting's effective value as the daemon reports it, in the form its control shows.
-std::string liveValue(const JSONValue& value, const SettingControl& control);
 
 // One menu line per session: "[warn] api · sonnet-4 · 81% · running · cache expires in 3m ·
 // handoff".

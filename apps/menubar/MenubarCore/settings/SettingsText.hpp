@@ -159,6 +159,8 @@ std::optional<std::string> multilineDefault(const SettingField& field);
 std::string unknownKindNote(const SettingControl& control);
 inline constexpr std::string_view prefixHelp =
     "Every message starts with this prefix; it is added for you.";
+// A setting's effective value as the daemon reports it, in the form its control shows.
+std::string liveValue(const JSONValue& value, const SettingControl& control);
 // What the running daemon uses for the field, when it reports that setting.
 std::optional<std::string> liveValue(const std::optional<JSONObject>& liveSettings,
                                      const SettingField& field);

@@ -246,6 +246,48 @@ std::string unknownKindNote(const SettingControl& control) {
            "; the value is edited as raw JSON.";
 }
 
+std::string liveValue(const JSONValue& value, const SettingControl& control) {
+    using Formatting::duration, Formatting::join, Formatting::percent;
+    switch (value.kind()) {
+    case JSONValue::Kind::boolean:
+        return *value.boolValue() ? "on" : "off";
+    case JSONValue::Kind::number: {
+        const double number = *value.numberValue();
+        switch (control.kind()) {
+        case SettingControl::Kind::percent:
+            return percent(number);
+        case SettingControl::Kind::duration:
+            return duration(number / 1000.0);
+        case SettingControl::Kind::toggle:
+        case SettingControl::Kind::number:
+        case SettingControl::Kind::text:
+        case SettingControl::Kind::list:
+        case SettingControl::Kind::enumeration:
+        case SettingControl::Kind::path:
+        case SettingControl::Kind::unknown:
+            return JSONValue::format(number);
+        }
+        return JSONValue::format(number);
+    }
+    case JSONValue::Kind::string:
+        return value.stringValue()->empty() ? "empty" : *value.stringValue();
+    case JSONValue::Kind::array: {
+        const auto& elements = *value.arrayValue();
+        if (elements.empty())
+            return "none";
+        std::vector<std::string> parts;
+        for (const auto& element : elements)
+            parts.push_back(element.compactText());
+        return join(parts, ", ");
+    }
+    case JSONValue::Kind::object:
+        return value.compactText();
+    case JSONValue::Kind::null:
+        return "not set";
+    }
+    return "not set";
+}
+
 std::optional<std::string> liveValue(const std::optional<JSONObject>& liveSettings,
                                      const SettingField& field) {
     if (!liveSettings || liveSettings->empty())
@@ -253,7 +295,7 @@ std::optional<std::string> liveValue(const std::optional<JSONObject>& liveSettin
     const auto entry = liveSettings->find(field.name());
     if (entry == liveSettings->end())
         return std::nullopt;
-    return Formatting::liveValue(entry->second, field.spec.control);
+    return liveValue(entry->second, field.spec.control);
 }
 
 std::string liveLine(const std::string& liveValue) {

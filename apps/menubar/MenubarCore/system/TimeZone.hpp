@@ -11,7 +11,7 @@
 
 #include <unicode/uversion.h>
 
-#include "Models.hpp"
+#include "Instant.hpp"
 
 U_NAMESPACE_BEGIN
 class TimeZone;
