@@ -14,9 +14,11 @@ namespace ExecutableLocator = menubar::ExecutableLocator;
 
 namespace {
 
-std::string readShared(const std::string& relative) {
-    std::ifstream file(std::filesystem::path(MENUBAR_SHARED_TESTDATA) / relative, std::ios::binary);
-    EXPECT_TRUE(file) << relative;
+std::string readFixture(const std::string& relative) {
+    std::ifstream file(std::filesystem::path(MENUBAR_FIXTURES) / relative,
+                       std::ios::binary);
+    if (!file)
+        ADD_FAILURE() << "missing fixture " << relative;
     std::ostringstream bytes;
     bytes << file.rdbuf();
     return bytes.str();
@@ -65,9 +67,9 @@ TEST(LaunchAgentCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
         // None of them has a "watch", so only the program itself is kept: the
         // options of "sh -c …" must never become leading arguments.
         const LaunchAgentCommand expected{c.executable, {}, Origin::launchAgent};
-        EXPECT_EQ(LaunchAgentCommand::parse(readShared(std::string("plists/") + c.xml)), expected);
+        EXPECT_EQ(LaunchAgentCommand::parse(readFixture(std::string("plists/") + c.xml)), expected);
         EXPECT_EQ(LaunchAgentCommand::parse(
-                      readShared(std::string("plists/binary-generated/") + c.binary)),
+                      readFixture(std::string("plists/binary-generated/") + c.binary)),
                   expected);
     }
 }
@@ -115,7 +117,7 @@ TEST(LaunchAgentCommand, RefusesWhatGivesNoCommand) {
     };
     const std::string notAPlist = "notAPlist: the launch agent plist could not be read";
     const std::string missing = "missing: the launch agent plist has no ProgramArguments";
-    const std::string binary = readShared("plists/binary-generated/syncthing__syncthing.bplist");
+    const std::string binary = readFixture("plists/binary-generated/syncthing__syncthing.bplist");
     const std::vector<std::pair<std::string, std::string>> cases{
         {xmlPlist("<array><string>/bin/tessaly</string></array>"), notAPlist},
         {xmlPlist("<dict><key>Program</key><string>/bin/tessaly</string></dict>"), missing},
