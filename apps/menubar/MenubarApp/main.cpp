@@ -6,6 +6,7 @@
 #include "SettingsWindowController.hpp"
 
 int main(int argc, char* argv[]) {
+    menubar::app::provideRuntimeDirectory();
     // The menus are lists of text; icons beside items would only add noise.
     QApplication::setAttribute(Qt::AA_DontShowIconsInMenus);
     QApplication application(argc, argv);
