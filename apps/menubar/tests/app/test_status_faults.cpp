@@ -12,6 +12,8 @@
 #include <set>
 #include <thread>
 
+#include <unicode/unistr.h>
+
 #include "../StatusFaultTable.hpp"
 #include "StatusMenuTestSupport.hpp"
 
@@ -78,6 +80,10 @@ private slots:
             poll(*controller);
             const std::string reason = reasonOf(controller->snapshot());
             QVERIFY2(reason.starts_with("parse error at "), reason.c_str());
+            QVERIFY2(reason.find('\n') == std::string::npos, reason.c_str());
+            std::string roundTrip;
+            QVERIFY2(icu::UnicodeString::fromUTF8(reason).toUTF8String(roundTrip) == reason,
+                     "the reason is well-formed UTF-8");
             QCOMPARE(detail(*controller), shown(reason));
         }
         rewrite(harness.statusPath, good);
