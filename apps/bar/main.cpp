@@ -162,8 +162,8 @@ public:
           home_(homeDirectory(environment_)),
           statusPath_(StatusFileLocator::path(environment_, home_)), disk_(FileSystem::real()),
           compact_(CompactSetting::resolve(environment_, std::nullopt)) {
-        faceOptions_.colour = options.face == Face::print && ::isatty(STDOUT_FILENO) == 1 &&
-                              !environment_.contains("NO_COLOR");
+        faceOptions_.colour =
+            options.face == Face::print && ::isatty(STDOUT_FILENO) == 1 && !noColour();
         const auto path = environment_.find("PATH");
         faceOptions_.cmux =
             ExecutableLocator::resolve("cmux", {"/opt/homebrew/bin/cmux", "/usr/local/bin/cmux"},
@@ -179,6 +179,12 @@ public:
                 std::free(cwd);
             }
         faceOptions_.logsDirectory = logsDirectory(home_);
+    }
+
+    // The NO_COLOR convention: present and not empty.
+    bool noColour() const {
+        const auto found = environment_.find("NO_COLOR");
+        return found != environment_.end() && !found->second.empty();
     }
 
     StatusView read() const {
