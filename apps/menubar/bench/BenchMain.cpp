@@ -5,12 +5,16 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include <benchmark/benchmark.h>
+
+#include "Documents.hpp"
 
 namespace {
 
@@ -80,6 +84,14 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    // scripts/bench times whole processes on this file: N sessions, polled just now.
+    if (argc == 3 && std::string_view(argv[1]) == "--status-document") {
+        const std::size_t sessions = std::stoul(argv[2]);
+        std::fputs(
+            menubar::bench::statusDocument(sessions, sessions * 5, std::time(nullptr)).c_str(),
+            stdout);
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -24,6 +24,7 @@
 #include "ProcessEnvironment.hpp"
 #include "QtText.hpp"
 #include "SettingsWindowController.hpp"
+#include "StatusView.hpp"
 #include "TrayIconRenderer.hpp"
 #include "VisibilityProbe.hpp"
 
@@ -123,7 +124,7 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
 }
 
 std::string StatusMenuController::logsDirectory(const std::string& home) {
-    return home + "/Library/Logs/tessaly";
+    return menubar::logsDirectory(home);
 }
 
 StatusMenuController::StatusMenuController(std::string statusPath,
@@ -240,13 +241,8 @@ void StatusMenuController::probeVisibility(Instant now) {
 }
 
 void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
-    const FileSystem& disk = dependencies_.fileSystem;
-    const MenuFacts facts{
-        .handoffExists = disk.exists,
-        .logsDirectoryExists = disk.exists(logsDirectory_),
-        .statusFileExists = disk.exists(statusPath_),
-        .launchAgentInstalled = disk.exists(launchAgentPlistPath(dependencies_.home)),
-    };
+    const MenuFacts facts =
+        menuFactsOnDisk(dependencies_.fileSystem, statusPath_, dependencies_.home);
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          now, timeZone, facts);
     sessionsByTag_ = std::move(built.sessionsByTag);
