@@ -71,7 +71,13 @@ MenuFacts everythingOnDisk() {
     return MenuFacts{.handoffExists = [](const std::string&) { return true; },
                      .logsDirectoryExists = true,
                      .statusFileExists = true,
-                     .launchAgentInstalled = true};
+                     .service = {menubar::ServiceManager::launchd, true}};
+}
+
+MenuFacts underSystemd(bool installed = true) {
+    MenuFacts facts = everythingOnDisk();
+    facts.service = {menubar::ServiceManager::systemd, installed};
+    return facts;
 }
 
 SessionStatus apiSession() {
@@ -232,6 +238,16 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
                   "1m ago",
                   "162,400 of 200,000 tokens\n/src/api\nsess-api", 1, true)},
          {plainIconOnly, item("Restart daemon", A::startDaemon), logs, statusFile}},
+        {"stale under systemd, whose start leaves a running unit alone",
+         StatusSnapshot::loaded(stale),
+         {line("Config file ignored: unknown key \"colour\"", "unknown key \"colour\""),
+          line("Daemon not responding (last poll 2m ago)"), summary},
+         {line("Sessions from the last poll"),
+          session("[warn] api \u00b7 sonnet-4 \u00b7 81% \u00b7 running \u00b7 cache expired "
+                  "1m ago",
+                  "162,400 of 200,000 tokens\n/src/api\nsess-api", 1, true)},
+         {plainIconOnly, item("Restart daemon", A::restartDaemon), logs, statusFile},
+         underSystemd()},
         {"stopped",
          StatusSnapshot::loaded(stopped),
          {line("Daemon stopped at 09:07"), line("No config in status file")},
@@ -271,12 +287,19 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
           item("Stop daemon", A::stopDaemon), logs, statusFile},
          everythingOnDisk(),
          CompactSetting{true, CompactSetting::Source::defaults}},
-        {"launch agent not installed",
+        {"restart needed under systemd",
+         StatusSnapshot::loaded(changed),
+         {restartLine, running, summary},
+         {line("No sessions")},
+         {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon),
+          item("Stop daemon", A::stopDaemon), logs, statusFile},
+         underSystemd()},
+        {"unit not installed",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},
          {line("No sessions")},
          {plainIconOnly, line("Daemon not installed (run: tessaly install)"), logs, statusFile},
-         without(&MenuFacts::launchAgentInstalled)},
+         underSystemd(false)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
