@@ -22,148 +22,74 @@ SystemdUnit::Refusal refused(std::string reason) {
 
 } // namespace
 
-// Unit text and drop-ins (in the order systemd applies them) → command or reason.
-TEST(SystemdUnit, ReadsExecStartAsSystemdDoesOrSaysWhyNot) {
+SystemdUnit::Reading read(const std::string& unit, const std::vector<std::string>& dropIns = {}) {
+    std::vector<SystemdUnit::UnitFile> files{{unitPath, "[Service]\n" + unit}};
+    for (const auto& dropIn : dropIns)
+        files.push_back({unitPath + ".d/" + std::to_string(files.size()) + ".conf", dropIn});
+    return SystemdUnit::read(files, home);
+}
+
+// The text after "[Service]" → the command systemd would run, up to "watch".
+TEST(SystemdUnit, ReadsExecStartAsSystemdDoes) {
     const struct {
-        const char* name;
         std::string unit;
-        std::vector<std::string> dropIns;
-        SystemdUnit::Reading expected;
+        LaunchAgentCommand expected;
     } cases[] = {
-        {"plain",
-         "[Service]\nExecStart=/usr/bin/tessaly watch --interval-ms 500\n",
-         {},
-         fromUnit("/usr/bin/tessaly")},
-        {"leading arguments, blanks around =, CRLF, other sections ignored",
-         "[Unit]\nExecStart=/wrong\r\n[Service]\r\n  ExecStart = /opt/t/node  /opt/t/cli.js "
-         "watch\r\n",
-         {},
-         fromUnit("/opt/t/node", {"/opt/t/cli.js"})},
-        {"comments, continuation with a comment inside",
-         "# ExecStart=/commented\n[Service]\n; ExecStart=/also\nExecStart=/bin/t \\\n"
-         "# skipped\n  --data \\\n  /d watch\n",
-         {},
+        {"ExecStart=/usr/bin/tessaly watch --interval-ms 500\n", fromUnit("/usr/bin/tessaly")},
+        {"[Unit]\nExecStart=/no\r\n[Service]\r\n ExecStart = /o/node  /o/cli.js watch\r\n",
+         fromUnit("/o/node", {"/o/cli.js"})},
+        {"; ExecStart=/no\nExecStart=/bin/t \\\n# skipped\n  --data \\\n  /d watch\n",
          fromUnit("/bin/t", {"--data", "/d"})},
-        {"an escaped backslash does not continue",
-         "[Service]\nExecStart=/bin/t a\\\\\nExecStart=\nExecStart=/bin/u\n",
-         {},
-         fromUnit("/bin/u")},
-        {"quotes and C escapes",
-         "[Service]\nExecStart=\"/opt/my t/t\" 'a b' \"q\\\"\\x41\\101\\u00e9\\s\" x\"y z\" "
-         "\\; watch\n",
-         {},
-         fromUnit("/opt/my t/t", {"a b", "q\"AA\u00e9 ", "xy z", ";"})},
-        {"every prefix", "[Service]\nExecStart=-:+/bin/t a watch\n", {}, fromUnit("/bin/t", {"a"})},
-        {"!! and @ with its argv[0]",
-         "[Service]\nExecStart=!!@/bin/t tessalyd --x watch\n",
-         {},
-         fromUnit("/bin/t", {"--x"})},
-        {"%h and %%",
-         "[Service]\nExecStart=%h/bin/t --tag 100%% watch --id %u\n",
-         {},
-         fromUnit("/home/ada/bin/t", {"--tag", "100%"})},
-        {"$$ in an argument",
-         "[Service]\nExecStart=/bin/t --price $$5 watch\n",
-         {},
-         fromUnit("/bin/t", {"--price", "$5"})},
-        {"drop-ins: the last wins, an empty one clears",
-         "[Service]\nExecStart=/bin/a\n",
-         {"[Service]\nExecStart=\nExecStart=/bin/b\n", "[Unit]\nExecStart=\n"},
-         fromUnit("/bin/b")},
-        {"a drop-in clears and adds nothing",
-         "[Service]\nExecStart=/bin/a\n",
-         {"[Service]\nExecStart=\n"},
-         refused("the unit has no ExecStart")},
-        {"two commands",
-         "[Service]\nExecStart=/bin/a ; /bin/b\n",
-         {},
-         refused("ExecStart gives more than one command")},
-        {"two ExecStart lines",
-         "[Service]\nExecStart=/bin/a\nExecStart=/bin/b\n",
-         {},
-         refused("ExecStart gives more than one command")},
-        {"no [Service]",
-         "[Unit]\nDescription=x\n",
-         {},
-         refused("the unit has no [Service] section")},
-        {"no ExecStart", "[Service]\nRestart=always\n", {}, refused("the unit has no ExecStart")},
-        {"relative program",
-         "[Service]\nExecStart=tessaly watch\n",
-         {},
-         refused("ExecStart names the relative path tessaly; an absolute one is needed")},
-        {"a repeated prefix is part of the path",
-         "[Service]\nExecStart=--/bin/t\n",
-         {},
-         refused("ExecStart names the relative path -/bin/t; an absolute one is needed")},
-        {"+ and ! together",
-         "[Service]\nExecStart=+!/bin/t\n",
-         {},
-         refused("ExecStart names the relative path !/bin/t; an absolute one is needed")},
-        {"@ without argv[0]",
-         "[Service]\nExecStart=@/bin/t\n",
-         {},
-         refused("ExecStart's @ prefix lacks the name to start the program under")},
-        {"prefixes only", "[Service]\nExecStart=-@\n", {}, refused("ExecStart has no program")},
-        {"other specifier",
-         "[Service]\nExecStart=/bin/t --user %u watch\n",
-         {},
-         refused("ExecStart uses the specifier %u, which only systemd can resolve")},
-        {"lone %",
-         "[Service]\nExecStart=/bin/t 5%\n",
-         {},
-         refused("ExecStart ends a word with a lone %")},
-        {"variable",
-         "[Service]\nExecStart=/bin/t ${DATA} watch\n",
-         {},
-         refused("ExecStart passes an environment variable, which only systemd can resolve")},
-        {"unterminated quote",
-         "[Service]\nExecStart=/bin/t \"a b\n",
-         {},
-         refused("ExecStart has an unterminated quote")},
-        {"unknown escape",
-         "[Service]\nExecStart=/bin/t \\q\n",
-         {},
-         refused("ExecStart has the unknown escape \\q")},
-        {"NUL escape",
-         "[Service]\nExecStart=/bin/t \\x00\n",
-         {},
-         refused("ExecStart escapes a NUL character")},
-        {"surrogate escape",
-         "[Service]\nExecStart=/bin/t \\ud800\n",
-         {},
-         refused("ExecStart escapes something that is no Unicode character")},
-        {"short escape",
-         "[Service]\nExecStart=/bin/t \\x4\n",
-         {},
-         refused("ExecStart has an incomplete escape")},
-        {"escaped invalid UTF-8",
-         "[Service]\nExecStart=/bin/t \\xff\n",
-         {},
-         refused("ExecStart is not UTF-8 text")},
-        {"open section header",
-         "[Service\nExecStart=/bin/t\n",
-         {},
-         refused("/u/tessaly.service has a section header without its closing ]")},
-        {"invalid UTF-8",
-         "[Service]\nExecStart=/bin/t \xC3(\n",
-         {},
-         refused("/u/tessaly.service is not UTF-8 text")},
-        {"binary",
-         std::string("[Service]\nExecStart=/bin/t\0\x01", 28),
-         {},
-         refused("/u/tessaly.service is not UTF-8 text")},
-        {"over 1 MiB",
-         "[Service]\nExecStart=/bin/t\n#" + std::string(1 << 20, 'x'),
-         {},
-         refused("/u/tessaly.service is larger than 1 MiB")},
+        {"ExecStart=/bin/t a\\\\\nExecStart=\nExecStart=/bin/u\n", fromUnit("/bin/u")},
+        {"ExecStart=\"/my t/t\" 'a b' \"q\\\"\\x41\\101\\u00e9\\s\" x\"y z\" \\; watch\n",
+         fromUnit("/my t/t", {"a b", "q\"AA\u00e9 ", "xy z", ";"})},
+        {"ExecStart=-:+/bin/t a watch\n", fromUnit("/bin/t", {"a"})},
+        {"ExecStart=!!@/bin/t tessalyd --x watch\n", fromUnit("/bin/t", {"--x"})},
+        {"ExecStart=%h/t --tag 100%% watch --id %u\n", fromUnit("/home/ada/t", {"--tag", "100%"})},
+        {"ExecStart=/bin/t --price $$5 watch\n", fromUnit("/bin/t", {"--price", "$5"})},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<SystemdUnit::UnitFile> files{{unitPath, c.unit}};
-        for (std::size_t i = 0; i < c.dropIns.size(); ++i)
-            files.push_back({"/u/tessaly.service.d/" + std::to_string(i) + ".conf", c.dropIns[i]});
-        EXPECT_EQ(SystemdUnit::read(files, home), c.expected);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(read(c.unit), SystemdUnit::Reading(c.expected)) << c.unit;
+    // Drop-ins in order: the last ExecStart wins and an empty one clears.
+    EXPECT_EQ(
+        read("ExecStart=/a\n", {"[Service]\nExecStart=\nExecStart=/b\n", "[X]\nExecStart=\n"}),
+        SystemdUnit::Reading(fromUnit("/b")));
+}
+
+// What systemd would refuse, or the app cannot resolve, gives a reason for the log.
+TEST(SystemdUnit, SaysWhyAUnitGivesNoCommand) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"ExecStart=/a ; /b\n", "ExecStart gives more than one command"},
+        {"ExecStart=/a\nExecStart=/b\n", "ExecStart gives more than one command"},
+        {"Restart=always\n", "the unit has no ExecStart"},
+        {"ExecStart=tessaly watch\n",
+         "ExecStart names the relative path tessaly; an absolute one is needed"},
+        {"ExecStart=--/t\n", "ExecStart names the relative path -/t; an absolute one is needed"},
+        {"ExecStart=+!/t\n", "ExecStart names the relative path !/t; an absolute one is needed"},
+        {"ExecStart=@/t\n", "ExecStart's @ prefix lacks the name to start the program under"},
+        {"ExecStart=-@\n", "ExecStart has no program"},
+        {"ExecStart=/t %u watch\n",
+         "ExecStart uses the specifier %u, which only systemd can resolve"},
+        {"ExecStart=/t 5%\n", "ExecStart ends a word with a lone %"},
+        {"ExecStart=/t ${D}\n",
+         "ExecStart passes an environment variable, which only systemd can resolve"},
+        {"ExecStart=/t \"a b\n", "ExecStart has an unterminated quote"},
+        {"ExecStart=/t \\q\n", "ExecStart has the unknown escape \\q"},
+        {"ExecStart=/t \\x00\n", "ExecStart escapes a NUL character"},
+        {"ExecStart=/t \\ud800\n", "ExecStart escapes something that is no Unicode character"},
+        {"ExecStart=/t \\x4\n", "ExecStart has an incomplete escape"},
+        {"ExecStart=/t \\xff\n", "ExecStart is not UTF-8 text"},
+        {"[Service\nExecStart=/t\n", unitPath + " has a section header without its closing ]"},
+        {"ExecStart=/t \xC3(\n", unitPath + " is not UTF-8 text"},
+        {std::string("ExecStart=/t\0\x01", 14), unitPath + " is not UTF-8 text"},
+        {"ExecStart=/t\n#" + std::string(1 << 20, 'x'), unitPath + " is larger than 1 MiB"},
+    };
+    for (const auto& [unit, reason] : cases)
+        EXPECT_EQ(read(unit), SystemdUnit::Reading(refused(reason))) << unit.substr(0, 40);
+    EXPECT_EQ(read("ExecStart=/a\n", {"[Service]\nExecStart=\n"}),
+              SystemdUnit::Reading(refused("the unit has no ExecStart")));
+    EXPECT_EQ(SystemdUnit::read({{unitPath, "[Unit]\nExecStart=/t\n"}}, home),
+              SystemdUnit::Reading(refused("the unit has no [Service] section")));
 }
 
 // The first folder with a unit gives it; drop-ins come from every folder in the
