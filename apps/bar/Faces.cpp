@@ -41,6 +41,7 @@ bool tellsStatus(MenuAction action) {
     case MenuAction::openSettings:
     case MenuAction::toggleCompact:
     case MenuAction::startDaemon:
+    case MenuAction::restartDaemon:
     case MenuAction::stopDaemon:
     case MenuAction::openLogs:
     case MenuAction::openStatusFile:
@@ -93,6 +94,8 @@ std::string_view actionName(MenuAction action) {
         return "openHandoff";
     case MenuAction::startDaemon:
         return "startDaemon";
+    case MenuAction::restartDaemon:
+        return "restartDaemon";
     case MenuAction::stopDaemon:
         return "stopDaemon";
     case MenuAction::openLogs:
@@ -355,6 +358,7 @@ std::string swiftbarFace(const StatusView& view, const FaceOptions& options) {
         case MenuAction::openSettings:
         case MenuAction::toggleCompact:
         case MenuAction::startDaemon:
+        case MenuAction::restartDaemon:
         case MenuAction::stopDaemon:
         case MenuAction::quit:
             break;

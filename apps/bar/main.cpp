@@ -23,6 +23,7 @@
 #include "Faces.hpp"
 #include "LaunchAgentCommand.hpp"
 #include "Paths.hpp"
+#include "SystemdUnit.hpp"
 
 extern char** environ;
 
@@ -178,7 +179,8 @@ public:
                 faceOptions_.statusPath = std::string(cwd) + "/" + statusPath_;
                 std::free(cwd);
             }
-        faceOptions_.logsDirectory = logsDirectory(home_);
+        faceOptions_.logsDirectory =
+            ServiceFiles::logsDirectory(ServiceFiles::native, environment_, home_);
     }
 
     // The NO_COLOR convention: present and not empty.
@@ -188,7 +190,9 @@ public:
     }
 
     StatusView read() const {
-        return StatusView::read(statusPath_, home_, disk_, compact_,
+        return StatusView::read(statusPath_, faceOptions_.logsDirectory,
+                                ServiceFiles::controls(ServiceFiles::native, environment_, home_),
+                                disk_, compact_,
                                 options_.now.value_or(currentInstant()), TimeZone::current());
     }
 

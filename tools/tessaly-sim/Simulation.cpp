@@ -229,6 +229,7 @@ void Simulation::record(Clock::time_point at, const Session& session, const std:
                        {"level", level},
                        {"text", text},
                        {"dryRun", dryRun}});
+    ++recorded_;
     // The status file carries recent history only.
     if (events_.size() > 50)
         events_.pop_front();

@@ -55,6 +55,8 @@ public:
 
     json sessionsJSON() const;
     json eventsJSON() const { return json(events_); }
+    // Every event recorded since the start, also those the status file no longer holds.
+    std::uint64_t recordedCount() const { return recorded_; }
 
 private:
     void record(Clock::time_point at, const Session& session, const std::string& kind,
@@ -67,6 +69,7 @@ private:
     Clock::time_point lastAdvance_;
     std::vector<Session> sessions_;
     std::deque<json> events_;
+    std::uint64_t recorded_ = 0;
 };
 
 } // namespace tessaly_sim

@@ -1,5 +1,6 @@
 #include "Watch.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "Service.hpp"
 #include "Settings.hpp"
 #include "Simulation.hpp"
 
@@ -194,19 +196,42 @@ int watch(const WatchOptions& options, const std::string& home) {
     Simulation simulation(options.seed, options.sessions, home, startedAt);
     std::cerr << "tessaly: watching " << options.sessions << " simulated sessions, writing "
               << options.statusPath << " every " << intervalMs << " ms\n";
+#ifdef __APPLE__
+    // launchd already sends standard error to the logs folder.
+    const DaemonLog log(std::nullopt);
+#else
+    const DaemonLog log(logsDirectory(home));
+#endif
+    log.write("started (pid " + std::to_string(::getpid()) + "), watching " +
+              std::to_string(options.sessions) + " simulated sessions, writing " +
+              options.statusPath);
+    if (effective.error)
+        log.write("config file ignored: " + *effective.error);
+    std::uint64_t logged = 0;
     for (bool stopped = false; !stopped;) {
         const auto now = Clock::now();
         simulation.advance(now, settings, handoffDir);
+        const json events = simulation.eventsJSON();
+        const auto fresh =
+            std::min<std::uint64_t>(simulation.recordedCount() - logged, events.size());
+        for (auto event = events.end() - static_cast<std::ptrdiff_t>(fresh); event != events.end();
+             ++event)
+            log.write((*event)["level"].get<std::string>() + " " +
+                      (*event)["kind"].get<std::string>() + ": " +
+                      (*event)["dirName"].get<std::string>() + ": " +
+                      (*event)["text"].get<std::string>());
+        logged = simulation.recordedCount();
         status["at"] = timestamp(now);
         status["configFile"]["changedSinceLoad"] =
             modificationTime(options.configPath) != loadedMTime;
         status["sessions"] = simulation.sessionsJSON();
-        status["events"] = simulation.eventsJSON();
+        status["events"] = events;
         writeAtomically(options.statusPath, status.dump(2) + "\n");
         stopped = sleepUnlessStopped(intervalMs);
     }
     status["stoppedAt"] = timestamp(Clock::now());
     writeAtomically(options.statusPath, status.dump(2) + "\n");
+    log.write("stopped");
     std::cerr << "tessaly: stopped\n";
     return 0;
 }

@@ -14,6 +14,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "Service.hpp"
 #include "Settings.hpp"
 #include "Watch.hpp"
 
@@ -22,8 +23,6 @@ using namespace tessaly_sim;
 
 namespace {
 
-constexpr const char* launchAgentLabel = "dev.tessaly.daemon";
-
 constexpr const char* usage = R"(tessaly - stand-in daemon for tessaly-menubar (simulated sessions)
 
 Usage:
@@ -31,9 +30,9 @@ Usage:
   tessaly config validate FILE [--json]  judge a config file; exit 0 ok, 1 not ok, 2 usage
   tessaly watch [options]                write the status file every interval until
                                          SIGTERM or SIGINT
-  tessaly install [watch options]        write the launch agent property list
-                                         ~/Library/LaunchAgents/dev.tessaly.daemon.plist
-  tessaly uninstall                      remove that property list
+  tessaly install [watch options]        run `watch` with these options as the user's
+                                         own service (see below)
+  tessaly uninstall                      stop that service and remove its definition
   tessaly --help                         this text
 
 Watch options (flags win over the config file and are reported as "cli"):
@@ -43,6 +42,20 @@ Watch options (flags win over the config file and are reported as "cli"):
   --sessions N        number of simulated sessions (default 5)
   --seed N            seed of the simulation (default 1)
   --warn-context PCT  warn threshold in percent
+
+Install and logs, by platform:
+  Linux   install writes the systemd user unit
+          $XDG_CONFIG_HOME/systemd/user/tessaly.service (default ~/.config/...),
+          then runs `systemctl --user daemon-reload` when systemctl exists; start it
+          with `systemctl --user enable --now tessaly.service`. uninstall runs
+          `systemctl --user disable --now tessaly.service` and removes the unit.
+          watch appends one line per state change to
+          $XDG_STATE_HOME/tessaly/logs/daemon.log (default ~/.local/state/...),
+          keeping one older file, daemon.log.1, of at most 1 MiB.
+  macOS   install writes the launch agent property list
+          ~/Library/LaunchAgents/dev.tessaly.daemon.plist, which starts at login
+          and sends the daemon's output to ~/Library/Logs/tessaly/daemon.log;
+          uninstall removes that property list.
 )";
 
 int usageError(const std::string& reason) {
@@ -69,73 +82,6 @@ std::string executablePath(const std::string& argv0) {
         if (!directory.empty() && ::access((directory + "/" + argv0).c_str(), X_OK) == 0)
             return fs::weakly_canonical(fs::absolute(directory + "/" + argv0)).string();
     return argv0;
-}
-
-std::string xmlEscaped(const std::string& text) {
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
-fs::path launchAgentPath(const std::string& home) {
-    return fs::path(home) / "Library/LaunchAgents" / (std::string(launchAgentLabel) + ".plist");
-}
-
-int install(const std::string& argv0, const std::vector<std::string>& watchArguments,
-            const std::string& home) {
-    std::vector<std::string> program = {executablePath(argv0), "watch"};
-    program.insert(program.end(), watchArguments.begin(), watchArguments.end());
-    std::string arguments;
-    for (const auto& argument : program)
-        arguments += "\t\t<string>" + xmlEscaped(argument) + "</string>\n";
-    const std::string logs = home + "/Library/Logs/tessaly/";
-
-    const fs::path path = launchAgentPath(home);
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path);
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-           "<plist version=\"1.0\">\n<dict>\n"
-           "\t<key>Label</key>\n\t<string>"
-        << launchAgentLabel
-        << "</string>\n"
-           "\t<key>ProgramArguments</key>\n\t<array>\n"
-        << arguments
-        << "\t</array>\n"
-           "\t<key>RunAtLoad</key>\n\t<true/>\n"
-           "\t<key>KeepAlive</key>\n\t<true/>\n"
-           "\t<key>StandardOutPath</key>\n\t<string>"
-        << xmlEscaped(logs) << "daemon.log</string>\n\t<key>StandardErrorPath</key>\n\t<string>"
-        << xmlEscaped(logs) << "daemon.log</string>\n</dict>\n</plist>\n";
-    if (!out.flush()) {
-        std::cerr << "tessaly: could not write " << path.string() << "\n";
-        return 1;
-    }
-    std::cout << "installed " << path.string() << "\n";
-    return 0;
-}
-
-int uninstall(const std::string& home) {
-    const fs::path path = launchAgentPath(home);
-    std::error_code error;
-    std::cout << (fs::remove(path, error) ? "removed " : "not installed: ") << path.string()
-              << "\n";
-    return 0;
 }
 
 int validateCommand(const std::vector<std::string>& arguments) {
@@ -197,7 +143,9 @@ int main(int argc, char** argv) {
             return watch(parseWatchOptions(rest, home), home);
         if (command == "install") {
             parseWatchOptions(rest, home); // refuse a launch agent that could never start
-            return install(argv[0], rest, home);
+            std::vector<std::string> program = {executablePath(argv[0]), "watch"};
+            program.insert(program.end(), rest.begin(), rest.end());
+            return install(program, home);
         }
         if (command == "uninstall" && rest.empty())
             return uninstall(home);

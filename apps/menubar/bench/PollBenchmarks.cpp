@@ -98,7 +98,7 @@ void Poll(benchmark::State& state) {
         const MenuFacts facts{.handoffExists = fileExists,
                               .logsDirectoryExists = fileExists("/tmp"),
                               .statusFileExists = fileExists(path),
-                              .launchAgentInstalled = false};
+                              .service = {}};
         const StatusMenu menu =
             StatusMenu::build(snapshot, daemon, compact, std::nullopt, now, zone, facts);
         benchmark::DoNotOptimize(look);

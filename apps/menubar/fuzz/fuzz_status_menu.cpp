@@ -66,7 +66,7 @@ void cycle(const StatusSnapshot& snapshot, Instant now, const TimeZone& zone, bo
     };
     facts.logsDirectoryExists = compact;
     facts.statusFileExists = true;
-    facts.launchAgentInstalled = !compact;
+    facts.service = {compact ? ServiceManager::launchd : ServiceManager::systemd, !compact};
     const CompactSetting setting{compact, CompactSetting::Source::defaults};
     const std::optional<Instant> hiddenSince =
         compact ? std::optional<Instant>(now - std::chrono::minutes(7)) : std::nullopt;

@@ -30,9 +30,7 @@ SettingsModelDependencies SettingsModelDependencies::system() {
     dependencies.home = homeDirectory();
     dependencies.environment = processEnvironment;
     dependencies.now = [] { return currentInstant(); };
-    dependencies.startDaemon = [home = dependencies.home](std::function<void()> done) {
-        LaunchAgent::start(std::move(done), LaunchAgent::Setup{.home = home});
-    };
+    dependencies.service = DaemonService::forThisSystem(dependencies.home);
     return dependencies;
 }
 
@@ -40,14 +38,10 @@ SettingsModel::SettingsModel(SettingsModelDependencies dependencies, QObject* pa
     : QObject(parent), dependencies_(std::move(dependencies)) {
     configPath_ =
         SettingsText::defaultConfigPath(dependencies_.environment(), dependencies_.home, nullptr);
-    isDaemonInstalled_ = plistExists();
+    service_ = dependencies_.service->controls();
 }
 
 SettingsModel::~SettingsModel() = default;
-
-bool SettingsModel::plistExists() const {
-    return FileSystem::real().exists(launchAgentPlistPath(dependencies_.home));
-}
 
 void SettingsModel::publish() {
     if (pending_) {
@@ -73,16 +67,7 @@ void SettingsModel::load() {
     const auto environment = dependencies_.environment();
     assign(configPath_, SettingsText::defaultConfigPath(environment, dependencies_.home, status()));
 
-    const FileSystem files = FileSystem::real();
-    const auto readFile = [&files](const std::string& path) -> std::optional<std::string> {
-        auto read = files.readFile(path, 1 << 20);
-        if (auto* bytes = std::get_if<std::string>(&read))
-            return std::move(*bytes);
-        return std::nullopt;
-    };
-    const auto command = LaunchAgentCommand::resolve(environment, dependencies_.home,
-                                                     launchAgentPlistPath(dependencies_.home),
-                                                     readFile, files.isExecutable);
+    const auto command = dependencies_.service->locate(environment);
     if (!command) {
         assign(phase_, SettingsText::commandNotFound());
         publish();
@@ -171,7 +156,7 @@ void SettingsModel::update(const StatusFile* status, const DaemonState& state) {
     if (status != nullptr && status->config && status->config->settings)
         live = *status->config->settings;
     assign(liveSettings_, live);
-    assign(isDaemonInstalled_, plistExists());
+    assign(service_, dependencies_.service->controls());
 
     if (form_) {
         const std::set<std::string> locked =
@@ -254,7 +239,7 @@ void SettingsModel::finishSave(const SaveOutcome& outcome,
 void SettingsModel::restartDaemon() {
     assign(saveState_, SaveState::restarting());
     publish();
-    dependencies_.startDaemon([self = QPointer(this)] {
+    dependencies_.service->restart([self = QPointer(this)] {
         if (self) {
             self->assign(self->saveState_, SaveState::idle());
             self->publish();

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include <QObject>
 
 #include "ConfigNotices.hpp"
+#include "DaemonService.hpp"
 #include "DaemonState.hpp"
 #include "LaunchAgentCommand.hpp"
 #include "Models.hpp"
@@ -38,10 +40,10 @@ struct SettingsModelDependencies {
     std::string home;
     std::function<std::map<std::string, std::string>()> environment;
     std::function<Instant()> now;
-    // Restarts the daemon through its launch agent; `done` runs on the main thread.
-    std::function<void(std::function<void()> done)> startDaemon;
+    // Finds the daemon's command line and restarts the daemon.
+    std::shared_ptr<const DaemonService> service;
 
-    // The real home, process environment, clock and launch agent.
+    // The real home, process environment, clock and the platform's service.
     static SettingsModelDependencies system();
 };
 
@@ -66,7 +68,8 @@ public:
     bool restartNeeded() const { return restartNeeded_; }
     const std::optional<ConfigNotice>& configErrorNotice() const { return configErrorNotice_; }
     const std::optional<JSONObject>& liveSettings() const { return liveSettings_; }
-    bool isDaemonInstalled() const { return isDaemonInstalled_; }
+    bool isDaemonInstalled() const { return service_.installed; }
+    const ServiceControls& service() const { return service_; }
 
     const StatusFile* status() const { return status_ ? &*status_ : nullptr; }
     const std::optional<LaunchAgentCommand>& command() const { return command_; }
@@ -103,7 +106,6 @@ private:
     void finishSave(const SaveOutcome& outcome, const std::optional<std::string>& written);
     void edit(const std::function<void(SettingsForm&)>& change);
     void replaceForm(std::optional<SettingsForm> form);
-    bool plistExists() const;
 
     // Assigns and remembers that something changed; `publish` emits once.
     template <typename T> void assign(T& property, T value) {
@@ -125,7 +127,7 @@ private:
     bool restartNeeded_ = false;
     std::optional<ConfigNotice> configErrorNotice_;
     std::optional<JSONObject> liveSettings_;
-    bool isDaemonInstalled_ = false;
+    ServiceControls service_;
 
     std::optional<StatusFile> status_;
     std::function<void()> afterLoad_;

@@ -328,7 +328,7 @@ void SettingsView::refresh() {
                                           : SettingsStyle::Tone::secondary);
     restart_->setEnabled(installed && saveState.kind() != SaveState::Kind::restarting &&
                          saveState.kind() != SaveState::Kind::saving);
-    restart_->setToolTip(qs(SettingsText::restartHelp(installed)));
+    restart_->setToolTip(qs(SettingsText::restartHelp(model_->service())));
     save_->setEnabled(model_->canSave());
 }
 

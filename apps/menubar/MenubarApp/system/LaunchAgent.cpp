@@ -4,9 +4,6 @@
 
 #include <unistd.h>
 
-#include "FileSystem.hpp"
-#include "ProcessEnvironment.hpp"
-
 namespace menubar::app {
 
 std::string homeDirectory() {
@@ -46,21 +43,6 @@ void stop(std::function<void()> completion, const Setup& setup) {
 } // namespace LaunchAgent
 
 namespace DaemonCommand {
-
-std::optional<LaunchAgentCommand> locate(const std::string& home) {
-    const LaunchAgentCommand::Environment environment = processEnvironment();
-
-    const auto files = FileSystem::real();
-    const auto readFile = [&files](const std::string& path) -> std::optional<std::string> {
-        // A launch agent's list is a few kilobytes; anything huge is not one.
-        auto read = files.readFile(path, 1 << 20);
-        if (auto* bytes = std::get_if<std::string>(&read))
-            return std::move(*bytes);
-        return std::nullopt;
-    };
-    return LaunchAgentCommand::resolve(environment, home, launchAgentPlistPath(home), readFile,
-                                       files.isExecutable);
-}
 
 void loadSchema(const LaunchAgentCommand& command, CommandRunner::Completion completion,
                 std::chrono::milliseconds timeLimit) {

@@ -1,9 +1,9 @@
 #pragma once
 
-// Driving the daemon: through the service manager (`launchctl`) for start,
-// restart and stop, and through its own command line for the settings window.
+// Driving the daemon: through launchd (`launchctl`) for start, restart and stop
+// on macOS, and through its own command line for the settings window.
 //
-// Menu items and the settings model call, on the main thread:
+// LaunchdService (DaemonService.hpp) calls, on the main thread:
 //   LaunchAgent::start([self = QPointer(this)] { if (self) self->refresh(); });
 //   LaunchAgent::stop(...same...);
 // Both return at once and call the completion exactly once, on the main thread,
@@ -46,10 +46,6 @@ void stop(std::function<void()> completion, const Setup& setup = {});
 } // namespace LaunchAgent
 
 namespace DaemonCommand {
-
-// The daemon's command line from this process's environment, the launch agent's
-// property list under `home` and PATH; nothing when it is not installed anywhere.
-std::optional<LaunchAgentCommand> locate(const std::string& home = homeDirectory());
 
 // "<command> config schema", asynchronously; the completion gets the result on
 // the main thread (standard output is the schema when the status is 0).

@@ -18,8 +18,6 @@
 #include <QUrl>
 
 #include "Cmux.hpp"
-#include "LaunchAgent.hpp"
-#include "LaunchAgentCommand.hpp"
 #include "Log.hpp"
 #include "ProcessEnvironment.hpp"
 #include "QtText.hpp"
@@ -99,12 +97,7 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
                                    const std::optional<std::string>& surfaceId, Done done) {
         Cmux::focus(workspaceId, surfaceId, std::move(done));
     };
-    dependencies.startDaemon = [home = dependencies.home](Done done) {
-        LaunchAgent::start(std::move(done), LaunchAgent::Setup{.home = home});
-    };
-    dependencies.stopDaemon = [home = dependencies.home](Done done) {
-        LaunchAgent::stop(std::move(done), LaunchAgent::Setup{.home = home});
-    };
+    dependencies.service = DaemonService::forThisSystem(dependencies.home);
     // The hidden episode stays recorded whatever the notification did; a failure
     // is in the log already.
     dependencies.notify = [](const std::string& title, const std::string& body) {
@@ -123,15 +116,11 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
     return dependencies;
 }
 
-std::string StatusMenuController::logsDirectory(const std::string& home) {
-    return menubar::logsDirectory(home);
-}
-
 StatusMenuController::StatusMenuController(std::string statusPath,
                                            StatusMenuDependencies dependencies, QObject* parent)
     : QObject(parent), statusPath_(std::move(statusPath)), dependencies_(std::move(dependencies)),
       statusItem_(new QSystemTrayIcon(this)), menu_(std::make_unique<QMenu>()),
-      logsDirectory_(logsDirectory(dependencies_.home)) {
+      logsDirectory_(dependencies_.service->logsDirectory()) {
     menu_->setObjectName(QStringLiteral("statusMenu"));
     menu_->setToolTipsVisible(true);
     connect(menu_.get(), &QMenu::aboutToShow, this, &StatusMenuController::menuWillOpen);
@@ -241,8 +230,8 @@ void StatusMenuController::probeVisibility(Instant now) {
 }
 
 void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
-    const MenuFacts facts =
-        menuFactsOnDisk(dependencies_.fileSystem, statusPath_, dependencies_.home);
+    const MenuFacts facts = menuFactsOnDisk(dependencies_.fileSystem, statusPath_, logsDirectory_,
+                                            dependencies_.service->controls());
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          now, timeZone, facts);
     sessionsByTag_ = std::move(built.sessionsByTag);
@@ -320,10 +309,13 @@ void StatusMenuController::perform(MenuAction action, int tag,
         openHandoff(path);
         return;
     case MenuAction::startDaemon:
-        dependencies_.startDaemon(refreshWhenDone());
+        dependencies_.service->start(refreshWhenDone());
+        return;
+    case MenuAction::restartDaemon:
+        dependencies_.service->restart(refreshWhenDone());
         return;
     case MenuAction::stopDaemon:
-        dependencies_.stopDaemon(refreshWhenDone());
+        dependencies_.service->stop(refreshWhenDone());
         return;
     case MenuAction::openLogs:
         dependencies_.open(logsDirectory_);

@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "DaemonService.hpp"
 #include "DaemonState.hpp"
 #include "FileSystem.hpp"
 #include "Models.hpp"
@@ -54,8 +55,8 @@ struct StatusMenuDependencies {
     std::function<void(const std::string& workspaceId, const std::optional<std::string>& surfaceId,
                        Done done)>
         focusSession;
-    std::function<void(Done done)> startDaemon;
-    std::function<void(Done done)> stopDaemon;
+    // The daemon's service: installed or not, start, restart and stop, its logs.
+    std::shared_ptr<const DaemonService> service;
     std::function<void(const std::string& title, const std::string& body)> notify;
     // Opens a file or folder with the desktop's default application.
     std::function<void(const std::string& path)> open;
@@ -106,9 +107,6 @@ public:
     const HiddenItemTracker& hiddenTracker() const { return hiddenTracker_; }
     bool menuIsOpen() const { return menuIsOpen_; }
     const std::map<int, SessionStatus>& sessionsByTag() const { return sessionsByTag_; }
-
-    // The process-wide log directory under `home`.
-    static std::string logsDirectory(const std::string& home);
 
 private:
     void updateStatusItem(const StatusItemPresentation& presentation);

@@ -6,6 +6,7 @@
 #include "Formatting.hpp"
 #include "LaunchAgentCommand.hpp"
 #include "Paths.hpp"
+#include "SystemdUnit.hpp"
 
 namespace menubar::SettingsText {
 
@@ -193,10 +194,17 @@ std::string statusLine(const SaveState& saveState, bool restartNeeded, bool daem
     return {};
 }
 
-std::string restartHelp(bool daemonInstalled) {
-    return daemonInstalled
-               ? "Run launchctl kickstart on the daemon so it reads the config file again"
-               : "Daemon not installed (run: tessaly install)";
+std::string restartHelp(const ServiceControls& service) {
+    if (!service.installed)
+        return "Daemon not installed (run: tessaly install)";
+    switch (service.manager) {
+    case ServiceManager::launchd:
+        return "Run launchctl kickstart on the daemon so it reads the config file again";
+    case ServiceManager::systemd:
+        return "Run systemctl --user restart " + std::string(SystemdUnit::unitName) +
+               " so the daemon reads the config file again";
+    }
+    return {};
 }
 
 std::optional<std::string> unknownKeysNotice(const std::vector<std::string>& unknownKeys) {

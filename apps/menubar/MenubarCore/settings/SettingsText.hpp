@@ -17,6 +17,7 @@
 #include "JSONValue.hpp"
 #include "Models.hpp"
 #include "SaveSettings.hpp"
+#include "ServiceManager.hpp"
 #include "SettingsForm.hpp"
 #include "TimeZone.hpp"
 
@@ -143,7 +144,9 @@ std::string describe(const SaveOutcome& outcome);
 std::string fileLine(bool configFileExists, const std::string& configPath);
 std::string statusLine(const SaveState& saveState, bool restartNeeded, bool daemonInstalled,
                        const TimeZone& timeZone);
-std::string restartHelp(bool daemonInstalled);
+// The restart button's tooltip: how the service manager makes the daemon read its
+// config file again, or how to install it.
+std::string restartHelp(const ServiceControls& service);
 // The warning above the groups, or nothing when every key is known.
 std::optional<std::string> unknownKeysNotice(const std::vector<std::string>& unknownKeys);
 

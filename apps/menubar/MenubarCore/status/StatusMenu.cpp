@@ -100,7 +100,9 @@ public:
         iconOnly.checked = compact.compact;
         add(std::move(iconOnly));
 
-        if (facts.launchAgentInstalled) {
+        if (facts.service.installed) {
+            const MenuAction restart =
+                facts.service.startRestarts() ? MenuAction::startDaemon : MenuAction::restartDaemon;
             switch (state_.kind()) {
             case DaemonState::Kind::stopped:
             case DaemonState::Kind::unreadable:
@@ -108,12 +110,11 @@ public:
                 add(command("Start daemon", MenuAction::startDaemon));
                 break;
             case DaemonState::Kind::stale:
-                add(command("Restart daemon", MenuAction::startDaemon));
+                add(command("Restart daemon", restart));
                 break;
             case DaemonState::Kind::running:
                 if (ConfigNotices::restartNeeded(file, state_))
-                    add(command(std::string(ConfigNotices::restartNeededLine),
-                                MenuAction::startDaemon));
+                    add(command(std::string(ConfigNotices::restartNeededLine), restart));
                 add(command("Stop daemon", MenuAction::stopDaemon));
                 break;
             }

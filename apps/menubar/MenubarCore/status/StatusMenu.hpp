@@ -13,6 +13,7 @@
 
 #include "DaemonState.hpp"
 #include "Models.hpp"
+#include "ServiceManager.hpp"
 #include "StatusDecoder.hpp"
 #include "TimeZone.hpp"
 #include "Visibility.hpp"
@@ -27,6 +28,7 @@ enum class MenuAction {
     focusSession,
     openHandoff,
     startDaemon,
+    restartDaemon, // only where the service manager's start leaves a running daemon alone
     stopDaemon,
     openLogs,
     openStatusFile,
@@ -60,7 +62,8 @@ struct MenuFacts {
         handoffExists; // asked exactly once per handoff item
     bool logsDirectoryExists = false;
     bool statusFileExists = false;
-    bool launchAgentInstalled = false;
+    // Whether the daemon is installed as a service, and how it is driven.
+    ServiceControls service;
 };
 
 struct StatusMenu {

@@ -1,26 +1,21 @@
 #include "StatusView.hpp"
 
-#include "LaunchAgentCommand.hpp"
 #include "Selection.hpp"
 
 namespace menubar {
 
-std::string logsDirectory(const std::string& home) {
-    return home + "/Library/Logs/tessaly";
-}
-
 MenuFacts menuFactsOnDisk(const FileSystem& disk, const std::string& statusPath,
-                          const std::string& home) {
+                          const std::string& logsDirectory, const ServiceControls& service) {
     return MenuFacts{
         .handoffExists = disk.exists,
-        .logsDirectoryExists = disk.exists(logsDirectory(home)),
+        .logsDirectoryExists = disk.exists(logsDirectory),
         .statusFileExists = disk.exists(statusPath),
-        .launchAgentInstalled = disk.exists(launchAgentPlistPath(home)),
+        .service = service,
     };
 }
 
-StatusView StatusView::read(const std::string& statusPath, const std::string& home,
-                            const FileSystem& disk, const CompactSetting& compact, Instant now,
+StatusView StatusView::read(const std::string& statusPath, const std::string& logsDirectory,
+                            const ServiceControls& service, const FileSystem& disk, const CompactSetting& compact, Instant now,
                             const TimeZone& timeZone) {
     StatusView view;
     view.snapshot = StatusFileLocator::load(statusPath, disk);
@@ -39,7 +34,7 @@ StatusView StatusView::read(const std::string& statusPath, const std::string& ho
     if (figureShown)
         view.worstPercent = Selection::worst(sessions)->contextPct;
     view.menu = StatusMenu::build(view.snapshot, view.state, compact, std::nullopt, now, timeZone,
-                                  menuFactsOnDisk(disk, statusPath, home));
+                                  menuFactsOnDisk(disk, statusPath, logsDirectory, service));
     return view;
 }
 

@@ -18,13 +18,10 @@
 
 namespace menubar {
 
-// Where the daemon keeps its logs under `home` ("Open logs" opens it).
-std::string logsDirectory(const std::string& home);
-
 // What the menu checks on disk for one rebuild: the handoff files, the logs
-// folder, the status file and the installed launch agent.
+// folder and the status file; the service as its manager reports it.
 MenuFacts menuFactsOnDisk(const FileSystem& disk, const std::string& statusPath,
-                          const std::string& home);
+                          const std::string& logsDirectory, const ServiceControls& service);
 
 struct StatusView {
     StatusSnapshot snapshot;
@@ -36,8 +33,8 @@ struct StatusView {
     std::optional<double> worstPercent;
     StatusMenu menu;
 
-    static StatusView read(const std::string& statusPath, const std::string& home,
-                           const FileSystem& disk, const CompactSetting& compact, Instant now,
+    static StatusView read(const std::string& statusPath, const std::string& logsDirectory,
+                           const ServiceControls& service, const FileSystem& disk, const CompactSetting& compact, Instant now,
                            const TimeZone& timeZone);
 
     bool operator==(const StatusView&) const = default;

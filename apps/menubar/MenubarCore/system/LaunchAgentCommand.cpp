@@ -60,6 +60,24 @@ std::optional<LaunchAgentCommand> LaunchAgentCommand::resolve(const Environment&
                                                               const std::string& plistPath,
                                                               const ReadFile& readFile,
                                                               const ExecutableTest& exists) {
+    const ServiceCommand fromAgent = [&]() -> std::optional<LaunchAgentCommand> {
+        const auto bytes = readFile(plistPath);
+        if (!bytes)
+            return std::nullopt;
+        try {
+            return parse(*bytes);
+        } catch (const std::exception&) {
+            // A broken or foreign property list only means "look elsewhere".
+            return std::nullopt;
+        }
+    };
+    return resolve(environment, home, fromAgent, exists);
+}
+
+std::optional<LaunchAgentCommand> LaunchAgentCommand::resolve(const Environment& environment,
+                                                              const std::string& home,
+                                                              const ServiceCommand& fromService,
+                                                              const ExecutableTest& exists) {
     if (const auto variable = environment.find(std::string(environmentKey));
         variable != environment.end() && !variable->second.empty()) {
         const std::string expanded = Paths::expandTilde(variable->second, home);
@@ -67,15 +85,8 @@ std::optional<LaunchAgentCommand> LaunchAgentCommand::resolve(const Environment&
             return LaunchAgentCommand{expanded, {}, Origin::environment};
     }
 
-    if (const auto bytes = readFile(plistPath)) {
-        try {
-            auto command = parse(*bytes);
-            if (exists(command.executable))
-                return command;
-        } catch (const std::exception&) {
-            // A broken or foreign property list only means "look elsewhere".
-        }
-    }
+    if (auto command = fromService(); command && exists(command->executable))
+        return command;
 
     std::optional<std::string> searchPath;
     if (const auto variable = environment.find("PATH"); variable != environment.end())
@@ -112,21 +123,25 @@ LaunchAgentCommand LaunchAgentCommand::parse(std::string_view plist) {
     }
     if (elements.empty() || elements.front().empty())
         throw ParseError(ParseError::Kind::missingProgramArguments);
+    return fromCommandLine(elements, Origin::launchAgent);
+}
 
+LaunchAgentCommand LaunchAgentCommand::fromCommandLine(const std::vector<std::string>& commandLine,
+                                                       Origin origin) {
     // Options given to `watch` belong to watching and must not leak into other
     // subcommands, so only what precedes it is kept.
     std::size_t end = 1;
-    for (std::size_t index = 0; index < elements.size(); ++index) {
-        if (elements[index] == "watch") {
+    for (std::size_t index = 0; index < commandLine.size(); ++index) {
+        if (commandLine[index] == "watch") {
             end = index == 0 ? 1 : index;
             break;
         }
     }
     return LaunchAgentCommand{
-        elements.front(),
-        std::vector<std::string>(elements.begin() + 1,
-                                 elements.begin() + static_cast<std::ptrdiff_t>(end)),
-        Origin::launchAgent};
+        commandLine.front(),
+        std::vector<std::string>(commandLine.begin() + 1,
+                                 commandLine.begin() + static_cast<std::ptrdiff_t>(end)),
+        origin};
 }
 
 std::vector<std::string>

@@ -32,6 +32,7 @@ struct LaunchAgentCommand {
         environment, // the TESSALY_CLI variable
         launchAgent, // the launch agent's ProgramArguments
         path,        // a fixed place or the search path
+        systemdUnit, // the systemd user unit's ExecStart
     };
 
     // Why a property list gave no command. `what()` is the description shown to
@@ -55,6 +56,8 @@ struct LaunchAgentCommand {
 
     using Environment = std::map<std::string, std::string>;
     using ReadFile = std::function<std::optional<std::string>(const std::string& path)>;
+    // The command the service manager's definition of the daemon gives, or nothing.
+    using ServiceCommand = std::function<std::optional<LaunchAgentCommand>()>;
 
     static constexpr std::string_view environmentKey = "TESSALY_CLI";
     static constexpr std::string_view executableName = "tessaly";
@@ -76,10 +79,23 @@ struct LaunchAgentCommand {
     resolve(const Environment& environment, const std::string& home, const std::string& plistPath,
             const ReadFile& readFile, const ExecutableTest& exists);
 
+    // The same order with any service manager's definition in the second place:
+    // `fromService` is asked only when TESSALY_CLI gives nothing, and its command
+    // counts only when its executable `exists`.
+    static std::optional<LaunchAgentCommand> resolve(const Environment& environment,
+                                                     const std::string& home,
+                                                     const ServiceCommand& fromService,
+                                                     const ExecutableTest& exists);
+
     // XML or binary property list → the command before "watch" (or the first
     // element alone when there is no "watch" after it), origin launchAgent.
     // Throws ReadError or ParseError.
     static LaunchAgentCommand parse(std::string_view plist);
+
+    // A service's whole command line (program first, never empty) → the program
+    // and what precedes the first "watch" after it.
+    static LaunchAgentCommand fromCommandLine(const std::vector<std::string>& commandLine,
+                                              Origin origin);
 
     // leadingArguments followed by `extra`: the child's whole argument list.
     std::vector<std::string> arguments(const std::vector<std::string>& extra) const;

@@ -13,10 +13,22 @@
 #include <map>
 #include <string>
 
+#include "DaemonService.hpp"
 #include "LaunchAgentCommand.hpp"
 #include "SettingsModel.hpp"
 
 namespace settings_test {
+
+// The launch agent of a scratch home, whose restarts are only counted.
+struct CountingAgent : menubar::app::LaunchdService {
+    int* restarts;
+    CountingAgent(const std::string& home, int* restarts)
+        : LaunchdService({.home = home}), restarts(restarts) {}
+    void restart(Done done) const override {
+        ++*restarts;
+        done();
+    }
+};
 
 inline const std::string standIn = MENUBAR_BINARY_DIR "/tools/tessaly-sim/tessaly";
 
@@ -57,11 +69,7 @@ struct Home {
             .home = home,
             .environment = [this] { return environment; },
             .now = [] { return menubar::Instant(std::chrono::seconds(1'700'000'000)); },
-            .startDaemon =
-                [this](std::function<void()> done) {
-                    ++restarts;
-                    done();
-                },
+            .service = std::make_shared<CountingAgent>(home, &restarts),
         };
     }
 };

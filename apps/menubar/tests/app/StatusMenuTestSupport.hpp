@@ -30,6 +30,30 @@ inline Instant at(const char* text) {
     return *StatusDecoder::parseDate(text);
 }
 
+// Records each request instead of asking a service manager; whether the daemon
+// is installed, and where its logs are, come from the real backend it wraps.
+struct RecordingService : DaemonService {
+    std::shared_ptr<const DaemonService> real;
+    std::vector<std::string>* requests;
+
+    RecordingService(std::shared_ptr<const DaemonService> real, std::vector<std::string>* requests)
+        : real(std::move(real)), requests(requests) {}
+    ServiceControls controls() const override { return real->controls(); }
+    void start(Done done) const override { note("start", done); }
+    void restart(Done done) const override { note("restart", done); }
+    void stop(Done done) const override { note("stop", done); }
+    std::optional<LaunchAgentCommand> locate(const Environment& environment) const override {
+        return real->locate(environment);
+    }
+    std::string logsDirectory() const override { return real->logsDirectory(); }
+
+private:
+    void note(const char* request, const Done& done) const {
+        requests->push_back(request);
+        done();
+    }
+};
+
 struct Harness {
     QTemporaryDir dir;
     std::string home = dir.path().toStdString();
@@ -45,6 +69,7 @@ struct Harness {
     std::vector<std::string> opened;
     std::vector<std::string> revealed;
     bool altHeld = false;
+    bool underSystemd = false;
 
     StatusMenuDependencies dependencies() {
         StatusMenuDependencies d = StatusMenuDependencies::system(home);
@@ -63,14 +88,12 @@ struct Harness {
             focused.push_back(workspace + "/" + surface.value_or("-"));
             done();
         };
-        d.startDaemon = [this](Done done) {
-            daemonCommands.push_back("start");
-            done();
-        };
-        d.stopDaemon = [this](Done done) {
-            daemonCommands.push_back("stop");
-            done();
-        };
+        std::shared_ptr<const DaemonService> backend;
+        if (underSystemd)
+            backend = std::make_shared<SystemdService>(SystemdService::Setup::forUser(home, {}));
+        else
+            backend = std::make_shared<LaunchdService>(LaunchAgent::Setup{.home = home});
+        d.service = std::make_shared<RecordingService>(backend, &daemonCommands);
         d.notify = [this](const std::string& title, const std::string&) {
             notified.push_back(title);
         };
@@ -98,6 +121,8 @@ struct Harness {
     void installLaunchAgent() {
         std::filesystem::create_directories(home + "/Library/LaunchAgents");
         std::ofstream(home + "/Library/LaunchAgents/dev.tessaly.daemon.plist") << "<plist/>";
+        std::filesystem::create_directories(home + "/.config/systemd/user");
+        std::ofstream(home + "/.config/systemd/user/tessaly.service") << "[Service]\n";
     }
 };
 

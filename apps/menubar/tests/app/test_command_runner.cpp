@@ -11,6 +11,7 @@
 
 #include "Cmux.hpp"
 #include "CommandRunner.hpp"
+#include "DaemonService.hpp"
 #include "LaunchAgent.hpp"
 #include "StatusMenuTestSupport.hpp"
 
@@ -219,10 +220,26 @@ private slots:
         const QString panel = "cmux [focus-panel] [--panel] [s-9] [--workspace] [w 1] CMUX_QUIET=1";
         using Run = std::function<void(const std::string& tool, Calls& calls)>;
         const Run start = [](auto& tool, Calls& calls) {
-            LaunchAgent::start(calls.done(), {tool, "/Users/ada", 10s});
+            LaunchdService({tool, "/Users/ada", 10s}).start(calls.done());
+        };
+        const Run restart = [](auto& tool, Calls& calls) {
+            LaunchdService({tool, "/Users/ada", 10s}).restart(calls.done());
         };
         const Run stop = [](auto& tool, Calls& calls) {
-            LaunchAgent::stop(calls.done(), {tool, "/Users/ada", 10s});
+            LaunchdService({tool, "/Users/ada", 10s}).stop(calls.done());
+        };
+        // systemctl is looked for on PATH, as a user's shell would.
+        const auto systemd = [](void (DaemonService::*request)(DaemonService::Done) const) -> Run {
+            return [request](auto& tool, Calls& calls) {
+                const SystemdService service(
+                    {.environment = {{"PATH", tool.substr(0, tool.rfind('/'))}},
+                     .systemctlCandidates = {},
+                     .timeLimit = 10s});
+                (service.*request)(calls.done());
+            };
+        };
+        const auto unit = [](const char* verb) {
+            return QString("systemctl [--user] [%1] [tessaly.service] CMUX_QUIET=unset").arg(verb);
         };
         const auto focus = [](std::optional<std::string> surface) -> Run {
             return [surface](auto& tool, Calls& calls) {
@@ -247,6 +264,10 @@ private slots:
             {"launchctl", "kickstart", start, {kickstart, bootstrap}},
             {"launchctl", "", stop, {bootout}},
             {"launchctl", "bootout", stop, {bootout}},
+            {"launchctl", "", restart, {kickstart}},
+            {"systemctl", "", systemd(&DaemonService::start), {unit("start")}},
+            {"systemctl", "", systemd(&DaemonService::restart), {unit("restart")}},
+            {"systemctl", "--user", systemd(&DaemonService::stop), {unit("stop")}},
             {"cmux", "", focus("s-9"), {select, panel}},
             {"cmux", "", focus(std::nullopt), {select}},
             {"cmux", "", focus(""), {select}},
@@ -280,7 +301,14 @@ private slots:
         AWAIT_ONCE(calls);
         const QString line =
             "tessaly-menubar: failed to launch /nonexistent/launchctl: No such file or directory";
-        QCOMPARE(log.lines(), (QStringList{line, line}));
+        Calls unit;
+        SystemdService({.environment = {{"PATH", "/nonexistent"}},
+                        .systemctlCandidates = {"/nonexistent/systemctl"}})
+            .stop(unit.done());
+        AWAIT_ONCE(unit);
+        QCOMPARE(log.lines(), (QStringList{line, line,
+                                           "tessaly-menubar: systemctl not found on PATH or at "
+                                           "/nonexistent/systemctl; cannot stop tessaly.service"}));
     }
 
     // The search order is the core locator's; here the real disk decides what is

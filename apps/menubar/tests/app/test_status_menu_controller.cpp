@@ -27,6 +27,9 @@ const char* stoppedFile = R"({"at":"2025-06-01T11:29:00Z","stoppedAt":"2025-06-0
   "sessions":[{"dirName":"api","model":"claude-opus-4","contextPct":81,"level":"warn",
                "lifecycle":"idle","workspaceId":""}]})";
 
+// Last polled two minutes before "now": not responding.
+const char* staleFile = R"({"at":"2025-06-01T11:58:00Z","intervalMs":2000})";
+
 const char* reorderedFile = R"({"at":"2025-06-01T11:59:58Z","intervalMs":2000,
   "sessions":[
     {"dirName":"api","contextPct":10,"level":"ok","lifecycle":"idle","workspaceId":"ws-api"},
@@ -252,20 +255,27 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("underSystemd");
 
         QTest::newRow("running") << runningFile << "Stop daemon"
-                                 << "stop";
+                                 << "stop" << false;
         QTest::newRow("stopped") << stoppedFile << "Start daemon"
-                                 << "start";
+                                 << "start" << false;
         QTest::newRow("missing") << QString() << "Start daemon"
-                                 << "start";
+                                 << "start" << false;
+        QTest::newRow("stale, systemd") << staleFile << "Restart daemon"
+                                        << "restart" << true;
+        QTest::newRow("stopped, systemd") << stoppedFile << "Start daemon"
+                                          << "start" << true;
     }
 
     void daemonControlFollowsTheState() {
         QFETCH(QString, file);
         QFETCH(QString, control);
         QFETCH(QString, command);
+        QFETCH(bool, underSystemd);
         Harness harness;
+        harness.underSystemd = underSystemd;
         harness.installLaunchAgent();
         const auto controller = harness.started(file.isNull() ? nullptr : qPrintable(file));
         QVERIFY(!item(controller->menu(), "Daemon not installed (run: tessaly install)"));

@@ -106,6 +106,15 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
     };
     for (const auto& row : cases)
         EXPECT_EQ(statusLine(row.state, row.restartNeeded, row.installed, zone), row.expected);
+    // The restart button's tooltip names the service manager that restarts.
+    using menubar::ServiceManager;
+    EXPECT_EQ(restartHelp({ServiceManager::systemd, true}),
+              "Run systemctl --user restart tessaly.service so the daemon reads the config file "
+              "again");
+    EXPECT_EQ(restartHelp({ServiceManager::launchd, true}),
+              "Run launchctl kickstart on the daemon so it reads the config file again");
+    EXPECT_EQ(restartHelp({ServiceManager::systemd, false}),
+              "Daemon not installed (run: tessaly install)");
 }
 
 // The source texts, the reset rule for defaults and unreadable values, and the

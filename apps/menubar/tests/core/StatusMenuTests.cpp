@@ -71,7 +71,13 @@ MenuFacts everythingOnDisk() {
     return MenuFacts{.handoffExists = [](const std::string&) { return true; },
                      .logsDirectoryExists = true,
                      .statusFileExists = true,
-                     .launchAgentInstalled = true};
+                     .service = {menubar::ServiceManager::launchd, true}};
+}
+
+MenuFacts underSystemd(bool installed = true) {
+    MenuFacts facts = everythingOnDisk();
+    facts.service = {menubar::ServiceManager::systemd, installed};
+    return facts;
 }
 
 SessionStatus apiSession() {
@@ -271,12 +277,19 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
           item("Stop daemon", A::stopDaemon), logs, statusFile},
          everythingOnDisk(),
          CompactSetting{true, CompactSetting::Source::defaults}},
-        {"launch agent not installed",
+        {"restart needed under systemd",
+         StatusSnapshot::loaded(changed),
+         {restartLine, running, summary},
+         {line("No sessions")},
+         {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon),
+          item("Stop daemon", A::stopDaemon), logs, statusFile},
+         underSystemd()},
+        {"unit not installed",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},
          {line("No sessions")},
          {plainIconOnly, line("Daemon not installed (run: tessaly install)"), logs, statusFile},
-         without(&MenuFacts::launchAgentInstalled)},
+         underSystemd(false)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -227,6 +227,11 @@ TEST_F(TessalySim, WatchWritesReadableStatusFilesAndRecordsTheStop) {
         return document && (*document)["at"] != firstAt;
     }));
     EXPECT_EQ(watcher.stop(), 0);
+#ifndef __APPLE__
+    const std::string log = readText(dir / ".local/state/tessaly/logs/daemon.log");
+    EXPECT_TRUE(std::regex_search(log, std::regex("^\\S+Z started \\(pid \\d+\\)"))) << log;
+    EXPECT_TRUE(log.ends_with(" stopped\n")) << log;
+#endif
 
     const json document = *status();
     expectShape(document, "StatusFile", "status");
@@ -259,6 +264,7 @@ TEST_F(TessalySim, WatchWritesReadableStatusFilesAndRecordsTheStop) {
             << "left behind: " << entry.path();
 }
 
+#ifdef __APPLE__
 TEST_F(TessalySim, InstallWritesTheLaunchAgentThatNamesThisBinaryAndUninstallRemovesIt) {
     const fs::path plist = dir / "Library/LaunchAgents/dev.tessaly.daemon.plist";
     ASSERT_EQ(run({"install", "--warn-context", "60"}).first, 0);
@@ -272,3 +278,21 @@ TEST_F(TessalySim, InstallWritesTheLaunchAgentThatNamesThisBinaryAndUninstallRem
     EXPECT_EQ(run({"uninstall"}).first, 0);
     EXPECT_FALSE(fs::exists(plist));
 }
+#else
+// Quoted so that systemd gives `watch` back exactly this path, "%" and all.
+TEST_F(TessalySim, InstallWritesTheUserUnitThatNamesThisBinaryAndUninstallRemovesIt) {
+    const fs::path unit = dir / ".config/systemd/user/tessaly.service";
+    const std::string status = (dir / "my \"100%\" status.json").string();
+    ASSERT_EQ(run({"install", "--status", status}).first, 0);
+    const std::string text = readText(unit);
+    std::string quoted = status;
+    quoted.replace(quoted.find('"'), 6, "\\\"100%%\\\"");
+    EXPECT_NE(text.find("\nExecStart=" + fs::canonical(TESSALY_BIN).string() +
+                        " watch --status \"" + quoted + "\"\nRestart=on-failure\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("[Install]\nWantedBy=default.target\n"), std::string::npos) << text;
+    EXPECT_EQ(run({"uninstall"}).first, 0);
+    EXPECT_FALSE(fs::exists(unit));
+}
+#endif
