@@ -74,13 +74,13 @@ std::string capitalisedFirst(std::string_view text) {
     if (ends.empty())
         return std::string(text);
     const std::string_view first = text.substr(0, ends.front());
-    const auto decoded =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(first.data(), static_cast<int32_t>(first.size())));
+    auto decoded = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(first.data(), static_cast<int32_t>(first.size())));
     std::string check;
     if (decoded.toUTF8String(check) != first)
         return std::string(text);
     std::string upper;
-    icu::UnicodeString(decoded).toUpper(icu::Locale::getRoot()).toUTF8String(upper);
+    decoded.toUpper(icu::Locale::getRoot()).toUTF8String(upper);
     return upper.append(text.substr(ends.front()));
 }
 

@@ -110,7 +110,7 @@ private slots:
         window.click("setting:dry-run");                // toggle
         window.type("setting:message-prefix", "hello"); // prefixed text
         window.find<QPlainTextEdit>("setting:handoff-template")->setPlainText("# T\n");
-        window.click("setting:on-critical:choice:inject");                     // multiple choice
+        window.click("setting:on-critical:choice:inject");     // multiple choice
         window.click("setting:on-cache-expiry:choice:notify"); // ... all unticked: written as []
         window.click("setting:on-cache-expiry:choice:inject");
         emit window.find<QComboBox>("setting:handoff-location")->activated(1); // single choice

@@ -140,11 +140,11 @@ TEST(SettingsForm, ValidationChecksInOrder) {
 }
 
 TEST(SettingsForm, EditingSetsValidatesAndTracksDirtiness) {
-    SettingsForm form(schemaOf({spec("percent", {.name = "warn", .max = 100}),
-                                spec("list", {.name = "paths"}),
-                                spec("list", {.name = "dirs", .defaultValue = JSONValue::decode(
-                                                                  R"(["node_modules"])")})}),
-                      fileOf(R"({"warn": "abc"})"));
+    SettingsForm form(
+        schemaOf({spec("percent", {.name = "warn", .max = 100}), spec("list", {.name = "paths"}),
+                  spec("list", {.name = "dirs",
+                                .defaultValue = JSONValue::decode(R"(["node_modules"])")})}),
+        fileOf(R"({"warn": "abc"})"));
     EXPECT_FALSE(form.isValid());
     EXPECT_FALSE(form.isDirty());
 
@@ -205,11 +205,14 @@ TEST(SettingsForm, RequiredPrefixIsHiddenWhileEditing) {
     EXPECT_EQ(form.field("auth")->editableText(), " abc") << "only one blank goes";
     EXPECT_EQ(form.field("plain")->editableText(), "Bearer x");
 
-    // Blank input leaves the key out rather than writing the prefix alone.
+    // Blank input leaves the key out rather than writing the prefix alone; the
+    // prefix typed anyway is not written twice.
     const std::vector<std::pair<const char*, std::optional<JSONValue>>> cases{
-        {" tok ", JSONValue::string("Bearer  tok ")}, {" \t\n", std::nullopt}, {"", std::nullopt},
-        // The prefix typed anyway is not written twice.
-        {" Bearer tok", JSONValue::string("Bearer tok")}, {"Bearer", std::nullopt}};
+        {" tok ", JSONValue::string("Bearer  tok ")},
+        {" \t\n", std::nullopt},
+        {"", std::nullopt},
+        {" Bearer tok", JSONValue::string("Bearer tok")},
+        {"Bearer", std::nullopt}};
     for (const auto& [typed, stored] : cases) {
         form.setEditableText("auth", typed);
         EXPECT_EQ(form.field("auth")->serializedValue(), stored) << typed;
