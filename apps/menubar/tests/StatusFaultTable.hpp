@@ -193,7 +193,8 @@ inline std::string pointerTo(const std::string& dotted) {
 
 // Every key given every JSON type it does not take (null, which every key takes as
 // absent, aside); the elements of arrays and maps given a wrong type and null; a
-// date that does not parse; and the whole document as something other than an object.
+// date that does not parse; and the whole document as something other than an object,
+// null among them.
 inline std::vector<Fault> statusFaults() {
     const std::vector<Json> samples = {"7", 7, 72.5, true, Json::array(), Json::object()};
     std::vector<Fault> faults;
@@ -203,6 +204,7 @@ inline std::vector<Fault> statusFaults() {
     for (const Json& value : samples)
         if (!value.is_object())
             faults.push_back({"", value, "type mismatch (StatusFile) at "});
+    faults.push_back({"", nullptr, "missing value (StatusFile) at "});
 
     for (const Record& record : statusRecords()) {
         for (const Key& key : record.keys) {

@@ -260,6 +260,9 @@ void SettingsModel::edit(const std::function<void(SettingsForm&)>& change) {
         change(*form_);
         if (!(*form_ == before))
             pending_ = true;
+        // Like the fields' daemon errors, which the form drops on an edit: the
+        // daemon judged the file as it was.
+        assign(generalErrors_, {});
     }
     // One redraw for the edit and the dropped "saved" mark together.
     if (saveState_.kind() == SaveState::Kind::saved)

@@ -3,7 +3,6 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <exception>
 #include <optional>
 
@@ -18,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "FileSystem.hpp"
 #include "Log.hpp"
 
 extern char** environ;
@@ -288,7 +288,7 @@ CommandResult runSync(const std::string& executable, const Arguments& arguments,
             closeFd(out->read);
             closeFd(out->write);
         }
-        return launchFailure(executable, std::strerror(error));
+        return launchFailure(executable, systemErrorText(error));
     }
 
     const Spawned spawned = spawn(executable, arguments, extraEnvironment, *out, *err);
@@ -297,7 +297,7 @@ CommandResult runSync(const std::string& executable, const Arguments& arguments,
     if (spawned.error != 0) {
         closeFd(out->read);
         closeFd(err->read);
-        return launchFailure(executable, std::strerror(spawned.error));
+        return launchFailure(executable, systemErrorText(spawned.error));
     }
 
     std::string outBytes;

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "FileSystem.hpp"
 #include "Paths.hpp"
 
 namespace menubar {
@@ -27,7 +28,7 @@ SaveError SaveError::changedOnDisk() {
 namespace {
 
 std::runtime_error systemError(const std::string& what, const std::string& path, int error) {
-    return std::runtime_error(what + path + ": " + std::strerror(error));
+    return std::runtime_error(what + path + ": " + systemErrorText(error));
 }
 
 // On macOS plain fsync stops at the drive's cache; only F_FULLFSYNC reaches the platter.
@@ -131,12 +132,12 @@ SaveEnvironment::files(std::function<CommandOutcome(const std::string&)> runVali
                 std::filesystem::create_directories(path, error);
                 if (error)
                     throw std::runtime_error("could not create the folder " + path + ": " +
-                                             error.message());
+                                             systemErrorText(error.value()));
             },
         .rename =
             [](const std::string& from, const std::string& to) {
                 if (::rename(from.c_str(), to.c_str()) != 0)
-                    throw SaveError::rename(std::strerror(errno));
+                    throw SaveError::rename(systemErrorText(errno));
             },
         .remove = [](const std::string& path) { ::unlink(path.c_str()); },
         .resolveLinks = followLinks,

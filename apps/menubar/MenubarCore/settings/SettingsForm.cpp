@@ -112,6 +112,10 @@ const char* expectedKind(const SettingSpec& spec) {
     return "value";
 }
 
+std::string unreadableMessage(const JSONValue& fileValue, const SettingSpec& spec) {
+    return "The file holds " + fileValue.compactText() + ", which is not a " + expectedKind(spec);
+}
+
 std::optional<std::string> validateNumber(double number, const SettingSpec& spec) {
     if (spec.integer && std::round(number) != number)
         return "Must be a whole number";
@@ -284,13 +288,27 @@ SettingField SettingField::load(const SettingSpec& spec,
             field.error = SettingsForm::validate(field.value, spec);
         } else {
             field.unreadableFileValue = fileValue;
-            field.error = "The file holds " + fileValue->compactText() + ", which is not a " +
-                          expectedKind(spec);
+            field.error = unreadableMessage(*fileValue, spec);
         }
     }
     field.loadedValue = field.value;
     field.loadedIsSet = field.isSet;
     return field;
+}
+
+bool SettingField::counts(const SettingValue& value, const SettingSpec& spec) {
+    if (!value.isEmpty())
+        return true;
+    if (value.kind() != SettingValue::Kind::list)
+        return false;
+    const auto defaults = defaultValue(spec).listValue();
+    return defaults && !defaults->empty();
+}
+
+std::optional<std::string> SettingField::localError() const {
+    if (unreadableFileValue)
+        return unreadableMessage(*unreadableFileValue, spec);
+    return isSet ? SettingsForm::validate(value, spec) : std::nullopt;
 }
 
 bool SettingField::isDirty() const {
@@ -379,8 +397,9 @@ void SettingsForm::set(std::string_view name, const SettingValue& value) {
         return;
     target->unreadableFileValue.reset();
     target->value = value;
-    target->isSet = !value.isEmpty();
-    target->error = target->isSet ? validate(value, target->spec) : std::nullopt;
+    target->isSet = SettingField::counts(value, target->spec);
+    target->error = target->localError();
+    dropDaemonErrors();
 }
 
 void SettingsForm::setEditableText(std::string_view name, const std::string& text) {
@@ -388,12 +407,23 @@ void SettingsForm::setEditableText(std::string_view name, const std::string& tex
     if (target == nullptr)
         return;
     const auto& prefix = target->spec.requiredPrefix;
-    if (!prefix)
+    if (!prefix) {
         set(name, SettingValue::text(text));
-    else if (UnicodeText::trimmed(text, u_isUWhiteSpace).empty())
+        return;
+    }
+    // The prefix is shown beside the field; typed (or pasted) anyway, it is
+    // taken as that same prefix rather than written twice.
+    std::string_view typed = text;
+    if (const auto start = UnicodeText::trimmedStart(typed, u_isUWhiteSpace);
+        !prefix->empty() && start.starts_with(*prefix)) {
+        typed = start.substr(prefix->size());
+        if (typed.starts_with(' '))
+            typed.remove_prefix(1);
+    }
+    if (UnicodeText::trimmed(typed, u_isUWhiteSpace).empty())
         set(name, SettingValue::text(""));
     else
-        set(name, SettingValue::text(*prefix + " " + text));
+        set(name, SettingValue::text(*prefix + " " + std::string(typed)));
 }
 
 void SettingsForm::reset(std::string_view name) {
@@ -404,6 +434,16 @@ void SettingsForm::reset(std::string_view name) {
     target->value = SettingField::defaultValue(target->spec);
     target->isSet = false;
     target->error.reset();
+    dropDaemonErrors();
+}
+
+void SettingsForm::dropDaemonErrors() {
+    for (auto& field : fields_) {
+        if (field.errorIsDaemons) {
+            field.error = field.localError();
+            field.errorIsDaemons = false;
+        }
+    }
 }
 
 void SettingsForm::applySources(const std::map<std::string, ConfigSource>& sources) {
@@ -415,8 +455,10 @@ void SettingsForm::applySources(const std::map<std::string, ConfigSource>& sourc
 
 void SettingsForm::applyErrors(const std::map<std::string, std::string>& errors) {
     for (auto& field : fields_)
-        if (const auto found = errors.find(field.name()); found != errors.end())
+        if (const auto found = errors.find(field.name()); found != errors.end()) {
             field.error = found->second;
+            field.errorIsDaemons = true;
+        }
 }
 
 void SettingsForm::markSaved() {

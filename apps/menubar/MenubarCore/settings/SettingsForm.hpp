@@ -41,7 +41,8 @@ public:
     std::optional<double> numberValue() const;
     std::optional<std::string> textValue() const;
     std::optional<std::vector<std::string>> listValue() const;
-    // Only an empty text or list is empty; it means "leave the key out".
+    // Only an empty text or list is empty; it means "leave the key out", but
+    // for a list whose default is not empty (SettingField::counts).
     bool isEmpty() const;
 
     // A file value read for the spec's control; nothing when it does not fit.
@@ -73,10 +74,16 @@ struct SettingField {
     bool isLockedByFlag = false;
     SettingValue loadedValue;
     bool loadedIsSet = false;
+    // `error` came from the daemon's validation of the last candidate file.
+    bool errorIsDaemons = false;
 
     // `fileValue` is the file's value under the setting's name, or nothing.
     static SettingField load(const SettingSpec& spec, const std::optional<JSONValue>& fileValue);
     static SettingValue defaultValue(const SettingSpec& spec);
+    // Whether the value would be written: any value but an empty text or list,
+    // and an empty list too where the default is not empty (the user emptied it
+    // on purpose, and leaving the key out would bring the default back).
+    static bool counts(const SettingValue& value, const SettingSpec& spec);
 
     const std::string& name() const { return spec.name; }
     bool isDirty() const;
@@ -86,6 +93,9 @@ struct SettingField {
     std::string defaultText() const;
     // What the new file holds under the name; nothing leaves the key out.
     std::optional<JSONValue> serializedValue() const;
+    // The field's own judgement of its value: the unreadable file value's
+    // message, else the local validation of a set value, else none.
+    std::optional<std::string> localError() const;
 
     bool operator==(const SettingField&) const = default;
 };
@@ -122,10 +132,13 @@ public:
     std::vector<std::string> unknownKeys() const;
 
     // Edits act on the first field of the name; an unknown name is ignored.
+    // The daemon judged the file as it was before the edit, so each edit also
+    // turns every error the daemon reported back into its field's local one.
     void set(std::string_view name, const SettingValue& value);
     void setEditableText(std::string_view name, const std::string& text);
     void reset(std::string_view name);
     void applySources(const std::map<std::string, ConfigSource>& sources);
+    // The daemon's messages for the candidate file, by setting name.
     void applyErrors(const std::map<std::string, std::string>& errors);
     void markSaved();
 
@@ -145,6 +158,7 @@ public:
 
 private:
     SettingField* mutableField(std::string_view name);
+    void dropDaemonErrors();
 
     SettingsSchema schema_;
     std::vector<SettingField> fields_;

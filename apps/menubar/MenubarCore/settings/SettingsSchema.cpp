@@ -2,11 +2,9 @@
 
 #include <cmath>
 
-#include <unicode/unistr.h>
-#include <unicode/utf8.h>
-
 #include "JSONReader.hpp"
 #include "JSONText.hpp"
+#include "UnicodeText.hpp"
 
 namespace menubar {
 
@@ -130,17 +128,7 @@ std::string SettingSpec::label() const {
     if (pieces.empty())
         return name;
 
-    // Upper-case the first code point only, as full Unicode case mapping.
-    std::string& first = pieces.front();
-    std::int32_t length = 0;
-    UChar32 codePoint = 0;
-    U8_NEXT(first.data(), length, static_cast<std::int32_t>(first.size()), codePoint);
-    std::string upper;
-    if (codePoint >= 0)
-        icu::UnicodeString(codePoint).toUpper().toUTF8String(upper);
-    else
-        upper = first.substr(0, static_cast<std::size_t>(length));
-    std::string label = upper + first.substr(static_cast<std::size_t>(length));
+    std::string label = UnicodeText::capitalisedFirst(pieces.front());
     for (std::size_t i = 1; i < pieces.size(); ++i)
         label += " " + pieces[i];
     return label;

@@ -40,7 +40,9 @@ struct SettingSpec {
     std::optional<std::string> type;
     std::optional<JSONValue> defaultValue;
 
-    // The display name: "warn-context" reads "Warn context".
+    // The display name: "warn-context" reads "Warn context". The first
+    // user-perceived character is upper-cased whole, the same for every locale
+    // ("idle-after" is "Idle after" in Turkish too).
     std::string label() const;
     // Number steppers always move by one.
     double step() const { return 1; }

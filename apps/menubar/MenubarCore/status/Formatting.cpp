@@ -4,12 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <memory>
 #include <vector>
 
-#include <unicode/brkiter.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
+#include "UnicodeText.hpp"
 
 namespace menubar::Formatting {
 
@@ -51,28 +48,10 @@ std::string cutToLimit(const std::string& line) {
         line.find("\r\n") == std::string::npos;
     if (plainASCII)
         return line.substr(0, static_cast<std::size_t>(eventLineLimit - 1)) + std::string(ellipsis);
-    const auto text = icu::UnicodeString::fromUTF8(line);
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> clusters(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status))
+    const auto ends = UnicodeText::graphemeEnds(line, eventLineLimit + 1);
+    if (ends.size() <= static_cast<std::size_t>(eventLineLimit))
         return line;
-    clusters->setText(text);
-    int32_t cut = 0;
-    int count = 0;
-    for (int32_t boundary = clusters->next(); boundary != icu::BreakIterator::DONE;
-         boundary = clusters->next()) {
-        ++count;
-        if (count == eventLineLimit - 1)
-            cut = boundary;
-        if (count > eventLineLimit)
-            break;
-    }
-    if (count <= eventLineLimit)
-        return line;
-    std::string result;
-    text.tempSubString(0, cut).toUTF8String(result);
-    return result + std::string(ellipsis);
+    return line.substr(0, ends[eventLineLimit - 2]) + std::string(ellipsis);
 }
 
 } // namespace
@@ -92,7 +71,8 @@ std::string duration(double seconds) {
         return "expired";
     if (!std::isfinite(seconds))
         return "--";
-    const auto n = seconds >= 9.0e18 ? std::numeric_limits<long long>::max()
+    // Every whole number of seconds below 2^63 is exact; beyond, the largest one.
+    const auto n = seconds >= 0x1p63 ? std::numeric_limits<long long>::max()
                                      : static_cast<long long>(std::floor(seconds));
     if (n <= 59)
         return std::to_string(n) + "s";

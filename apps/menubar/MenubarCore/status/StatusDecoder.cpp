@@ -125,6 +125,10 @@ namespace {
 class Decoder : public JSONReader<Decoder> {
 public:
     StatusFile statusFile(const Json& json) {
+        // A document that is only `null` lacks the one value every status file
+        // needs, as a null where a record is required does.
+        if (json.is_null())
+            fail(DecodingError::Kind::valueNotFound, "StatusFile");
         requireObject(json, "StatusFile");
         StatusFile file;
         file.version = optional(json, "version", &Decoder::integer);

@@ -4,15 +4,26 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace menubar {
 
+std::string systemErrorText(int error) {
+#ifdef __APPLE__
+    // The C library there describes errors in English only.
+    return std::strerror(error);
+#else
+    static const locale_t english = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return english != locale_t(0) ? ::strerror_l(error, english) : std::strerror(error);
+#endif
+}
+
 namespace {
 
 FileReadError readError(const std::string& path, int error) {
-    return {"could not read " + path + ": " + std::strerror(error)};
+    return {"could not read " + path + ": " + systemErrorText(error)};
 }
 
 FileReadResult readWhole(const std::string& path, std::uint64_t limit) {

@@ -35,4 +35,9 @@ struct FileSystem {
     static FileSystem real();
 };
 
+// The system's description of an errno value, in English whatever locale the
+// process runs under (a Qt application adopts the user's): the texts the user
+// sees read the same for everyone, as every other message of the app does.
+std::string systemErrorText(int error);
+
 } // namespace menubar

@@ -1,12 +1,19 @@
 #include "UnicodeText.hpp"
 
 #include <cstdint>
+#include <memory>
 
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+#include <unicode/utext.h>
 #include <unicode/utf8.h>
 
 namespace menubar::UnicodeText {
 
-std::string_view trimmed(std::string_view text, UBool (*strip)(UChar32)) {
+namespace {
+
+std::int32_t startAfter(std::string_view text, UBool (*strip)(UChar32)) {
     const auto length = static_cast<std::int32_t>(text.size());
     std::int32_t start = 0;
     while (start < length) {
@@ -17,7 +24,14 @@ std::string_view trimmed(std::string_view text, UBool (*strip)(UChar32)) {
             break;
         start = next;
     }
-    std::int32_t end = length;
+    return start;
+}
+
+} // namespace
+
+std::string_view trimmed(std::string_view text, UBool (*strip)(UChar32)) {
+    const std::int32_t start = startAfter(text, strip);
+    auto end = static_cast<std::int32_t>(text.size());
     while (end > start) {
         std::int32_t previous = end;
         UChar32 c = 0;
@@ -27,6 +41,47 @@ std::string_view trimmed(std::string_view text, UBool (*strip)(UChar32)) {
         end = previous;
     }
     return text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+}
+
+std::string_view trimmedStart(std::string_view text, UBool (*strip)(UChar32)) {
+    return text.substr(static_cast<std::size_t>(startAfter(text, strip)));
+}
+
+std::vector<std::size_t> graphemeEnds(std::string_view text, std::size_t limit) {
+    std::vector<std::size_t> ends;
+    if (limit == 0 || text.empty())
+        return ends;
+    UErrorCode status = U_ZERO_ERROR;
+    // Over the UTF-8 bytes themselves, so the boundaries are byte offsets.
+    std::unique_ptr<UText, decltype(&utext_close)> utf8(
+        utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status),
+        &utext_close);
+    std::unique_ptr<icu::BreakIterator> clusters(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status))
+        return ends;
+    clusters->setText(utf8.get(), status);
+    if (U_FAILURE(status))
+        return ends;
+    for (std::int32_t boundary = clusters->next();
+         boundary != icu::BreakIterator::DONE && ends.size() < limit; boundary = clusters->next())
+        ends.push_back(static_cast<std::size_t>(boundary));
+    return ends;
+}
+
+std::string capitalisedFirst(std::string_view text) {
+    const auto ends = graphemeEnds(text, 1);
+    if (ends.empty())
+        return std::string(text);
+    const std::string_view first = text.substr(0, ends.front());
+    auto decoded = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(first.data(), static_cast<int32_t>(first.size())));
+    std::string check;
+    if (decoded.toUTF8String(check) != first)
+        return std::string(text);
+    std::string upper;
+    decoded.toUpper(icu::Locale::getRoot()).toUTF8String(upper);
+    return upper.append(text.substr(ends.front()));
 }
 
 } // namespace menubar::UnicodeText

@@ -110,7 +110,9 @@ private slots:
         window.click("setting:dry-run");                // toggle
         window.type("setting:message-prefix", "hello"); // prefixed text
         window.find<QPlainTextEdit>("setting:handoff-template")->setPlainText("# T\n");
-        window.click("setting:on-critical:choice:inject");                     // multiple choice
+        window.click("setting:on-critical:choice:inject");     // multiple choice
+        window.click("setting:on-cache-expiry:choice:notify"); // ... all unticked: written as []
+        window.click("setting:on-cache-expiry:choice:inject");
         emit window.find<QComboBox>("setting:handoff-location")->activated(1); // single choice
         window.type("setting:handoff-dir", "/tmp/handoffs");                   // path
         window.type("setting:provider-overrides", R"({"a":1})");               // raw JSON
@@ -126,7 +128,7 @@ private slots:
                      "dry-run": true, "handoff-dir": "/tmp/handoffs", "handoff-location": "repo",
                      "handoff-template": "# T\n", "ignore-dirs": ["node_modules", ".venv", "dist"],
                      "interval": 3000, "message-prefix": "[tessaly] hello",
-                     "on-critical": ["notify", "inject", "handoff"],
+                     "on-cache-expiry": [], "on-critical": ["notify", "inject", "handoff"],
                      "provider-overrides": {"a": 1}, "warn-context": 55})")
                      .dump());
         QVERIFY(window.text("footer:status").startsWith("Saved at "));
@@ -178,6 +180,10 @@ private slots:
         for (const char* name : {"setting:warn-context:error", "setting:critical-context:error"})
             QCOMPARE(window.text(name), "The critical threshold must lie above the warn threshold");
         QCOMPARE(window.home.readConfig(), std::string(R"({"critical-context": 50})"));
+        // Fixing one field lifts the daemon's verdict on both: it judged the old file.
+        window.type("setting:warn-context", "40");
+        QVERIFY(window.hidden("setting:critical-context:error"));
+        QVERIFY(window.enabled("footer:save"));
 
         Window unknown(R"({"zz-extra": 1, "beta": 2})");
         QVERIFY(unknown.open());

@@ -27,11 +27,24 @@ std::string repeated(const std::string& unit, int count) {
 
 } // namespace
 
+// Exact up to 2^63 seconds (9e18); beyond, the largest whole number.
 TEST(Formatting, DurationUnitsAndBoundaries) {
     const std::vector<std::pair<double, std::string>> cases{
-        {-0.001, "expired"}, {0, "0s"},      {59.99, "59s"},    {60, "1m"},      {3599, "59m"},
-        {3599.99, "59m"},    {3600, "1h"},   {3659, "1h"},      {3660, "1h 1m"}, {7199, "1h 59m"},
-        {86400, "24h"},      {90000, "25h"}, {93900, "26h 5m"},
+        {-0.001, "expired"},
+        {0, "0s"},
+        {59.99, "59s"},
+        {60, "1m"},
+        {3599, "59m"},
+        {3599.99, "59m"},
+        {3600, "1h"},
+        {3659, "1h"},
+        {3660, "1h 1m"},
+        {7199, "1h 59m"},
+        {86400, "24h"},
+        {90000, "25h"},
+        {93900, "26h 5m"},
+        {9e18, "2500000000000000h"},
+        {1e300, "2562047788015215h 30m"},
     };
     for (const auto& [seconds, expected] : cases)
         EXPECT_EQ(F::duration(seconds), expected) << seconds;

@@ -141,7 +141,9 @@ TEST(SettingsForm, ValidationChecksInOrder) {
 
 TEST(SettingsForm, EditingSetsValidatesAndTracksDirtiness) {
     SettingsForm form(
-        schemaOf({spec("percent", {.name = "warn", .max = 100}), spec("list", {.name = "paths"})}),
+        schemaOf({spec("percent", {.name = "warn", .max = 100}), spec("list", {.name = "paths"}),
+                  spec("list", {.name = "dirs",
+                                .defaultValue = JSONValue::decode(R"(["node_modules"])")})}),
         fileOf(R"({"warn": "abc"})"));
     EXPECT_FALSE(form.isValid());
     EXPECT_FALSE(form.isDirty());
@@ -160,6 +162,10 @@ TEST(SettingsForm, EditingSetsValidatesAndTracksDirtiness) {
     EXPECT_FALSE(form.field("paths")->isSet);
     EXPECT_FALSE(form.field("paths")->error);
     EXPECT_FALSE(form.field("paths")->isDirty());
+    // Emptied where the default is not empty, a list is written as [].
+    form.set("dirs", list({}));
+    EXPECT_EQ(form.field("dirs")->serializedValue(), JSONValue::decode("[]"));
+    form.reset("dirs");
 
     form.reset("warn");
     EXPECT_TRUE(form.isValid());
@@ -167,8 +173,14 @@ TEST(SettingsForm, EditingSetsValidatesAndTracksDirtiness) {
     EXPECT_EQ(form.serializedData(), "{}\n");
 
     form.set("warn", number(40));
-    form.applyErrors({{"warn", "daemon says no"}, {"unrelated", "x"}});
+    form.applyErrors({{"warn", "daemon says no"}, {"paths", "also no"}, {"unrelated", "x"}});
     EXPECT_EQ(form.field("warn")->error, "daemon says no");
+    // The daemon judged the file before the edit: any edit brings back each field's own verdict.
+    form.set("paths", list({"", "x"}));
+    EXPECT_EQ(form.errors(), (std::map<std::string, std::string>{{"paths", "Item 1 is empty"}}));
+    form.applyErrors({{"warn", "daemon says no"}});
+    form.reset("paths");
+    EXPECT_TRUE(form.isValid());
     form.markSaved();
     EXPECT_FALSE(form.isDirty());
     EXPECT_EQ(form.field("warn")->source, ValueSource::file);
@@ -193,9 +205,14 @@ TEST(SettingsForm, RequiredPrefixIsHiddenWhileEditing) {
     EXPECT_EQ(form.field("auth")->editableText(), " abc") << "only one blank goes";
     EXPECT_EQ(form.field("plain")->editableText(), "Bearer x");
 
-    // Blank input leaves the key out rather than writing the prefix alone.
+    // Blank input leaves the key out rather than writing the prefix alone; the
+    // prefix typed anyway is not written twice.
     const std::vector<std::pair<const char*, std::optional<JSONValue>>> cases{
-        {" tok ", JSONValue::string("Bearer  tok ")}, {" \t\n", std::nullopt}, {"", std::nullopt}};
+        {" tok ", JSONValue::string("Bearer  tok ")},
+        {" \t\n", std::nullopt},
+        {"", std::nullopt},
+        {" Bearer tok", JSONValue::string("Bearer tok")},
+        {"Bearer", std::nullopt}};
     for (const auto& [typed, stored] : cases) {
         form.setEditableText("auth", typed);
         EXPECT_EQ(form.field("auth")->serializedValue(), stored) << typed;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unicode/locid.h>
 
 #include "SettingsSchema.hpp"
 
@@ -136,7 +137,20 @@ TEST(SettingsSchema, LabelCapitalisesTheFirstPieceOnly) {
         {"", ""},
         {"already-Up-HTTP", "Already Up HTTP"},
         {"\xC3\xA9t\xC3\xA9", "\xC3\x89t\xC3\xA9"},
+        // The same for a Turkish or Azeri user: no dotted capital I.
+        {"idle-after", "Idle after"},
+        // The whole first user-perceived character, fully mapped.
+        {"a\u0345-y", "A\u0399 y"},
+        {"\u0600x-y", "\u0600X y"},
     };
-    for (const auto& [name, label] : cases)
-        EXPECT_EQ(SettingSpec{.name = name}.label(), label) << name;
+    // Under the process's locale and under the two whose case rules differ most.
+    const icu::Locale before = icu::Locale::getDefault();
+    for (const char* locale : {"", "tr_TR", "az_AZ"}) {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale::setDefault(*locale ? icu::Locale(locale) : before, status);
+        for (const auto& [name, label] : cases)
+            EXPECT_EQ(SettingSpec{.name = name}.label(), label) << name << " in " << locale;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(before, status);
 }

@@ -148,6 +148,7 @@ TEST(SettingsText, LiveValueByKindAndControl) {
         {"false", K::toggle, "off"},
         {"72.5", K::percent, "73%"},
         {"90000", K::duration, "1m"},
+        {"9.1e21", K::duration, "2527777777777777h 46m"},
         {"3", K::number, "3"},
         {R"("")", K::text, "empty"},
         {R"("a/b")", K::path, "a/b"},
