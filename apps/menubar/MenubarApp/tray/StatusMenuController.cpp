@@ -21,6 +21,7 @@
 #include "LaunchAgent.hpp"
 #include "LaunchAgentCommand.hpp"
 #include "Log.hpp"
+#include "LoginItem.hpp"
 #include "ProcessEnvironment.hpp"
 #include "QtText.hpp"
 #include "SettingsWindowController.hpp"
@@ -119,6 +120,15 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
         SettingsWindowController::shared().model()->update(file, state);
     };
     dependencies.quit = [] { QCoreApplication::quit(); };
+    const std::optional<LoginItem> loginItem = LoginItem::forThisApp(dependencies.home);
+    dependencies.startsAtLogin = [loginItem]() -> std::optional<bool> {
+        return loginItem ? std::optional(loginItem->isEnabled()) : std::nullopt;
+    };
+    dependencies.setStartAtLogin = [loginItem](bool enabled) {
+        if (loginItem) {
+            loginItem->setEnabled(enabled);
+        }
+    };
     return dependencies;
 }
 
@@ -202,6 +212,15 @@ void StatusMenuController::refresh() {
     rebuildMenu(now, timeZone);
 }
 
+bool StatusMenuController::popUpMenu() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || !statusItem_->isVisible()) {
+        return false;
+    }
+    const QRect item = statusItem_->geometry();
+    menu_->popup(item.isValid() ? item.bottomLeft() : QCursor::pos());
+    return true;
+}
+
 void StatusMenuController::menuWillOpen() {
     menuIsOpen_ = true;
     refresh();
@@ -246,6 +265,7 @@ void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
         .logsDirectoryExists = disk.exists(logsDirectory_),
         .statusFileExists = disk.exists(statusPath_),
         .launchAgentInstalled = disk.exists(launchAgentPlistPath(dependencies_.home)),
+        .startsAtLogin = dependencies_.startsAtLogin(),
     };
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          now, timeZone, facts);
@@ -298,7 +318,8 @@ void StatusMenuController::show(QAction* action, const MenuEntry& entry) {
     action->setText(menuText(entry));
     action->setEnabled(entry.enabled);
     action->setToolTip(entry.tooltip ? qs(*entry.tooltip) : QString());
-    const bool checkable = entry.checked || entry.action == MenuAction::toggleCompact;
+    const bool checkable = entry.checked || entry.action == MenuAction::toggleCompact ||
+                           entry.action == MenuAction::toggleStartAtLogin;
     action->setCheckable(checkable);
     action->setChecked(checkable && entry.checked);
 }
@@ -337,6 +358,10 @@ void StatusMenuController::perform(MenuAction action, int tag,
         return;
     case MenuAction::quit:
         dependencies_.quit();
+        return;
+    case MenuAction::toggleStartAtLogin:
+        dependencies_.setStartAtLogin(!dependencies_.startsAtLogin().value_or(false));
+        refresh();
         return;
     }
 }

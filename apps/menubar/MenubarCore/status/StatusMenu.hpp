@@ -30,7 +30,8 @@ enum class MenuAction {
     stopDaemon,
     openLogs,
     openStatusFile,
-    quit
+    quit,
+    toggleStartAtLogin
 };
 
 struct MenuEntry {
@@ -42,7 +43,7 @@ struct MenuEntry {
     int tag = 0;                     // session items: position + 1
     std::optional<std::string> path; // handoff items: the handoff file's path
     int indentation = 0;             // recent events: 1
-    bool checked = false;            // "Icon only"
+    bool checked = false;            // "Icon only", "Start at login"
     std::string keyEquivalent;       // "q" for Quit
 
     static MenuEntry separator() {
@@ -61,6 +62,9 @@ struct MenuFacts {
     bool logsDirectoryExists = false;
     bool statusFileExists = false;
     bool launchAgentInstalled = false;
+    // Whether the app starts at login; nothing where the platform or the build
+    // cannot make it do so, and the menu then has no such item.
+    std::optional<bool> startsAtLogin;
 };
 
 struct StatusMenu {

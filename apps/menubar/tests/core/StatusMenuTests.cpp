@@ -199,6 +199,8 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const MenuEntry plainIconOnly = iconOnly("Icon only", true, false);
     const MenuEntry logs = item("Open logs", A::openLogs);
     const MenuEntry statusFile = item("Open status file", A::openStatusFile);
+    MenuFacts startsAtLogin = everythingOnDisk();
+    startsAtLogin.startsAtLogin = true;
 
     StatusFile stale = runningFile("2024-05-01T09:58:00Z");
     stale.configError = ConfigError{.message = "unknown key \"colour\""};
@@ -271,6 +273,17 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
           item("Stop daemon", A::stopDaemon), logs, statusFile},
          everythingOnDisk(),
          CompactSetting{true, CompactSetting::Source::defaults}},
+        {"starts at login",
+         StatusSnapshot::loaded(runningFile()),
+         {running, summary},
+         {line("No sessions")},
+         {plainIconOnly,
+          MenuEntry{.title = "Start at login",
+                    .enabled = true,
+                    .action = A::toggleStartAtLogin,
+                    .checked = true},
+          item("Stop daemon", A::stopDaemon), logs, statusFile},
+         startsAtLogin},
         {"launch agent not installed",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},
