@@ -63,7 +63,7 @@ install: deps
 uninstall:
 	@test -f $(PACKAGE_BUILD)/install_manifest.txt || \
 	  { echo "uninstall: no install manifest in $(PACKAGE_BUILD)" >&2; exit 1; }
-	@while IFS= read -r file; do rm -f "$(DESTDIR)$$file" && echo "removed $(DESTDIR)$$file"; done \
+	@while IFS= read -r file || [ -n "$$file" ]; do rm -f "$(DESTDIR)$$file" && echo "removed $(DESTDIR)$$file"; done \
 	  <$(PACKAGE_BUILD)/install_manifest.txt
 	@rm -f $(PACKAGE_BUILD)/install_manifest.txt
 
