@@ -55,7 +55,8 @@ int main(int argc, char* argv[]) {
     // one comes forward instead of a second icon appearing.
     const auto instance = menubar::app::SingleInstance::forThisSession();
     if (!instance->claim()) {
-        if (!instance->askRunningToShow()) {
+        if (!instance->askRunningToShow(request.kind ==
+                                        menubar::CommandLineRequest::Kind::window)) {
             menubar::app::log("the running tessaly-menubar did not answer");
         }
         std::puts("tessaly-menubar is already running");
@@ -68,9 +69,13 @@ int main(int argc, char* argv[]) {
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
     QObject::connect(instance.get(), &menubar::app::SingleInstance::showRequested, &delegate,
-                     [&delegate] {
+                     [&delegate](bool window) {
                          menubar::app::log("shown at the request of another start");
-                         delegate.showYourself();
+                         if (window) {
+                             showStatusWindow(delegate);
+                         } else {
+                             delegate.showYourself();
+                         }
                      });
 
     delegate.applicationDidFinishLaunching(menubar::app::processEnvironment(),

@@ -16,6 +16,7 @@ namespace menubar::app {
 namespace {
 
 constexpr QByteArrayView showRequest = "show\n";
+constexpr QByteArrayView windowRequest = "window\n";
 constexpr QByteArrayView shownReply = "shown\n";
 // How long a later start waits for a first one that is still starting up.
 constexpr int answerWaitMs = 5000;
@@ -64,13 +65,14 @@ bool SingleInstance::claim() {
     return true;
 }
 
-bool SingleInstance::askRunningToShow() {
+bool SingleInstance::askRunningToShow(bool window) {
+    const QByteArrayView request = window ? windowRequest : showRequest;
     const QDeadlineTimer deadline(answerWaitMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(socketPath_);
         if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
-            socket.write(showRequest.data(), showRequest.size());
+            socket.write(request.data(), request.size());
             while (socket.bytesToWrite() > 0 &&
                    socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
             }
@@ -89,8 +91,9 @@ void SingleInstance::answer(QLocalSocket* socket) {
     if (!socket->canReadLine()) {
         return;
     }
-    if (socket->readLine() == showRequest.toByteArray()) {
-        emit showRequested();
+    const QByteArray request = socket->readLine();
+    if (request == showRequest.toByteArray() || request == windowRequest.toByteArray()) {
+        emit showRequested(request == windowRequest.toByteArray());
         socket->write(shownReply.data(), shownReply.size());
     }
     socket->disconnectFromServer();

@@ -31,13 +31,14 @@ public:
     // all (a read-only folder must not keep the app from starting).
     bool claim();
 
-    // From a later start: asks the running app to show itself, waiting a few
-    // seconds for it to begin listening. Whether it answered.
-    bool askRunningToShow();
+    // From a later start: asks the running app to show itself (its window,
+    // when `window`), waiting a few seconds for it to begin listening. Whether
+    // it answered.
+    bool askRunningToShow(bool window);
 
 signals:
-    // Another start asked this one to show itself.
-    void showRequested();
+    // Another start asked this one to show itself, or its window (--window).
+    void showRequested(bool window);
 
 private:
     void answer(QLocalSocket* socket);
