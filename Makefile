@@ -4,7 +4,8 @@
 PRESET ?= dev
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps configure build test sanitized fuzz-smoke locale-runs run format clean fuzz bench
+.PHONY: deps configure build test sanitized fuzz-smoke locale-runs run format clean fuzz bench \
+  install uninstall package
 
 deps:
 	@./scripts/install-deps
@@ -59,6 +60,30 @@ fuzz: deps
 
 bench: deps
 	@./scripts/bench
+
+# Installing: the release build without its tests. PREFIX=~/.local needs no
+# root; DESTDIR stages the files under another root, as packagers do.
+PREFIX ?= /usr/local
+PACKAGE_BUILD = build/package
+
+install: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package -j $(JOBS)
+	@cmake --install $(PACKAGE_BUILD) --prefix "$(PREFIX)"
+
+# Removes what the last install put down, as listed in its manifest.
+uninstall:
+	@test -f $(PACKAGE_BUILD)/install_manifest.txt || \
+	  { echo "uninstall: no install manifest in $(PACKAGE_BUILD)" >&2; exit 1; }
+	@while IFS= read -r file || [ -n "$$file" ]; do rm -f "$(DESTDIR)$$file" && echo "removed $(DESTDIR)$$file"; done \
+	  <$(PACKAGE_BUILD)/install_manifest.txt
+	@rm -f $(PACKAGE_BUILD)/install_manifest.txt
+
+# A .deb of everything installed, in build/package/packages.
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package -j $(JOBS)
+	@cd $(PACKAGE_BUILD) && cpack -G DEB
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i

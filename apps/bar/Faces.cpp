@@ -40,6 +40,7 @@ bool tellsStatus(MenuAction action) {
     case MenuAction::refresh:
     case MenuAction::openSettings:
     case MenuAction::toggleCompact:
+    case MenuAction::toggleStartAtLogin:
     case MenuAction::startDaemon:
     case MenuAction::restartDaemon:
     case MenuAction::stopDaemon:
@@ -88,6 +89,8 @@ std::string_view actionName(MenuAction action) {
         return "openSettings";
     case MenuAction::toggleCompact:
         return "toggleCompact";
+    case MenuAction::toggleStartAtLogin:
+        return "toggleStartAtLogin";
     case MenuAction::focusSession:
         return "focusSession";
     case MenuAction::openHandoff:
@@ -357,6 +360,7 @@ std::string swiftbarFace(const StatusView& view, const FaceOptions& options) {
         case MenuAction::none:
         case MenuAction::openSettings:
         case MenuAction::toggleCompact:
+        case MenuAction::toggleStartAtLogin:
         case MenuAction::startDaemon:
         case MenuAction::restartDaemon:
         case MenuAction::stopDaemon:

@@ -1,11 +1,46 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include <QApplication>
 #include <QDir>
 
 #include "AppDelegate.hpp"
+#include "CommandLine.hpp"
+#include "Log.hpp"
 #include "ProcessEnvironment.hpp"
 #include "SettingsWindowController.hpp"
+#include "SingleInstance.hpp"
+
+namespace {
+
+// --window asks for the status window of desktops without a tray; until that
+// window exists the settings window stands in as the app's window.
+void showStatusWindow(menubar::app::AppDelegate& delegate) {
+    delegate.showSettingsWindow();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before Qt opens a display, so --help works on a bare console.
+    const menubar::CommandLineRequest request =
+        menubar::CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    switch (request.kind) {
+    case menubar::CommandLineRequest::Kind::help:
+        std::fputs(menubar::CommandLine::helpText().c_str(), stdout);
+        return 0;
+    case menubar::CommandLineRequest::Kind::version:
+        std::fputs(menubar::CommandLine::versionText(MENUBAR_VERSION).c_str(), stdout);
+        return 0;
+    case menubar::CommandLineRequest::Kind::usageError:
+        menubar::app::log(request.error);
+        return menubar::CommandLine::usageExitCode;
+    case menubar::CommandLineRequest::Kind::run:
+    case menubar::CommandLineRequest::Kind::window:
+        break;
+    }
+
     menubar::app::provideRuntimeDirectory();
     // The menus are lists of text; icons beside items would only add noise.
     QApplication::setAttribute(Qt::AA_DontShowIconsInMenus);
@@ -16,14 +51,38 @@ int main(int argc, char* argv[]) {
     // window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Started again (by hand while autostart already ran it, say): the running
+    // one comes forward instead of a second icon appearing.
+    const auto instance = menubar::app::SingleInstance::forThisSession();
+    if (!instance->claim()) {
+        if (!instance->askRunningToShow(request.kind ==
+                                        menubar::CommandLineRequest::Kind::window)) {
+            menubar::app::log("the running tessaly-menubar did not answer");
+        }
+        std::puts("tessaly-menubar is already running");
+        return 0;
+    }
+
     menubar::app::AppDelegate delegate(menubar::app::StatusMenuDependencies::system, [] {
         menubar::app::SettingsWindowController::shared().show();
     });
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(instance.get(), &menubar::app::SingleInstance::showRequested, &delegate,
+                     [&delegate](bool window) {
+                         menubar::app::log("shown at the request of another start");
+                         if (window) {
+                             showStatusWindow(delegate);
+                         } else {
+                             delegate.showYourself();
+                         }
+                     });
 
     delegate.applicationDidFinishLaunching(menubar::app::processEnvironment(),
                                            QDir::homePath().toStdString());
+    if (request.kind == menubar::CommandLineRequest::Kind::window) {
+        showStatusWindow(delegate);
+    }
 
     QApplication::exec();
     return 0;

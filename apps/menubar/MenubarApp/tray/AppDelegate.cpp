@@ -36,6 +36,13 @@ void AppDelegate::applicationWillTerminate() {
     }
 }
 
+void AppDelegate::showYourself() {
+    if (controller_ && controller_->popUpMenu()) {
+        return;
+    }
+    showSettingsWindow();
+}
+
 void AppDelegate::showSettingsWindow() {
     if (settingsWindow_) {
         settingsWindow_();

@@ -43,6 +43,10 @@ public:
     // launch variable.
     void showSettingsWindow();
 
+    // What a second start of the app asks for: the menu pops up at the status
+    // item, or, with no tray to hold one, the settings window opens.
+    void showYourself();
+
     StatusMenuController* controller() const { return controller_.get(); }
 
 private:

@@ -19,6 +19,7 @@
 
 #include "Cmux.hpp"
 #include "Log.hpp"
+#include "LoginItem.hpp"
 #include "ProcessEnvironment.hpp"
 #include "QtText.hpp"
 #include "SettingsWindowController.hpp"
@@ -113,6 +114,15 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
         SettingsWindowController::shared().model()->update(file, state);
     };
     dependencies.quit = [] { QCoreApplication::quit(); };
+    const std::optional<LoginItem> loginItem = LoginItem::forThisApp(dependencies.home);
+    dependencies.startsAtLogin = [loginItem]() -> std::optional<bool> {
+        return loginItem ? std::optional(loginItem->isEnabled()) : std::nullopt;
+    };
+    dependencies.setStartAtLogin = [loginItem](bool enabled) {
+        if (loginItem) {
+            loginItem->setEnabled(enabled);
+        }
+    };
     return dependencies;
 }
 
@@ -192,6 +202,15 @@ void StatusMenuController::refresh() {
     rebuildMenu(now, timeZone);
 }
 
+bool StatusMenuController::popUpMenu() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || !statusItem_->isVisible()) {
+        return false;
+    }
+    const QRect item = statusItem_->geometry();
+    menu_->popup(item.isValid() ? item.bottomLeft() : QCursor::pos());
+    return true;
+}
+
 void StatusMenuController::menuWillOpen() {
     menuIsOpen_ = true;
     refresh();
@@ -230,8 +249,9 @@ void StatusMenuController::probeVisibility(Instant now) {
 }
 
 void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
-    const MenuFacts facts = menuFactsOnDisk(dependencies_.fileSystem, statusPath_, logsDirectory_,
-                                            dependencies_.service->controls());
+    MenuFacts facts = menuFactsOnDisk(dependencies_.fileSystem, statusPath_, logsDirectory_,
+                                      dependencies_.service->controls());
+    facts.startsAtLogin = dependencies_.startsAtLogin();
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          now, timeZone, facts);
     sessionsByTag_ = std::move(built.sessionsByTag);
@@ -283,7 +303,8 @@ void StatusMenuController::show(QAction* action, const MenuEntry& entry) {
     action->setText(menuText(entry));
     action->setEnabled(entry.enabled);
     action->setToolTip(entry.tooltip ? qs(*entry.tooltip) : QString());
-    const bool checkable = entry.checked || entry.action == MenuAction::toggleCompact;
+    const bool checkable = entry.checked || entry.action == MenuAction::toggleCompact ||
+                           entry.action == MenuAction::toggleStartAtLogin;
     action->setCheckable(checkable);
     action->setChecked(checkable && entry.checked);
 }
@@ -325,6 +346,10 @@ void StatusMenuController::perform(MenuAction action, int tag,
         return;
     case MenuAction::quit:
         dependencies_.quit();
+        return;
+    case MenuAction::toggleStartAtLogin:
+        dependencies_.setStartAtLogin(!dependencies_.startsAtLogin().value_or(false));
+        refresh();
         return;
     }
 }

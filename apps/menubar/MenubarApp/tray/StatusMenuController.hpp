@@ -69,6 +69,10 @@ struct StatusMenuDependencies {
     // Each poll, for the settings window's model once it exists.
     std::function<void(const StatusFile* file, const DaemonState& state)> settingsUpdate;
     std::function<void()> quit;
+    // "Start at login": whether the app starts at login, read at each poll
+    // (nothing hides the item), and the switch.
+    std::function<std::optional<bool>()> startsAtLogin;
+    std::function<void(bool enabled)> setStartAtLogin;
 
     // The real clock, zone, environment, disk, settings store, tray probe,
     // desktop, cmux, notifier and launch agent.
@@ -92,6 +96,10 @@ public:
     void tick();
     // At termination: the timer stops and is dropped, nothing else.
     void stopTimer();
+
+    // Opens the menu beside the status item (at the pointer when the tray does
+    // not say where the item is). False when no tray shows the item.
+    bool popUpMenu();
 
     void menuWillOpen();
     void menuDidClose();

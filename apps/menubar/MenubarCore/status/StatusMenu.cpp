@@ -100,6 +100,12 @@ public:
         iconOnly.checked = compact.compact;
         add(std::move(iconOnly));
 
+        if (facts.startsAtLogin) {
+            MenuEntry startAtLogin = command("Start at login", MenuAction::toggleStartAtLogin);
+            startAtLogin.checked = *facts.startsAtLogin;
+            add(std::move(startAtLogin));
+        }
+
         if (facts.service.installed) {
             const MenuAction restart =
                 facts.service.startRestarts() ? MenuAction::startDaemon : MenuAction::restartDaemon;

@@ -32,7 +32,8 @@ enum class MenuAction {
     stopDaemon,
     openLogs,
     openStatusFile,
-    quit
+    quit,
+    toggleStartAtLogin
 };
 
 struct MenuEntry {
@@ -44,7 +45,7 @@ struct MenuEntry {
     int tag = 0;                     // session items: position + 1
     std::optional<std::string> path; // handoff items: the handoff file's path
     int indentation = 0;             // recent events: 1
-    bool checked = false;            // "Icon only"
+    bool checked = false;            // "Icon only", "Start at login"
     std::string keyEquivalent;       // "q" for Quit
 
     static MenuEntry separator() {
@@ -64,6 +65,9 @@ struct MenuFacts {
     bool statusFileExists = false;
     // Whether the daemon is installed as a service, and how it is driven.
     ServiceControls service;
+    // Whether the app starts at login; nothing where the platform or the build
+    // cannot make it do so, and the menu then has no such item.
+    std::optional<bool> startsAtLogin;
 };
 
 struct StatusMenu {

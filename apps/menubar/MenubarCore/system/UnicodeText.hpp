@@ -32,7 +32,6 @@ std::vector<std::size_t> graphemeEnds(std::string_view text, std::size_t limit);
 // rest unchanged. Invalid UTF-8 in that character leaves the text as it is.
 std::string capitalisedFirst(std::string_view text);
 
-
 // Whether every byte belongs to a well-formed UTF-8 sequence (no surrogates, no
 // overlong forms, nothing above U+10FFFF).
 bool isWellFormed(std::string_view text);

@@ -19,6 +19,7 @@
 
 #include <unistd.h>
 
+#include "LoginItem.hpp"
 #include "StatusMenuController.hpp"
 
 namespace status_menu_test {
@@ -101,8 +102,13 @@ struct Harness {
         d.reveal = [this](const std::string& path) { revealed.push_back(path); };
         d.revealModifierHeld = [this] { return altHeld; };
         d.settingsUpdate = [this](const StatusFile*, const DaemonState&) { ++polls; };
+        const LoginItem loginItem(autostartEntry(), home + "/bin/tessaly-menubar");
+        d.startsAtLogin = [loginItem] { return std::optional(loginItem.isEnabled()); };
+        d.setStartAtLogin = [loginItem](bool enabled) { loginItem.setEnabled(enabled); };
         return d;
     }
+
+    std::string autostartEntry() const { return home + "/autostart/dev.tessaly.Menubar.desktop"; }
 
     // Written beside and renamed into place, as the daemon does.
     void write(const std::string& text) {

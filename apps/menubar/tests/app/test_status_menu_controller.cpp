@@ -1,6 +1,9 @@
 // The status menu controller against real status files in a temporary home,
 // with the clock, the tray probe and every outside command stood in for.
 
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 
 #include "StatusMenuTestSupport.hpp"
@@ -91,7 +94,8 @@ private slots:
             "(off) | --- | [warn] api · opus-4 · 72% · running | web && docs · gpt-5 · 40% · "
             "idle (off) | --- | Handoffs (off) | No handoffs (off) | --- | Recent events (off) "
             "|     11:58 [warn] api: context at 72% (off) | --- | Refresh | Settings... | Icon "
-            "only | Daemon not installed (run: tessaly install) (off) | Open logs (off) | Open "
+            "only | Start at login | Daemon not installed (run: tessaly install) (off) | Open "
+            "logs (off) | Open "
             "status file | --- | Quit");
         QCOMPARE(item(controller->menu(), "Quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
@@ -189,6 +193,41 @@ private slots:
         QAction* locked = item(controller->menu(), "Icon only (set by TESSALY_MENUBAR_COMPACT)");
         QVERIFY(locked && !locked->isEnabled() && locked->isChecked());
         QCOMPARE(controller->presentation().title, std::string(""));
+    }
+
+    // The check mark is the autostart entry on disk, whoever wrote or removed it.
+    void startAtLoginFollowsTheAutostartEntry() {
+        Harness harness;
+        const auto controller = harness.started(runningFile);
+        const QString entry = QString::fromStdString(harness.autostartEntry());
+        const auto checked = [&] {
+            return item(controller->menu(), "Start at login")->isChecked();
+        };
+        QVERIFY(!checked());
+        item(controller->menu(), "Start at login")->trigger();
+        QVERIFY(checked());
+        QCOMPARE(QProcess::execute("desktop-file-validate", {entry}), 0);
+        QFile written(entry);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll().contains(
+            QByteArray::fromStdString("\nExec=" + harness.home + "/bin/tessaly-menubar\n")));
+        QCOMPARE(QFileInfo(entry).dir().entryList(QDir::Files | QDir::Hidden).size(), 1);
+        item(controller->menu(), "Start at login")->trigger();
+        QVERIFY(!QFile::exists(entry) && !checked());
+
+        const auto writeByHand = [&](const char* text) {
+            std::ofstream(harness.autostartEntry()) << text;
+            controller->tick();
+        };
+        writeByHand("[Desktop Entry]\nType=Application\nExec=tessaly-menubar\n");
+        QVERIFY(checked());
+        writeByHand("[Desktop Entry]\nType=Application\nHidden=true\n");
+        QVERIFY(!checked());
+        item(controller->menu(), "Start at login")->trigger();
+        QVERIFY(checked());
+        QFile::remove(entry);
+        controller->tick();
+        QVERIFY(!checked());
     }
 
     // Readings in turn, the first at start: h hidden, v visible, u unknown, o an

@@ -205,6 +205,8 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const MenuEntry plainIconOnly = iconOnly("Icon only", true, false);
     const MenuEntry logs = item("Open logs", A::openLogs);
     const MenuEntry statusFile = item("Open status file", A::openStatusFile);
+    MenuFacts startsAtLogin = everythingOnDisk();
+    startsAtLogin.startsAtLogin = true;
 
     StatusFile stale = runningFile("2024-05-01T09:58:00Z");
     stale.configError = ConfigError{.message = "unknown key \"colour\""};
@@ -284,6 +286,17 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon),
           item("Stop daemon", A::stopDaemon), logs, statusFile},
          underSystemd()},
+        {"starts at login",
+         StatusSnapshot::loaded(runningFile()),
+         {running, summary},
+         {line("No sessions")},
+         {plainIconOnly,
+          MenuEntry{.title = "Start at login",
+                    .enabled = true,
+                    .action = A::toggleStartAtLogin,
+                    .checked = true},
+          item("Stop daemon", A::stopDaemon), logs, statusFile},
+         startsAtLogin},
         {"unit not installed",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},

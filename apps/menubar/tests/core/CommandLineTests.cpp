@@ -1,0 +1,117 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "AutostartEntry.hpp"
+#include "CommandLine.hpp"
+#include "InstanceKey.hpp"
+
+using namespace menubar;
+using Kind = CommandLineRequest::Kind;
+
+TEST(CommandLine, Parse) {
+    const std::string hint = "; try 'tessaly-menubar --help'";
+    const struct {
+        std::vector<std::string> arguments;
+        CommandLineRequest expected;
+    } cases[] = {
+        {{}, {Kind::run}},
+        {{"--window"}, {Kind::window}},
+        {{"--window", "--help"}, {Kind::help}},
+        {{"--version", "--bogus"}, {Kind::version}},
+        {{"--bogus", "--version"}, {Kind::usageError, "unrecognized option '--bogus'" + hint}},
+        {{"-x"}, {Kind::usageError, "invalid option '-x'" + hint}},
+        {{"status.json"}, {Kind::usageError, "unexpected argument 'status.json'" + hint}},
+        {{"--version=2"},
+         {Kind::usageError, "option '--version' doesn't allow an argument" + hint}},
+        {{"--", "--window"}, {Kind::usageError, "unexpected argument '--window'" + hint}},
+        // Qt's own options, in both dash forms, take their values with them.
+        {{"-platform", "offscreen", "--window"}, {Kind::window}},
+        {{"--display", ":1", "-reverse", "-style=Fusion"}, {Kind::run}},
+        {{"-platform"}, {Kind::usageError, "option '-platform' requires an argument" + hint}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        const CommandLineRequest request = CommandLine::parse(c.arguments);
+        EXPECT_EQ(request.kind, c.expected.kind);
+        EXPECT_EQ(request.error, c.expected.error);
+    }
+    EXPECT_TRUE(CommandLine::versionText("1.2.3").starts_with("tessaly-menubar 1.2.3\n"));
+}
+
+TEST(AutostartEntry, PathExecutableAndText) {
+    EXPECT_EQ(AutostartEntry::path({{"XDG_CONFIG_HOME", "/cfg"}}, "/home/u"),
+              "/cfg/autostart/dev.tessaly.Menubar.desktop");
+    for (const char* ignored : {"", "relative/cfg"})
+        EXPECT_EQ(AutostartEntry::path({{"XDG_CONFIG_HOME", ignored}}, "/home/u"),
+                  "/home/u/.config/autostart/dev.tessaly.Menubar.desktop");
+
+    const auto installedIn = [](std::string folder) {
+        return [folder](const std::string& path) { return path == folder + "/tessaly-menubar"; };
+    };
+    const struct {
+        const char* running;
+        const char* searchPath;
+        const char* installed;
+        const char* expected;
+    } choices[] = {
+        {"/usr/bin/tessaly-menubar", "/usr/local/bin:/usr/bin", "/usr/local/bin",
+         "/usr/bin/tessaly-menubar"},
+        {"/src/build/tessaly-menubar", ".:/opt/t/bin/:/usr/bin", "/opt/t/bin",
+         "/opt/t/bin/tessaly-menubar"},
+        {"/src/build/tessaly-menubar", "/usr/bin", "/nowhere", "/src/build/tessaly-menubar"},
+    };
+    for (const auto& c : choices)
+        EXPECT_EQ(AutostartEntry::executable(c.running, c.searchPath, installedIn(c.installed)),
+                  c.expected)
+            << c.running << " with PATH " << c.searchPath;
+
+    const struct {
+        const char* executable;
+        const char* exec;
+    } quoting[] = {
+        {"/usr/bin/tessaly-menubar", "/usr/bin/tessaly-menubar"},
+        {"/home/a b/bin/tessaly-menubar", R"("/home/a b/bin/tessaly-menubar")"},
+        {"/opt/100%/x", "/opt/100%%/x"},
+        {R"(/o/$HOME/"q"/x)", R"("/o/\\$HOME/\\"q\\"/x")"},
+        {R"(/o/back\slash)", R"("/o/back\\\\slash")"},
+    };
+    for (const auto& c : quoting) {
+        const std::string text = AutostartEntry::text(c.executable);
+        EXPECT_NE(text.find("\nExec=" + std::string(c.exec) + "\n"), std::string::npos) << text;
+        EXPECT_TRUE(AutostartEntry::isEnabled(text));
+    }
+}
+
+TEST(AutostartEntry, SwitchedOffByHand) {
+    const struct {
+        const char* content;
+        bool enabled;
+    } cases[] = {
+        {"[Desktop Entry]\nExec=x\n", true},
+        {"[Desktop Entry]\nHidden=true\n", false},
+        {"[Desktop Entry]\nHidden = true\r\n", false},
+        {"[Desktop Entry]\nHidden=false\n", true},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
+        {"[Desktop Action x]\nHidden=true\n", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AutostartEntry::isEnabled(c.content), c.enabled) << c.content;
+}
+
+TEST(InstanceKey, OnePerUserAndDisplay) {
+    const struct {
+        std::map<std::string, std::string> environment;
+        const char* expected;
+    } cases[] = {
+        {{{"DISPLAY", ":0.1"}}, "tessaly-menubar-1000-x_0"},
+        {{{"DISPLAY", "unix:0"}}, "tessaly-menubar-1000-x_0"},
+        {{{"DISPLAY", "host.lan:10.0"}}, "tessaly-menubar-1000-xhost.lan_10"},
+        {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-1"}}, "tessaly-menubar-1000-wayland-1"},
+        {{{"WAYLAND_DISPLAY", "/run/user/1000/w 0"}}, "tessaly-menubar-1000-w_0"},
+        {{{"DISPLAY", "../../etc"}}, "tessaly-menubar-1000-x.._.._etc"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(InstanceKey::name(1000, c.environment), c.expected);
+}

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The built app between real processes: --help and --version answer without a
+# display and a bad option exits 64 with one line; a second start in the same
+# session asks the first to show itself, says so and exits 0; another display
+# gets its own instance; a lock left by a killed instance never blocks a start.
+#
+#   one_instance.sh APP
+set -euo pipefail
+app=$1
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/one-instance.XXXXXX")
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; for log in "$scratch"/*.log; do echo "--- $log:" >&2; cat "$log" >&2; done; exit 1; }
+
+mkdir -p "$scratch/home" "$scratch/run"
+chmod 700 "$scratch/run"
+base=(env -i PATH="$PATH" HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run"
+  QT_QPA_PLATFORM=offscreen TESSALY_STATUS_FILE="$scratch/status.json" TESSALY_CLI=/bin/false)
+# Starts an instance on display $1, logging to $2.log, and waits for its first line.
+start() {
+  (trap - EXIT; exec "${base[@]}" DISPLAY="$1" "$app" 2>"$scratch/$2.log") &
+  pids+=($!)
+  for _ in $(seq 100); do grep -q "watching" "$scratch/$2.log" 2>/dev/null && return; sleep 0.1; done
+  fail "$2 did not start"
+}
+# No display and no platform plugin named: Qt must not be reached.
+env -i PATH="$PATH" "$app" --version >"$scratch/out" || fail "--version failed"
+head -n1 "$scratch/out" | grep -qE '^tessaly-menubar [0-9]+\.[0-9]+\.[0-9]+$' || fail "version: $(cat "$scratch/out")"
+env -i PATH="$PATH" "$app" --help | grep -q '^  --window ' || fail "--help lists no --window"
+status=0; env -i PATH="$PATH" "$app" --bogus >"$scratch/out" 2>"$scratch/err" || status=$?
+[ "$status" = 64 ] || fail "a bad option exited $status"
+[ "$(cat "$scratch/err")" = "tessaly-menubar: unrecognized option '--bogus'; try 'tessaly-menubar --help'" ] \
+  || fail "bad option said: $(cat "$scratch/err")"
+
+start :42 first
+status=0; "${base[@]}" DISPLAY=:42.0 "$app" >"$scratch/out" 2>"$scratch/second.log" || status=$?
+[ "$status" = 0 ] || fail "the second start exited $status"
+[ "$(cat "$scratch/out")" = "tessaly-menubar is already running" ] || fail "second start said: $(cat "$scratch/out")"
+grep -q "watching" "$scratch/second.log" && fail "the second start ran as well"
+for _ in $(seq 50); do grep -q "shown at the request of another start" "$scratch/first.log" && break; sleep 0.1; done
+grep -q "shown at the request of another start" "$scratch/first.log" || fail "the first did not show itself"
+
+# Another display is another session.
+start :43 other
+
+# A crash leaves its lock and socket behind; the next start takes over.
+kill -9 "${pids[0]}"; wait "${pids[0]}" 2>/dev/null || true
+ls "$scratch/run"/tessaly-menubar-*-x_42.lock >/dev/null || fail "no lock file was left to test with"
+start :42 after-crash
+echo "one instance: ok"
