@@ -252,8 +252,13 @@ void StatusMenuController::updateStatusItem(const StatusItemPresentation& presen
     if (drawn_ == presentation) {
         return;
     }
-    statusItem_->setIcon(
-        renderStatusIcon(presentation, QGuiApplication::palette(), nativeIconShape()));
+    // The tooltip's poll age changes at nearly every refresh, and the status
+    // file changes every few seconds; the picture changes far less often.
+    if (!drawn_ || drawn_->symbolName != presentation.symbolName ||
+        drawn_->title != presentation.title || drawn_->tone != presentation.tone) {
+        statusItem_->setIcon(
+            renderStatusIcon(presentation, QGuiApplication::palette(), nativeIconShape()));
+    }
     statusItem_->setToolTip(qs(presentation.tooltip));
     drawn_ = presentation;
     if (trace_) {
