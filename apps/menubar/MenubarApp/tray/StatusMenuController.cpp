@@ -1,5 +1,8 @@
 #include "StatusMenuController.hpp"
 
+#include <chrono>
+#include <cstdio>
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
@@ -23,9 +26,11 @@
 #include "ProcessEnvironment.hpp"
 #include "QtText.hpp"
 #include "SettingsWindowController.hpp"
+#include "StatusFileWatch.hpp"
 #include "StatusView.hpp"
 #include "TrayIconRenderer.hpp"
 #include "VisibilityProbe.hpp"
+#include "WakeWatch.hpp"
 
 namespace menubar::app {
 
@@ -151,6 +156,7 @@ StatusMenuController::StatusMenuController(std::string statusPath,
 StatusMenuController::~StatusMenuController() = default;
 
 void StatusMenuController::start() {
+    trace_ = environmentValue(traceKey) == "1";
     refresh();
     trayWasAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
     statusItem_->show();
@@ -159,6 +165,32 @@ void StatusMenuController::start() {
     connect(timer, &QTimer::timeout, this, &StatusMenuController::tick);
     timer->start();
     timer_ = timer;
+    startWatching();
+}
+
+std::optional<std::string> StatusMenuController::environmentValue(std::string_view key) const {
+    const auto environment = dependencies_.environment();
+    const auto found = environment.find(std::string(key));
+    return found == environment.end() ? std::nullopt : std::optional(found->second);
+}
+
+void StatusMenuController::startWatching() {
+    // Waking refreshes whether or not the file is watched: the timer's first
+    // tick after a sleep may be up to three seconds away.
+    connect(new WakeWatch(this), &WakeWatch::awake, this, &StatusMenuController::refresh);
+    const std::optional<std::string> watch = environmentValue(watchKey);
+    if (watch && CompactSetting::parse(*watch) == false) {
+        return;
+    }
+    auto* fileWatch = new StatusFileWatch(statusPath_, this);
+    if (!fileWatch->start()) {
+        delete fileWatch;
+        return;
+    }
+    // The same refresh as a tick's, also while the menu is open: it then keeps
+    // the menu current and, as always while open, skips the visibility probe.
+    connect(fileWatch, &StatusFileWatch::refreshDue, this, &StatusMenuController::refresh);
+    watch_ = fileWatch;
 }
 
 void StatusMenuController::stopTimer() {
@@ -186,6 +218,9 @@ void StatusMenuController::tick() {
 }
 
 void StatusMenuController::refresh() {
+    if (watch_) {
+        watch_->refreshed();
+    }
     const Instant now = dependencies_.now();
     const TimeZone timeZone = dependencies_.timeZone();
     snapshot_ = StatusFileLocator::load(statusPath_, dependencies_.fileSystem);
@@ -226,10 +261,27 @@ void StatusMenuController::updateStatusItem(const StatusItemPresentation& presen
     if (drawn_ == presentation) {
         return;
     }
-    statusItem_->setIcon(
-        renderStatusIcon(presentation, QGuiApplication::palette(), nativeIconShape()));
+    // The tooltip's poll age changes at nearly every refresh, and the status
+    // file changes every few seconds; the picture changes far less often.
+    if (!drawn_ || drawn_->symbolName != presentation.symbolName ||
+        drawn_->title != presentation.title || drawn_->tone != presentation.tone) {
+        statusItem_->setIcon(
+            renderStatusIcon(presentation, QGuiApplication::palette(), nativeIconShape()));
+    }
     statusItem_->setToolTip(qs(presentation.tooltip));
     drawn_ = presentation;
+    if (trace_) {
+        // The monotonic clock that a benchmark's writer can read too
+        // (CLOCK_MONOTONIC on Linux), in seconds.
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%lld.%09lld",
+                      static_cast<long long>(ns / 1'000'000'000),
+                      static_cast<long long>(ns % 1'000'000'000));
+        log(std::string("trace ") + seconds + " applied " + presentation.title);
+    }
 }
 
 void StatusMenuController::probeVisibility(Instant now) {

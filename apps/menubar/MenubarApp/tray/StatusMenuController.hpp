@@ -1,7 +1,8 @@
 #pragma once
 
 // The tray item, its menu and the poll timer. Every three seconds, when the menu
-// opens and after each action, one refresh re-reads the status file, redraws the
+// opens, after each action, when the status file changes (StatusFileWatch) and
+// when the machine wakes, one refresh re-reads the status file, redraws the
 // item, checks that the item is still on screen (not while the menu is open) and
 // rebuilds the whole menu from the core's StatusMenu value; nothing is patched in
 // place. Every rule comes from the core; this class only turns its values into
@@ -17,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <QObject>
 #include <QPointer>
@@ -38,6 +40,8 @@ class QSettings;
 class QSystemTrayIcon;
 
 namespace menubar::app {
+
+class StatusFileWatch;
 
 // Called exactly once, on the main thread, when a started command has ended.
 using Done = std::function<void()>;
@@ -84,6 +88,10 @@ class StatusMenuController : public QObject {
 
 public:
     static constexpr int pollIntervalMs = 3000;
+    // "0", "false", "no" or "off" leaves the status file to the timer alone.
+    static constexpr std::string_view watchKey = "TESSALY_MENUBAR_WATCH";
+    // Exactly "1": each applied presentation is logged with a monotonic time.
+    static constexpr std::string_view traceKey = "TESSALY_MENUBAR_TRACE";
 
     StatusMenuController(std::string statusPath, StatusMenuDependencies dependencies,
                          QObject* parent = nullptr);
@@ -108,6 +116,8 @@ public:
     QSystemTrayIcon* statusItem() const { return statusItem_; }
     QMenu* menu() const { return menu_.get(); }
     const QTimer* timer() const { return timer_; }
+    // Null when watching is switched off or cannot work here.
+    const StatusFileWatch* watch() const { return watch_; }
     const StatusSnapshot& snapshot() const { return snapshot_; }
     const DaemonState& state() const { return state_; }
     const CompactSetting& compact() const { return compact_; }
@@ -128,6 +138,8 @@ private:
     void toggleCompact();
     std::optional<bool> storedCompact() const;
     Done refreshWhenDone();
+    void startWatching();
+    std::optional<std::string> environmentValue(std::string_view key) const;
 
     const std::string statusPath_;
     StatusMenuDependencies dependencies_;
@@ -145,6 +157,8 @@ private:
     std::map<int, SessionStatus> sessionsByTag_;
     std::vector<MenuEntry> shownEntries_; // what the menu's actions show, one each
     bool trayWasAvailable_ = false;
+    StatusFileWatch* watch_ = nullptr;
+    bool trace_ = false;
 };
 
 } // namespace menubar::app

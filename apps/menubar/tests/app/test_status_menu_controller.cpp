@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include "StatusFileWatch.hpp"
 #include "StatusMenuTestSupport.hpp"
 
 using namespace menubar;
@@ -323,6 +324,76 @@ private slots:
         action->trigger();
         QCOMPARE(harness.daemonCommands, std::vector<std::string>{command.toStdString()});
         QCOMPARE(harness.polls, 2);
+    }
+
+    // The watch, with the timer stopped so that every refresh counted is the watch's.
+    void aReplacedFileRefreshesOnceAndABurstShowsItsLastContents() {
+        Harness harness;
+        const auto controller = harness.started(runningFile);
+        controller->stopTimer();
+        const auto settled = [&](int polls) {
+            QTRY_COMPARE(harness.polls, polls);
+            QTest::qWait(2 * RefreshPacing::floor.count());
+            QCOMPARE(harness.polls, polls);
+        };
+        harness.write(stoppedFile);
+        settled(2);
+        QCOMPARE(headline(*controller), QString("Daemon stopped at 11:30"));
+
+        // While the menu is open too, and without probing the tray there.
+        QCOMPARE(harness.probes, 2);
+        emit controller->menu()->aboutToShow();
+        harness.write(runningFile);
+        harness.write(stoppedFile);
+        harness.write(reorderedFile);
+        settled(4);
+        QCOMPARE(headline(*controller), QString("Daemon running (last poll 2s ago)"));
+        QCOMPARE(harness.probes, 2);
+    }
+
+    void theWatchOutlivesTheFileAndItsFolder() {
+        Harness harness;
+        const std::string folder = harness.home + "/state";
+        harness.statusPath = folder + "/status.json";
+        const auto controller = harness.started();
+        controller->stopTimer();
+        QVERIFY(controller->watch());
+        QCOMPARE(controller->watch()->watchedPaths(),
+                 QStringList{QString::fromStdString(harness.home)});
+        const struct {
+            const char* step;
+            QString headline;
+        } steps[] = {
+            {"folder and file appear", "Daemon running (last poll 5s ago)"},
+            {"file removed", "Daemon not running"},
+            {"file back", "Daemon running (last poll 5s ago)"},
+            {"folder removed", "Daemon not running"},
+            {"folder and file back", "Daemon running (last poll 5s ago)"},
+        };
+        for (const auto& step : steps) {
+            const QString name(step.step);
+            if (name.contains("removed"))
+                std::filesystem::remove_all(name.startsWith("folder") ? folder
+                                                                      : harness.statusPath);
+            else {
+                std::filesystem::create_directories(folder);
+                harness.write(runningFile);
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(headline(*controller), step.headline, 2000);
+        }
+        QCOMPARE(controller->watch()->watchedPaths().size(), 2);
+    }
+
+    void withoutWatchingTheTimerAloneRefreshes() {
+        Harness harness;
+        harness.environment["TESSALY_MENUBAR_WATCH"] = "off";
+        const auto controller = harness.started();
+        QVERIFY(!controller->watch());
+        harness.write(runningFile);
+        QTest::qWait(2 * RefreshPacing::floor.count());
+        QCOMPARE(headline(*controller), QString("Daemon not running"));
+        controller->tick();
+        QCOMPARE(headline(*controller), QString("Daemon running (last poll 5s ago)"));
     }
 
     void terminationStopsOnlyTheTimer() {

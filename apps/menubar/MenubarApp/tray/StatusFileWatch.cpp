@@ -1,0 +1,136 @@
+#include "StatusFileWatch.hpp"
+
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
+
+#include "FileWatchSupport.hpp"
+#include "Log.hpp"
+#include "QtText.hpp"
+
+namespace menubar::app {
+
+namespace {
+
+RefreshPacing::Moment monotonicNow() {
+    return std::chrono::steady_clock::now();
+}
+
+WatchTargets targetsOf(const std::string& statusPath) {
+    return WatchTargets::of(
+        statusPath, [](const std::string& path) { return QFileInfo(qs(path)).isDir(); },
+        [](const std::string& path) { return QFileInfo(qs(path)).isFile(); });
+}
+
+} // namespace
+
+StatusFileWatch::StatusFileWatch(std::string statusPath, QObject* parent)
+    : QObject(parent), statusPath_(std::move(statusPath)), dueTimer_(new QTimer(this)) {
+    dueTimer_->setSingleShot(true);
+    // A coarse timer may fire 5 % early or late; the settle time is a few ms.
+    dueTimer_->setTimerType(Qt::PreciseTimer);
+    connect(dueTimer_, &QTimer::timeout, this, [this] {
+        if (pacing_.due()) {
+            emit refreshDue();
+        }
+    });
+}
+
+StatusFileWatch::~StatusFileWatch() = default;
+
+bool StatusFileWatch::start() {
+    if (const auto reason = whyFileChangesGoUnseen(targetsOf(statusPath_).directory)) {
+        standDown(*reason);
+        return false;
+    }
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
+        arm();
+        changed();
+    });
+    // Folder events also come for the daemon's temporary file and anything else
+    // in the folder; only a different stamp makes them a change of the file.
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (arm()) {
+            changed();
+        }
+    });
+    arm();
+    return isWatching();
+}
+
+void StatusFileWatch::refreshed() {
+    pacing_.refreshed(monotonicNow());
+    dueTimer_->stop();
+    if (watcher_) {
+        arm();
+    }
+}
+
+QStringList StatusFileWatch::watchedPaths() const {
+    return watcher_ ? watcher_->files() + watcher_->directories() : QStringList();
+}
+
+bool StatusFileWatch::arm() {
+    const FileStamp stamp = fileStampOf(statusPath_);
+    const WatchTargets targets = targetsOf(statusPath_);
+    QStringList wanted{qs(targets.directory)};
+    if (targets.file) {
+        wanted << qs(*targets.file);
+    }
+    QStringList stale;
+    for (const QString& path : watchedPaths()) {
+        const bool replaced = path == qs(statusPath_) && stamp.inode != watchedInode_;
+        if (!wanted.contains(path) || replaced) {
+            stale << path;
+        }
+    }
+    if (!stale.isEmpty()) {
+        watcher_->removePaths(stale);
+    }
+    const QStringList watched = watchedPaths();
+    QStringList missing;
+    for (const QString& path : wanted) {
+        if (!watched.contains(path)) {
+            missing << path;
+        }
+    }
+    if (!missing.isEmpty()) {
+        // A path that vanished since the look above comes back with its folder's
+        // next event; one refused for any other reason means watching cannot work.
+        for (const QString& path : watcher_->addPaths(missing)) {
+            if (QFileInfo::exists(path)) {
+                standDown("the system refused to watch " + path.toStdString() +
+                          " (too many watches?)");
+                return false;
+            }
+        }
+    }
+    if (targets.file) {
+        watchedInode_ = stamp.inode;
+    }
+    const bool different = stamp != stamp_;
+    stamp_ = stamp;
+    return different;
+}
+
+void StatusFileWatch::changed() {
+    const RefreshPacing::Moment now = monotonicNow();
+    const RefreshPacing::Moment due = pacing_.changed(now);
+    if (!dueTimer_->isActive()) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+        dueTimer_->start(std::max<int>(0, static_cast<int>(wait.count())));
+    }
+}
+
+void StatusFileWatch::standDown(const std::string& reason) {
+    log("not watching " + statusPath_ + " for changes: " + reason + "; refreshing every 3 s only");
+    // It may be delivering the signal that brought us here.
+    if (watcher_) {
+        watcher_->deleteLater();
+    }
+    watcher_ = nullptr;
+    dueTimer_->stop();
+}
+
+} // namespace menubar::app
