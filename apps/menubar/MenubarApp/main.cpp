@@ -24,6 +24,9 @@ int main(int argc, char* argv[]) {
 
     delegate.applicationDidFinishLaunching(menubar::app::processEnvironment(),
                                            QDir::homePath().toStdString());
+    if (QCoreApplication::arguments().contains(QStringLiteral("--window"))) {
+        delegate.showStatusWindow();
+    }
 
     QApplication::exec();
     return 0;

@@ -43,3 +43,13 @@ void AppDelegate::showSettingsWindow() {
 }
 
 } // namespace menubar::app
+
+namespace menubar::app {
+
+void AppDelegate::showStatusWindow() {
+    if (controller_) {
+        controller_->showStatusWindow();
+    }
+}
+
+} // namespace menubar::app

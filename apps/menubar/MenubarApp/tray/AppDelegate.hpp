@@ -42,6 +42,9 @@ public:
     // Every way of opening the settings window ends here: the menus and the
     // launch variable.
     void showSettingsWindow();
+    // The status menu as a window (`--window`); the app opens it by itself on a
+    // desktop without a tray.
+    void showStatusWindow();
 
     StatusMenuController* controller() const { return controller_.get(); }
 

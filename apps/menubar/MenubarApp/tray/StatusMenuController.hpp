@@ -27,8 +27,11 @@
 #include "Models.hpp"
 #include "StatusDecoder.hpp"
 #include "StatusItemPresentation.hpp"
+#include "Notifier.hpp"
 #include "StatusMenu.hpp"
+#include "StatusWindow.hpp"
 #include "TimeZone.hpp"
+#include "TrayHost.hpp"
 #include "Visibility.hpp"
 
 class QAction;
@@ -56,7 +59,9 @@ struct StatusMenuDependencies {
         focusSession;
     std::function<void(Done done)> startDaemon;
     std::function<void(Done done)> stopDaemon;
-    std::function<void(const std::string& title, const std::string& body)> notify;
+    Notifier::Notify notify;
+    // Whether the desktop has a tray host for the status item right now.
+    std::function<bool()> trayHostPresent;
     // Opens a file or folder with the desktop's default application.
     std::function<void(const std::string& path)> open;
     // Shows the file selected in a file-manager window.
@@ -95,6 +100,11 @@ public:
     void menuWillOpen();
     void menuDidClose();
 
+    // Opens (or raises) the status window; it follows every poll until closed.
+    void showStatusWindow();
+    StatusWindow* statusWindow() const { return window_.get(); }
+    const TrayHostTracker& trayHost() const { return trayHost_; }
+
     const std::string& statusPath() const { return statusPath_; }
     QSystemTrayIcon* statusItem() const { return statusItem_; }
     QMenu* menu() const { return menu_.get(); }
@@ -113,6 +123,7 @@ public:
 private:
     void updateStatusItem(const StatusItemPresentation& presentation);
     void probeVisibility(Instant now);
+    void probeTrayHost();
     void rebuildMenu(Instant now, const TimeZone& timeZone);
     QAction* render(const MenuEntry& entry);
     void show(QAction* action, const MenuEntry& entry);
@@ -139,6 +150,8 @@ private:
     std::map<int, SessionStatus> sessionsByTag_;
     std::vector<MenuEntry> shownEntries_; // what the menu's actions show, one each
     bool trayWasAvailable_ = false;
+    TrayHostTracker trayHost_;
+    std::unique_ptr<StatusWindow> window_;
 };
 
 } // namespace menubar::app

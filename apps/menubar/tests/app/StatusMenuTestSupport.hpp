@@ -37,6 +37,7 @@ struct Harness {
     Instant now = at("2025-06-01T12:00:00Z");
     std::map<std::string, std::string> environment;
     VisibilityReading reading{.onscreen = true, .width = 22};
+    bool trayHost = true;
     int probes = 0;
     int polls = 0;
     std::vector<std::string> focused;
@@ -71,9 +72,10 @@ struct Harness {
             daemonCommands.push_back("stop");
             done();
         };
-        d.notify = [this](const std::string& title, const std::string&) {
+        d.notify = [this](const std::string& title, const std::string&, QSystemTrayIcon*) {
             notified.push_back(title);
         };
+        d.trayHostPresent = [this] { return trayHost; };
         d.open = [this](const std::string& path) { opened.push_back(path); };
         d.reveal = [this](const std::string& path) { revealed.push_back(path); };
         d.revealModifierHeld = [this] { return altHeld; };
