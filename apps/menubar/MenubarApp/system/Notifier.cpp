@@ -21,15 +21,17 @@ const CommandRunner::Environment quiet{{"CMUX_QUIET", "1"}};
 void notifyDesktop(const std::string& title, const std::string& body, QSystemTrayIcon* statusItem,
                    const DesktopSetup& setup) {
     if (const auto cmux = Cmux::path(setup.cmux)) {
-        CommandRunner::run(*cmux, {"notify", "--title", title, "--body", body}, quiet,
-                           [](const CommandResult&) {}, setup.cmux.timeLimit);
+        CommandRunner::run(
+            *cmux, {"notify", "--title", title, "--body", body}, quiet, [](const CommandResult&) {},
+            setup.cmux.timeLimit);
         return;
     }
     const std::string prefix =
         "cmux not found in " + Cmux::candidatesDescription(setup.cmux.candidates) + " or PATH; ";
     const QString service = qs(NotificationText::service);
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, QStringLiteral("/org/freedesktop/Notifications"), service, QStringLiteral("Notify"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/Notifications"),
+                                       service, QStringLiteral("Notify"));
     call << qs(NotificationText::appName) << 0u << QString() << qs(title)
          << qs(NotificationText::escapeMarkup(body)) << QStringList() << QVariantMap() << -1;
     // An unconnected bus answers at once with an error, which takes the same way.
@@ -48,8 +50,8 @@ void notifyDesktop(const std::string& title, const std::string& body, QSystemTra
             const QDBusError error = finished->error();
             const std::string reason =
                 (error.name().isEmpty() ? error.message() : error.name()).toStdString();
-            const bool tray = trayAvailable ? trayAvailable()
-                                            : QSystemTrayIcon::isSystemTrayAvailable();
+            const bool tray =
+                trayAvailable ? trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
             if (item && tray && item->isVisible()) {
                 item->showMessage(qs(title), qs(body));
                 log(prefix + NotificationText::routeLine(Route::trayBalloon, reason));
