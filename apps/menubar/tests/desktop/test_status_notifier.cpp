@@ -143,35 +143,9 @@ class StatusNotifierTest : public QObject {
         return value.metaType() == QMetaType::fromType<QDBusArgument>();
     }
 
-    QString toolTip() {
-        const QVariant value = property("ToolTip");
-        if (!readable(value))
-            return "?";
-        const QDBusArgument argument = value.value<QDBusArgument>();
-        QString icon, title, text;
-        argument.beginStructure();
-        argument >> icon;
-        argument.beginArray();
-        while (!argument.atEnd()) {
-            int w, h;
-            QByteArray data;
-            argument.beginStructure();
-            argument >> w >> h >> data;
-            argument.endStructure();
-        }
-        argument.endArray();
-        argument >> title >> text;
-        argument.endStructure();
-        return title + "|" + text;
-    }
-
-    // Width and height of each offered rendering, with its pixels.
-    QMap<int, QByteArray> pixmaps() {
+    // a(iiay): each square rendering with its pixels, by size.
+    static QMap<int, QByteArray> readPixmaps(const QDBusArgument& argument) {
         QMap<int, QByteArray> sizes;
-        const QVariant value = property("IconPixmap");
-        if (!readable(value))
-            return sizes;
-        const QDBusArgument argument = value.value<QDBusArgument>();
         argument.beginArray();
         while (!argument.atEnd()) {
             int w, h;
@@ -184,6 +158,27 @@ class StatusNotifierTest : public QObject {
         }
         argument.endArray();
         return sizes;
+    }
+
+    // (sa(iiay)ss): "title|text".
+    QString toolTip() {
+        const QVariant value = property("ToolTip");
+        if (!readable(value))
+            return "?";
+        const QDBusArgument argument = value.value<QDBusArgument>();
+        QString icon, title, text;
+        argument.beginStructure();
+        argument >> icon;
+        readPixmaps(argument);
+        argument >> title >> text;
+        argument.endStructure();
+        return title + "|" + text;
+    }
+
+    QMap<int, QByteArray> pixmaps() {
+        const QVariant value = property("IconPixmap");
+        return readable(value) ? readPixmaps(value.value<QDBusArgument>())
+                               : QMap<int, QByteArray>{};
     }
 
     QStringList layout(QMap<QString, int>* ids = nullptr) {
