@@ -16,10 +16,6 @@ namespace {
 
 // --window asks for the status window of desktops without a tray; until that
 // window exists the settings window stands in as the app's window.
-void showStatusWindow(menubar::app::AppDelegate& delegate) {
-    delegate.showSettingsWindow();
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -72,7 +68,7 @@ int main(int argc, char* argv[]) {
                      [&delegate](bool window) {
                          menubar::app::log("shown at the request of another start");
                          if (window) {
-                             showStatusWindow(delegate);
+                             delegate.showStatusWindow();
                          } else {
                              delegate.showYourself();
                          }
@@ -81,7 +77,7 @@ int main(int argc, char* argv[]) {
     delegate.applicationDidFinishLaunching(menubar::app::processEnvironment(),
                                            QDir::homePath().toStdString());
     if (request.kind == menubar::CommandLineRequest::Kind::window) {
-        showStatusWindow(delegate);
+        delegate.showStatusWindow();
     }
 
     QApplication::exec();

@@ -40,12 +40,23 @@ void AppDelegate::showYourself() {
     if (controller_ && controller_->popUpMenu()) {
         return;
     }
-    showSettingsWindow();
+    // No tray to pop a menu from: the status window is the app's face then.
+    showStatusWindow();
 }
 
 void AppDelegate::showSettingsWindow() {
     if (settingsWindow_) {
         settingsWindow_();
+    }
+}
+
+} // namespace menubar::app
+
+namespace menubar::app {
+
+void AppDelegate::showStatusWindow() {
+    if (controller_) {
+        controller_->showStatusWindow();
     }
 }
 

@@ -42,9 +42,12 @@ public:
     // Every way of opening the settings window ends here: the menus and the
     // launch variable.
     void showSettingsWindow();
+    // The status menu as a window (`--window`); the app opens it by itself on a
+    // desktop without a tray.
+    void showStatusWindow();
 
     // What a second start of the app asks for: the menu pops up at the status
-    // item, or, with no tray to hold one, the settings window opens.
+    // item, or, with no tray to hold one, the status window opens.
     void showYourself();
 
     StatusMenuController* controller() const { return controller_.get(); }

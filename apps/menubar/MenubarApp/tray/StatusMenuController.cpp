@@ -104,11 +104,8 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
         Cmux::focus(workspaceId, surfaceId, std::move(done));
     };
     dependencies.service = DaemonService::forThisSystem(dependencies.home);
-    // The hidden episode stays recorded whatever the notification did; a failure
-    // is in the log already.
-    dependencies.notify = [](const std::string& title, const std::string& body) {
-        Notifier::notify(title, body, [](const CommandResult&) {});
-    };
+    dependencies.notify = Notifier::platform();
+    dependencies.trayHostPresent = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     dependencies.open = openWithDesktop;
     dependencies.reveal = revealInFileManager;
     dependencies.revealModifierHeld = [] {
@@ -232,6 +229,7 @@ void StatusMenuController::refresh() {
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
     if (!menuIsOpen_) {
+        probeTrayHost();
         probeVisibility(now);
     }
     rebuildMenu(now, timeZone);
@@ -290,7 +288,7 @@ void StatusMenuController::probeVisibility(Instant now) {
     case HiddenItemTracker::Transition::becameHidden:
         log(HiddenItemCopy::logLine(compact_.compact) + "; " + describe(reading));
         dependencies_.notify(std::string(HiddenItemCopy::notificationTitle),
-                             std::string(HiddenItemCopy::notificationBody));
+                             std::string(HiddenItemCopy::notificationBody), statusItem_);
         break;
     case HiddenItemTracker::Transition::becameVisible:
         log("status item is visible again");
@@ -298,6 +296,41 @@ void StatusMenuController::probeVisibility(Instant now) {
     case HiddenItemTracker::Transition::unchanged:
         break;
     }
+}
+
+void StatusMenuController::probeTrayHost() {
+    const TrayHostResponse response =
+        TrayHostResponse::to(trayHost_.observe(dependencies_.trayHostPresent()));
+    if (response.logLine) {
+        log(*response.logLine);
+    }
+    if (response.notificationTitle && response.notificationBody) {
+        dependencies_.notify(*response.notificationTitle, *response.notificationBody,
+                             statusItem_);
+    }
+    switch (response.window) {
+    case TrayHostResponse::Window::open:
+        showStatusWindow();
+        break;
+    case TrayHostResponse::Window::close:
+        if (window_) {
+            window_->close();
+        }
+        break;
+    case TrayHostResponse::Window::keep:
+        break;
+    }
+}
+
+void StatusMenuController::showStatusWindow() {
+    if (!window_) {
+        window_ = std::make_unique<StatusWindow>(
+            [this](const MenuEntry& entry) { perform(entry.action, entry.tag, entry.path); });
+    }
+    window_->render(shownEntries_, statusWindowNote(trayHost_));
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
@@ -328,6 +361,9 @@ void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
         }
     }
     shownEntries_ = std::move(built.entries);
+    if (window_ && window_->isVisible()) {
+        window_->render(shownEntries_, statusWindowNote(trayHost_));
+    }
 }
 
 QAction* StatusMenuController::render(const MenuEntry& entry) {
@@ -355,8 +391,7 @@ void StatusMenuController::show(QAction* action, const MenuEntry& entry) {
     action->setText(menuText(entry));
     action->setEnabled(entry.enabled);
     action->setToolTip(entry.tooltip ? qs(*entry.tooltip) : QString());
-    const bool checkable = entry.checked || entry.action == MenuAction::toggleCompact ||
-                           entry.action == MenuAction::toggleStartAtLogin;
+    const bool checkable = entry.checkable();
     action->setCheckable(checkable);
     action->setChecked(checkable && entry.checked);
 }

@@ -30,8 +30,11 @@
 #include "Models.hpp"
 #include "StatusDecoder.hpp"
 #include "StatusItemPresentation.hpp"
+#include "Notifier.hpp"
 #include "StatusMenu.hpp"
+#include "StatusWindow.hpp"
 #include "TimeZone.hpp"
+#include "TrayHost.hpp"
 #include "Visibility.hpp"
 
 class QAction;
@@ -61,7 +64,9 @@ struct StatusMenuDependencies {
         focusSession;
     // The daemon's service: installed or not, start, restart and stop, its logs.
     std::shared_ptr<const DaemonService> service;
-    std::function<void(const std::string& title, const std::string& body)> notify;
+    Notifier::Notify notify;
+    // Whether the desktop has a tray host for the status item right now.
+    std::function<bool()> trayHostPresent;
     // Opens a file or folder with the desktop's default application.
     std::function<void(const std::string& path)> open;
     // Shows the file selected in a file-manager window.
@@ -112,6 +117,11 @@ public:
     void menuWillOpen();
     void menuDidClose();
 
+    // Opens (or raises) the status window; it follows every poll until closed.
+    void showStatusWindow();
+    StatusWindow* statusWindow() const { return window_.get(); }
+    const TrayHostTracker& trayHost() const { return trayHost_; }
+
     const std::string& statusPath() const { return statusPath_; }
     QSystemTrayIcon* statusItem() const { return statusItem_; }
     QMenu* menu() const { return menu_.get(); }
@@ -129,6 +139,7 @@ public:
 private:
     void updateStatusItem(const StatusItemPresentation& presentation);
     void probeVisibility(Instant now);
+    void probeTrayHost();
     void rebuildMenu(Instant now, const TimeZone& timeZone);
     QAction* render(const MenuEntry& entry);
     void show(QAction* action, const MenuEntry& entry);
@@ -159,6 +170,8 @@ private:
     bool trayWasAvailable_ = false;
     StatusFileWatch* watch_ = nullptr;
     bool trace_ = false;
+    TrayHostTracker trayHost_;
+    std::unique_ptr<StatusWindow> window_;
 };
 
 } // namespace menubar::app

@@ -308,7 +308,8 @@ public:
     }
 
 private:
-    static constexpr std::array sizes{16, 22, 24, 32, 48, 64};
+    // 44 is the 22 px slot of a panel at twice the pixel density.
+    static constexpr std::array sizes{16, 22, 24, 32, 44, 48, 64};
 
     // A tray repaints its slot at one size, so the last rendering is kept.
     const QImage& image(int height) {

@@ -5,16 +5,11 @@
 
 namespace menubar::app::VisibilityProbe {
 
-namespace {
-
-// The width a tray slot gives an icon when nobody says otherwise.
-constexpr double unplacedIconWidth = 22;
-
-} // namespace
-
 VisibilityReading read(const QSystemTrayIcon& statusItem) {
+    // Without a tray host there is no menu bar to be full: the tray-host rules
+    // report that case in their own words.
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        return {.onscreen = false, .width = unplacedIconWidth};
+        return {};
     }
     const QRect geometry = statusItem.geometry();
     VisibilityReading reading{.occlusionVisible = statusItem.isVisible()};

@@ -54,6 +54,12 @@ struct MenuEntry {
         return entry;
     }
 
+    // Shown with a check box: the on/off settings, whether on or off now.
+    bool checkable() const {
+        return checked || action == MenuAction::toggleCompact ||
+               action == MenuAction::toggleStartAtLogin;
+    }
+
     bool operator==(const MenuEntry&) const = default;
 };
 

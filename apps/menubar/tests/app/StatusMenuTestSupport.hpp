@@ -62,6 +62,7 @@ struct Harness {
     Instant now = at("2025-06-01T12:00:00Z");
     std::map<std::string, std::string> environment;
     VisibilityReading reading{.onscreen = true, .width = 22};
+    bool trayHost = true;
     int probes = 0;
     int polls = 0;
     std::vector<std::string> focused;
@@ -95,9 +96,10 @@ struct Harness {
         else
             backend = std::make_shared<LaunchdService>(LaunchAgent::Setup{.home = home});
         d.service = std::make_shared<RecordingService>(backend, &daemonCommands);
-        d.notify = [this](const std::string& title, const std::string&) {
+        d.notify = [this](const std::string& title, const std::string&, QSystemTrayIcon*) {
             notified.push_back(title);
         };
+        d.trayHostPresent = [this] { return trayHost; };
         d.open = [this](const std::string& path) { opened.push_back(path); };
         d.reveal = [this](const std::string& path) { revealed.push_back(path); };
         d.revealModifierHeld = [this] { return altHeld; };

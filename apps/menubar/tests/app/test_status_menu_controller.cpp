@@ -1,9 +1,12 @@
 // The status menu controller against real status files in a temporary home,
 // with the clock, the tray probe and every outside command stood in for.
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 
 #include "StatusFileWatch.hpp"
@@ -266,6 +269,54 @@ private slots:
         QCOMPARE(headline(*controller) ==
                      "Icon hidden since 12:00 (menu bar full or behind the notch)",
                  markedHidden);
+    }
+
+    // Without a tray host the window renders the menu's entries and acts like it;
+    // it closes when a host appears and opens again when it goes.
+    void aDesktopWithoutATrayGetsTheStatusWindowUntilOneAppears() {
+        Harness harness;
+        harness.trayHost = false;
+        status_menu_test::LogCapture log;
+        const auto controller = harness.started(runningFile);
+        StatusWindow* window = controller->statusWindow();
+        QVERIFY(window && window->isVisible());
+        const auto rows = [window] {
+            QStringList shown;
+            for (const QWidget* row : window->rows()) {
+                const auto* label = qobject_cast<const QLabel*>(row);
+                const auto* button = qobject_cast<const QAbstractButton*>(row);
+                shown << (label    ? label->text()
+                          : button ? button->text().replace("&&", "&") +
+                                         (button->isEnabled() ? "" : " (off)")
+                                   : "---");
+            }
+            return shown;
+        };
+        QStringList menu;
+        for (const QAction* action : controller->menu()->actions())
+            menu << (action->isSeparator() ? QString("---")
+                                           : action->text().trimmed().replace("&&", "&"));
+        QCOMPARE(rows().replaceInStrings(" (off)", ""), menu);
+        QVERIFY(rows().contains("Open logs (off)") && rows().contains("Refresh"));
+        QVERIFY(window->findChild<QLabel*>("statusWindowNote")->isVisible());
+
+        window->findChild<QCheckBox*>()->click();
+        QVERIFY(item(controller->menu(), "Icon only")->isChecked());
+        QVERIFY(window->findChild<QCheckBox*>()->isChecked());
+        harness.write(stoppedFile);
+        for (QWidget* row : window->rows())
+            if (auto* button = qobject_cast<QPushButton*>(row); button && button->text() == "Refresh")
+                button->click();
+        QCOMPARE(rows().value(0), QString("Daemon stopped at 11:30"));
+
+        for (const bool host : {false, true, true, false}) {
+            harness.trayHost = host;
+            controller->tick();
+            QCOMPARE(window->isVisible(), !host);
+        }
+        QCOMPARE(harness.notified, (std::vector<std::string>(2, "tessaly menu bar icon has no tray")));
+        QCOMPARE(log.lines().filter("no system tray found; on GNOME").size(), 2);
+        QCOMPARE(log.lines().filter("system tray found; the status item").size(), 1);
     }
 
     void handoffOpensOrRevealsWithAlt() {

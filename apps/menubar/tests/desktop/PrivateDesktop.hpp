@@ -1,0 +1,122 @@
+#pragma once
+
+// A desktop of the test's own: a virtual X server on a free display, a private
+// session bus that activates nothing (so no notification daemon of the machine
+// starts behind the test's back), and every process started through it ended
+// when it goes out of scope, or with the test process itself if that dies.
+
+#include <memory>
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace desktop_test {
+
+class PrivateDesktop {
+public:
+    QTemporaryDir dir;
+    QString display;
+    QString busAddress;
+
+    ~PrivateDesktop() {
+        for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) {
+            (*it)->terminate();
+            if (!(*it)->waitForFinished(3000)) {
+                (*it)->kill();
+                (*it)->waitForFinished(3000);
+            }
+        }
+    }
+
+    static bool has(const char* tool) { return !QStandardPaths::findExecutable(tool).isEmpty(); }
+
+    // Xvfb on the first display from 170 whose server comes up.
+    bool startX() {
+        for (int number = 170; number < 200; ++number) {
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+                continue;
+            QProcess* server = start("Xvfb", {QStringLiteral(":%1").arg(number), "-screen", "0",
+                                              "1024x768x24", "-nolisten", "tcp"});
+            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+            for (int i = 0; i < 200 && server->state() == QProcess::Running; ++i) {
+                if (QFile::exists(socket)) {
+                    display = QStringLiteral(":%1").arg(number);
+                    return true;
+                }
+                QTest::qWait(50);
+            }
+        }
+        return false;
+    }
+
+    bool startBus() {
+        const QString config = dir.filePath("bus.conf");
+        QFile file(config);
+        file.open(QIODevice::WriteOnly);
+        file.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                                  "<auth>EXTERNAL</auth><policy context='default'>"
+                                  "<allow send_destination='*' eavesdrop='true'/>"
+                                  "<allow eavesdrop='true'/><allow own='*'/></policy></busconfig>")
+                       .arg(dir.path())
+                       .toUtf8());
+        file.close();
+        QProcess* bus =
+            start("dbus-daemon", {"--nofork", "--print-address=1", "--config-file=" + config});
+        if (!bus->waitForReadyRead(10000))
+            return false;
+        busAddress = QString::fromUtf8(bus->readLine()).trimmed();
+        return !busAddress.isEmpty();
+    }
+
+    // What every program on this desktop sees: its display and bus, a home of
+    // its own, UTC.
+    QProcessEnvironment environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", display);
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+        environment.insert("HOME", dir.filePath("home"));
+        environment.insert("XDG_RUNTIME_DIR", dir.path());
+        environment.insert("TZ", "UTC");
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME",
+                                 "XDG_CURRENT_DESKTOP", "WAYLAND_DISPLAY", "TESSALY_CLI"})
+            environment.remove(name);
+        return environment;
+    }
+
+    QProcess*
+    start(const QString& program, const QStringList& arguments,
+          const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+        QDir().mkpath(dir.filePath("home"));
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment);
+        process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        process->start(program, arguments);
+        process->waitForStarted(10000);
+        processes_.push_back(std::move(process));
+        return processes_.back().get();
+    }
+
+    // Calls `ready` every 50 ms until it holds or `ms` have passed.
+    template <typename Ready> static bool waitFor(Ready ready, int ms) {
+        for (int waited = 0; waited < ms; waited += 50) {
+            if (ready())
+                return true;
+            QTest::qWait(50);
+        }
+        return ready();
+    }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+} // namespace desktop_test

@@ -1,0 +1,145 @@
+// A real notification server (dunst) on a private bus: what it receives from
+// the built app on a desktop without a tray and from the notifier directly, and
+// how both carry on when no server answers.
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "Notifier.hpp"
+#include "PrivateDesktop.hpp"
+#include "TrayHost.hpp"
+
+using namespace menubar;
+using namespace menubar::app;
+using namespace desktop_test;
+
+namespace {
+
+// Each notification the server has shown, newest first, as "app|text", where the
+// text is what the server draws: its Pango markup of summary and body, read back.
+QStringList history(PrivateDesktop& desktop) {
+    for (const QStringList& arguments : {QStringList{"close-all"}, QStringList{"history"}}) {
+        QProcess control;
+        control.setProcessEnvironment(desktop.environment());
+        control.start("dunstctl", arguments);
+        control.waitForFinished(10000);
+        if (arguments.first() == "close-all")
+            continue;
+        QStringList shown;
+        const auto entries =
+            QJsonDocument::fromJson(control.readAllStandardOutput())["data"][0].toArray();
+        for (const QJsonValue entry : entries)
+            shown << entry["appname"]["data"].toString() + "|" +
+                         QString(entry["message"]["data"].toString())
+                             .remove(QRegularExpression("<[^>]*>"))
+                             .replace("&lt;", "<")
+                             .replace("&gt;", ">")
+                             .replace("&quot;", "\"")
+                             .replace("&apos;", "'")
+                             .replace("&amp;", "&");
+        return shown;
+    }
+    return {};
+}
+
+// The app's log so far, one entry per line.
+QStringList logOf(QProcess* app) {
+    static QMap<QProcess*, QString> seen;
+    seen[app] += QString::fromUtf8(app->readAllStandardError());
+    return seen[app].split('\n', Qt::SkipEmptyParts);
+}
+
+const QString sent = "notification sent through org.freedesktop.Notifications";
+const QString notShown = "and there is no system tray; notification not shown";
+
+} // namespace
+
+class NotificationServerTest : public QObject {
+    Q_OBJECT
+
+    PrivateDesktop desktop;
+    QProcess* server = nullptr;
+
+    QProcess* startApp(const QString& home) {
+        QProcessEnvironment environment = desktop.environment();
+        environment.insert("HOME", desktop.dir.filePath(home));
+        environment.insert("TESSALY_STATUS_FILE", desktop.dir.filePath("status.json"));
+        environment.insert("PATH", "/usr/bin:/bin"); // no cmux
+        QDir().mkpath(desktop.dir.filePath(home));
+        // One copy runs per user and runtime folder; each app here is a user of its own.
+        const QString runtime = desktop.dir.filePath(home + "-runtime");
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert("XDG_RUNTIME_DIR", runtime);
+        return desktop.start(MENUBAR_APP, {}, environment);
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* tool : {"Xvfb", "dbus-daemon", "dunst", "dunstctl"})
+            if (!PrivateDesktop::has(tool))
+                QSKIP(qPrintable(QString(tool) + " is missing (scripts/install-deps installs it)"));
+        QVERIFY(desktop.startX());
+        QVERIFY(desktop.startBus());
+        server = desktop.start("dunst", {}, desktop.environment());
+        QDBusConnection bus = QDBusConnection::connectToBus(desktop.busAddress, "client");
+        QVERIFY(PrivateDesktop::waitFor(
+            [&] { return bus.interface()->isServiceRegistered("org.freedesktop.Notifications"); },
+            10000));
+    }
+
+    // No tray host: one notification with the texts as given, and the window.
+    void aDesktopWithoutATrayNotifiesOnceAndOpensTheWindow() {
+        QProcess* app = startApp("home");
+        QVERIFY(
+            PrivateDesktop::waitFor([&] { return logOf(app).filter(sent).size() == 1; }, 20000));
+        QTest::qWait(3500); // one more poll, which must not notify again
+        // Closing moves a notification into the history, in the server's own time.
+        QStringList shown;
+        QVERIFY(
+            PrivateDesktop::waitFor([&] { return !(shown = history(desktop)).isEmpty(); }, 10000));
+        QCOMPARE(shown,
+                 QStringList{"tessaly-menubar|" + QString(NoTrayCopy::notificationTitle.data()) +
+                             "\n" + QString(NoTrayCopy::notificationBody.data())});
+        QCOMPARE(logOf(app).filter(QString(NoTrayCopy::advice.data())).size(), 1);
+        QProcess tree;
+        tree.setProcessEnvironment(desktop.environment());
+        tree.start("xwininfo", {"-root", "-tree"});
+        tree.waitForFinished(10000);
+        QVERIFY(QString::fromUtf8(tree.readAllStandardOutput()).contains("\"tessaly\""));
+    }
+
+    void markupInTheBodyIsShownAsWritten() {
+        const std::string body = R"(Session <b>api</b> & "web" at 'full' &amp;)";
+        Notifier::notifyDesktop(
+            "Title & \"quotes\"", body, nullptr,
+            {.cmux = {.candidates = {}, .searchPath = [] { return std::nullopt; }},
+             .bus = [this] { return QDBusConnection::connectToBus(desktop.busAddress, "client"); },
+             .trayAvailable = [] { return false; }});
+        QStringList shown;
+        QVERIFY(
+            PrivateDesktop::waitFor([&] { return (shown = history(desktop)).size() == 2; }, 10000));
+        QCOMPARE(shown.first(),
+                 "tessaly-menubar|Title & \"quotes\"\n" + QString::fromStdString(body));
+    }
+
+    // Without a server the app logs that once and keeps polling.
+    void withoutAServerNothingHangs() {
+        server->terminate();
+        QVERIFY(server->waitForFinished(10000));
+        QProcess* app = startApp("home2");
+        QVERIFY(PrivateDesktop::waitFor([&] { return logOf(app).filter(notShown).size() == 1; },
+                                        20000));
+        QTest::qWait(3500);
+        QCOMPARE(logOf(app).filter("cmux not found").size(), 1); // each notification's one line
+        QCOMPARE(app->state(), QProcess::Running);
+    }
+};
+
+QTEST_GUILESS_MAIN(NotificationServerTest)
+#include "test_notification_server.moc"

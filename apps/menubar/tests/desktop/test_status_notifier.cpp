@@ -1,0 +1,308 @@
+// What a StatusNotifierItem host (KDE, GNOME's AppIndicator extension, Waybar,
+// Xfce) receives from the built app, read over a private session bus: the item,
+// its presentation and icon, and the exported menu with its click events,
+// against the core's values for the same status file.
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QDateTime>
+#include <QSettings>
+#include <QTest>
+
+#include <fstream>
+
+#include "DaemonState.hpp"
+#include "FileSystem.hpp"
+#include "PrivateDesktop.hpp"
+#include "StatusItemPresentation.hpp"
+#include "StatusMenu.hpp"
+
+using namespace menubar;
+using namespace desktop_test;
+
+// The calls below wait with the event loop running: the app asks this watcher
+// about itself while it answers.
+// The least a host needs to be: the watcher that items register with, itself
+// counted as the one host.
+class Watcher : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems MEMBER items)
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+
+public:
+    QStringList items;
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+
+public slots:
+    // An item names its bus service, or only its object path on the sender's.
+    void RegisterStatusNotifierItem(const QString& service) {
+        items << (service.startsWith('/') ? message().service() : service);
+        emit StatusNotifierItemRegistered(items.last());
+    }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+signals:
+    void StatusNotifierItemRegistered(const QString& service);
+    void StatusNotifierHostRegistered();
+};
+
+namespace {
+
+const char* stoppedFile = R"({"version":1,"at":"2025-06-01T11:29:00Z","intervalMs":2000,
+  "stoppedAt":"2025-06-01T11:30:00Z",
+  "config":{"warnContextPct":70,"criticalContextPct":85,"messageAgents":true},
+  "sessions":[
+    {"dirName":"web & docs","model":"gpt-5","contextPct":40,"level":"ok","lifecycle":"idle"},
+    {"dirName":"api","model":"claude-opus-4","contextPct":91,"level":"critical",
+     "lifecycle":"running","workspaceId":"ws-api"}],
+  "events":[{"at":"2025-06-01T11:28:00Z","dirName":"api","kind":"notify","level":"critical",
+             "text":"context at 91%"}]})";
+
+// One line per menu row as a host shows it: label, then "off" when disabled and
+// "[x]" / "[ ]" for a check mark.
+QString row(const QString& label, bool enabled, std::optional<bool> checked) {
+    return label + (enabled ? "" : " off") + (checked ? (*checked ? " [x]" : " [ ]") : "");
+}
+
+QStringList expectedRows(const StatusMenu& menu) {
+    QStringList rows;
+    for (const MenuEntry& entry : menu.entries) {
+        if (entry.isSeparator) {
+            rows << "---";
+            continue;
+        }
+        rows << row(QString(entry.indentation * 4, ' ') + QString::fromStdString(entry.title),
+                    entry.enabled, entry.checkable() ? std::optional(entry.checked) : std::nullopt);
+    }
+    return rows;
+}
+
+// Children of a dbusmenu layout node (ia{sv}av): their ids and rows.
+void readLayout(const QDBusArgument& node, QStringList& rows, QMap<QString, int>& ids) {
+    int id = 0;
+    QVariantMap properties;
+    QVariantList children;
+    node.beginStructure();
+    node >> id >> properties >> children;
+    node.endStructure();
+    for (const QVariant& child : children) {
+        const QDBusArgument argument = child.value<QDBusArgument>();
+        int childId = 0;
+        QVariantMap props;
+        QVariantList grandchildren;
+        argument.beginStructure();
+        argument >> childId >> props >> grandchildren;
+        argument.endStructure();
+        if (!props.value("visible", true).toBool())
+            continue;
+        if (props.value("type").toString() == "separator") {
+            rows << "---";
+            continue;
+        }
+        // dbusmenu marks mnemonics with "_" and writes a literal one twice.
+        QString label = props.value("label").toString();
+        label.replace("__", "\x01").remove('_').replace("\x01", "_");
+        const bool checkable = props.value("toggle-type").toString() == "checkmark";
+        rows << row(label, props.value("enabled", true).toBool(),
+                    checkable ? std::optional(props.value("toggle-state").toInt() == 1)
+                              : std::nullopt);
+        ids[label] = childId;
+    }
+}
+
+} // namespace
+
+class StatusNotifierTest : public QObject {
+    Q_OBJECT
+
+    PrivateDesktop desktop;
+    QString statusPath;
+    QString item; // the app's bus service
+    std::unique_ptr<QDBusConnection> bus;
+    Watcher watcher;
+
+    QVariant property(const QString& name) {
+        QDBusMessage get = QDBusMessage::createMethodCall(item, "/StatusNotifierItem",
+                                                          "org.freedesktop.DBus.Properties", "Get");
+        get << "org.kde.StatusNotifierItem" << name;
+        const QDBusMessage reply = bus->call(get, QDBus::BlockWithGui, 5000);
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+
+    // A property that did not arrive reads as an empty structure.
+    static bool readable(const QVariant& value) {
+        return value.metaType() == QMetaType::fromType<QDBusArgument>();
+    }
+
+    // a(iiay): each square rendering with its pixels, by size.
+    static QMap<int, QByteArray> readPixmaps(const QDBusArgument& argument) {
+        QMap<int, QByteArray> sizes;
+        argument.beginArray();
+        while (!argument.atEnd()) {
+            int w, h;
+            QByteArray data;
+            argument.beginStructure();
+            argument >> w >> h >> data;
+            argument.endStructure();
+            if (w == h && data.size() == w * h * 4)
+                sizes[w] = data;
+        }
+        argument.endArray();
+        return sizes;
+    }
+
+    // (sa(iiay)ss): "title|text".
+    QString toolTip() {
+        const QVariant value = property("ToolTip");
+        if (!readable(value))
+            return "?";
+        const QDBusArgument argument = value.value<QDBusArgument>();
+        QString icon, title, text;
+        argument.beginStructure();
+        argument >> icon;
+        readPixmaps(argument);
+        argument >> title >> text;
+        argument.endStructure();
+        return title + "|" + text;
+    }
+
+    QMap<int, QByteArray> pixmaps() {
+        const QVariant value = property("IconPixmap");
+        return readable(value) ? readPixmaps(value.value<QDBusArgument>())
+                               : QMap<int, QByteArray>{};
+    }
+
+    QStringList layout(QMap<QString, int>* ids = nullptr) {
+        const QString path = property("Menu").value<QDBusObjectPath>().path();
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "GetLayout");
+        get << 0 << -1 << QStringList();
+        const QDBusMessage reply = bus->call(get, QDBus::BlockWithGui, 5000);
+        QStringList rows;
+        QMap<QString, int> found;
+        if (reply.arguments().size() == 2)
+            readLayout(reply.arguments().at(1).value<QDBusArgument>(), rows, found);
+        if (ids)
+            *ids = found;
+        return rows;
+    }
+
+    void click(const QString& label) {
+        QMap<QString, int> ids;
+        layout(&ids);
+        QVERIFY2(ids.contains(label), qPrintable(label));
+        const QString path = property("Menu").value<QDBusObjectPath>().path();
+        QDBusMessage event =
+            QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "Event");
+        event << ids[label] << "clicked" << QVariant::fromValue(QDBusVariant(QString()))
+              << uint(QDateTime::currentSecsSinceEpoch());
+        QCOMPARE(bus->call(event, QDBus::BlockWithGui, 5000).type(), QDBusMessage::ReplyMessage);
+    }
+
+    void write(const char* text) {
+        const std::string path = statusPath.toStdString();
+        std::ofstream(path + ".tmp") << text;
+        std::rename((path + ".tmp").c_str(), path.c_str());
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* tool : {"Xvfb", "dbus-daemon"})
+            if (!PrivateDesktop::has(tool))
+                QSKIP(qPrintable(QString(tool) + " is missing (scripts/install-deps installs it)"));
+        QVERIFY(desktop.startX());
+        QVERIFY(desktop.startBus());
+        bus = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(desktop.busAddress, "host"));
+        QVERIFY(bus->isConnected());
+        QVERIFY(bus->registerObject("/StatusNotifierWatcher", &watcher,
+                                    QDBusConnection::ExportAllContents));
+        QVERIFY(bus->registerService("org.kde.StatusNotifierWatcher"));
+
+        statusPath = desktop.dir.filePath("status.json");
+        write(stoppedFile);
+        QProcessEnvironment environment = desktop.environment();
+        environment.insert("TESSALY_STATUS_FILE", statusPath);
+        environment.insert("TESSALY_CLI", STANDIN);
+        QProcess* app = desktop.start(MENUBAR_APP, {}, environment);
+        QVERIFY(PrivateDesktop::waitFor([this] { return !watcher.items.isEmpty(); }, 30000));
+        item = watcher.items.first();
+        QCOMPARE(app->state(), QProcess::Running);
+    }
+
+    void theItemShowsThePresentationAndItsIcon() {
+        const StatusSnapshot snapshot =
+            StatusFileLocator::load(statusPath.toStdString(), FileSystem::real());
+        const DaemonState state = DaemonState::from(snapshot, currentInstant());
+        const auto presentation =
+            StatusItemPresentation::make(state, snapshot.file()->sessions, false, TimeZone::utc());
+        QCOMPARE(property("Status").toString(), QString("Active"));
+        QCOMPARE(property("Title").toString(), QString("tessaly-menubar"));
+        QCOMPARE(toolTip(), QString::fromStdString(presentation.tooltip) + "|");
+        const auto sizes = pixmaps();
+        QVERIFY2(sizes.contains(22) && sizes.contains(44),
+                 qPrintable(QString::number(sizes.size())));
+        QVERIFY(sizes[22].count('\0') < sizes[22].size()); // something is drawn
+    }
+
+    void theMenuIsTheStatusMenuValueAndItsClicksAct() {
+        const std::string home = desktop.dir.filePath("home").toStdString();
+        const FileSystem disk = FileSystem::real();
+        const StatusSnapshot snapshot = StatusFileLocator::load(statusPath.toStdString(), disk);
+        const Instant now = currentInstant();
+        const auto expected = [&](bool compact) {
+            return expectedRows(
+                StatusMenu::build(snapshot, DaemonState::from(snapshot, now),
+                                  {compact, compact ? CompactSetting::Source::defaults
+                                                    : CompactSetting::Source::builtIn},
+                                  std::nullopt, now, TimeZone::utc(),
+                                  {.handoffExists = disk.exists,
+                                   .statusFileExists = true,
+                                   .service = {ServiceManager::systemd, false},
+                                   .startsAtLogin = false}));
+        };
+        QCOMPARE(layout(), expected(false));
+
+        click("Icon only");
+        QVERIFY(PrivateDesktop::waitFor([&] { return layout() == expected(true); }, 10000));
+        QCOMPARE(
+            QSettings(desktop.dir.filePath("home/.config/tessaly-menubar/tessaly-menubar.conf"),
+                      QSettings::IniFormat)
+                .value("compact")
+                .toString(),
+            QString("true"));
+        click("Icon only");
+        QVERIFY(PrivateDesktop::waitFor([&] { return layout() == expected(false); }, 10000));
+
+        // A new file is read as soon as Refresh is clicked.
+        write(R"({"at":"2025-06-01T11:31:00Z","stoppedAt":"2025-06-01T11:32:00Z"})");
+        click("Refresh");
+        QVERIFY(PrivateDesktop::waitFor([&] { return toolTip() == "Daemon stopped at 11:32|"; },
+                                        10000));
+    }
+
+    // The stand-in writes live status files: the next poll carries them to the host.
+    void aChangedStatusFileReachesTheHostWithinAPoll() {
+        const QString before = toolTip();
+        const QByteArray pixels = pixmaps().value(22);
+        const QString config = desktop.dir.filePath("config.json");
+        QFile(config).open(QIODevice::WriteOnly);
+        desktop.start(STANDIN, {"watch", "--status", statusPath, "--config", config,
+                                "--interval-ms", "500", "--sessions", "2"});
+        QVERIFY(PrivateDesktop::waitFor([&] { return toolTip().startsWith("Daemon running"); },
+                                        3000 + 3000));
+        QVERIFY(toolTip() != before);
+        QVERIFY(pixmaps().value(22) != pixels);
+    }
+};
+
+QTEST_GUILESS_MAIN(StatusNotifierTest)
+#include "test_status_notifier.moc"
