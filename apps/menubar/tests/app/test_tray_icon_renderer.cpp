@@ -1,10 +1,12 @@
 // The tray icon: every symbol has a drawing, renderings have the size a tray
 // asks for, and at the XEmbed slot size the percentage stays large enough to read.
 
+#include <QSet>
 #include <QTest>
 
 #include <cstdlib>
 
+#include "Legibility.hpp"
 #include "TrayIconRenderer.hpp"
 
 using namespace menubar;
@@ -130,18 +132,29 @@ private slots:
                  qPrintable(QString::number(narrow.height())));
     }
 
-    void tonesAreDistinctAndMutedIsOpaque() {
-        const QPalette palette;
-        const QColor ok = toneColour(Tone::ok, palette);
-        const QColor warn = toneColour(Tone::warn, palette);
-        const QColor critical = toneColour(Tone::critical, palette);
-        const QColor muted = toneColour(Tone::muted, palette);
-        QCOMPARE(ok, QColor(0x34, 0xc7, 0x59));
-        QCOMPARE(warn, QColor(0xff, 0x95, 0x00));
-        QCOMPARE(critical, QColor(0xff, 0x3b, 0x30));
-        QCOMPARE(muted.alpha(), 255);
-        // A mid grey reads on light and dark panels; neither near-white nor near-black.
-        QVERIFY(muted.lightness() >= 120 && muted.lightness() <= 170);
+    // Every tone keeps 3:1 against the window colour of a light and a dark
+    // palette (one whose placeholder colour is still the light palette's), and
+    // the four stay apart; a colour that reads already is kept as it is.
+    void everyToneReadsOnThePanelThePaletteReports() {
+        const auto of = [](const QColor& colour) {
+            return Legibility::Colour{colour.redF(), colour.greenF(), colour.blueF()};
+        };
+        QPalette dark(QColor(0xee, 0xee, 0xee), QColor(0x1f, 0x1f, 0x1f));
+        dark.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 128));
+        for (const QPalette& palette : {QPalette(), dark}) {
+            QSet<QRgb> seen;
+            for (const Tone tone : {Tone::ok, Tone::warn, Tone::critical, Tone::muted}) {
+                const QColor colour = toneColour(tone, palette);
+                const double contrast =
+                    Legibility::contrast(of(colour), of(palette.color(QPalette::Window)));
+                QVERIFY2(contrast >= 3.0, qPrintable(colour.name()));
+                QCOMPARE(colour.alpha(), 255);
+                seen.insert(colour.rgb());
+            }
+            QCOMPARE(seen.size(), 4);
+        }
+        QCOMPARE(toneColour(Tone::critical, QPalette()), QColor(0xff, 0x3b, 0x30));
+        QCOMPARE(toneColour(Tone::ok, dark), QColor(0x34, 0xc7, 0x59));
     }
 };
 
