@@ -42,6 +42,8 @@ struct Window {
         return controller->window()->findChild<T*>(name);
     }
     QString text(const QString& name) const {
+        if (auto* clamped = find<ClampedLabel>(name))
+            return clamped->fullText();
         if (auto* label = find<QLabel>(name))
             return label->text();
         if (auto* symbolLabel = find<SymbolLabel>(name))
