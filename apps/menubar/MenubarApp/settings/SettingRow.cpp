@@ -35,9 +35,8 @@ namespace menubar::app {
 namespace {
 
 // Numbers are shown and read as the file holds them, whatever the user's
-// locale: "0.5" stays 0.5, and a decimal comma is refused rather than read as a
-// group separator (a different number). No digit grouping, so what is shown
-// always parses back.
+// locale: "0.5" stays 0.5 and never turns into "0,5". No digit grouping, so
+// what is shown always parses back.
 QLocale numberLocale() {
     QLocale locale = QLocale::c();
     locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
@@ -52,6 +51,12 @@ public:
     NumberValidator(std::function<QString()> current, QObject* parent)
         : QDoubleValidator(parent), current_(std::move(current)) {}
     void fixup(QString& input) const override { input = current_(); }
+    // A decimal comma typed out of habit is the decimal point, not a digit
+    // group that would make 0,5 read as 5.
+    State validate(QString& input, int& position) const override {
+        input.replace(QLatin1Char(','), QLatin1Char('.'));
+        return QDoubleValidator::validate(input, position);
+    }
 
 private:
     std::function<QString()> current_;

@@ -178,11 +178,11 @@ std::string statusLine(bool formShown, const SaveState& saveState, bool restartN
     case SaveState::Kind::idle:
         if (restartNeeded)
             return "Restart the daemon to apply the saved settings.";
+        if (!formShown)
+            return "Nothing to save until the settings load.";
         if (!daemonInstalled)
             return "Daemon not installed (run: tessaly install); a daemon started by hand reads "
                    "the file on its next start.";
-        if (!formShown)
-            return "Nothing to save until the settings load.";
         return "Save validates the file through the daemon, then offers to restart it.";
     case SaveState::Kind::saving:
         return "Validating with the daemon...";

@@ -3,12 +3,16 @@
 // its errors, Save follows its enabled rule, typing survives model updates, and
 // a saved file with an installed daemon offers a restart.
 
+#include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <nlohmann/json.hpp>
@@ -72,6 +76,37 @@ struct Window {
         QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedSaving(*model()), 20000);
     }
 };
+
+// Every visible element a user can act on, through the accessibility tree.
+void interactive(QAccessibleInterface* node, QList<QAccessibleInterface*>& found) {
+    if (node == nullptr || node->state().invisible)
+        return;
+    const QAccessible::Role role = node->role();
+    if (node->state().focusable || role == QAccessible::PushButton ||
+        role == QAccessible::CheckBox || role == QAccessible::ComboBox ||
+        role == QAccessible::EditableText || role == QAccessible::SpinBox)
+        found << node;
+    for (int index = 0; index < node->childCount(); ++index)
+        interactive(node->child(index), found);
+}
+
+// The locale for one test, the previous one back afterwards.
+struct DefaultLocale {
+    QLocale before;
+    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(before); }
+};
+
+// A daemon whose schema has one number setting `name`.
+std::string schemaWithOne(const std::string& name) {
+    return R"(cat <<'EOF'
+{"x-settings-version": 1, "properties": {")" +
+           name + R"(": {"type": "number", "default": 1}},
+ "x-groups": [{"id": "g", "title": "G", "settings": [
+   {"name": ")" +
+           name + R"(", "control": "number", "help": "Help."}]}]}
+EOF)";
+}
 
 } // namespace
 
@@ -181,6 +216,33 @@ private slots:
             QCOMPARE(window.text(name), "The critical threshold must lie above the warn threshold");
         QCOMPARE(window.home.readConfig(), std::string(R"({"critical-context": 50})"));
 
+        // Once the failure is over the line is in the secondary colour again,
+        // also in the window opened after it.
+        window.controller->window()->close();
+        window.controller->show();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(*window.model()), 20000);
+        window.type("setting:warn-context", "40");
+        window.save();
+        auto* status = window.find<ClampedLabel>("footer:status");
+        QVERIFY(status->fullText().startsWith("Saved at "));
+        QCOMPARE(status->palette().color(QPalette::WindowText),
+                 SettingsStyle::colour(SettingsStyle::Tone::secondary,
+                                       status->parentWidget()->palette()));
+
+        // A failure longer than two lines is cut after a word, whole in the tooltip.
+        window.home.writeConfig(R"({"warn-context": 10})");
+        window.type("setting:warn-context", "45");
+        window.save();
+        QVERIFY(status->fullText().endsWith("reopen the settings to see the change"));
+        QCOMPARE(status->toolTip(), status->fullText());
+        const QStringList shown = status->text().split('\n');
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown.last().endsWith(QChar(0x2026)));
+        for (const QString& line : shown)
+            QVERIFY(status->fontMetrics().horizontalAdvance(line) <=
+                    status->contentsRect().width());
+        QVERIFY(status->height() >= 2 * status->fontMetrics().lineSpacing());
+
         Window unknown(R"({"zz-extra": 1, "beta": 2})");
         QVERIFY(unknown.open());
         QCOMPARE(unknown.text("banner:unknownKeys:text"),
@@ -192,6 +254,87 @@ private slots:
         QCOMPARE(unknown.text("footer:status"), "The daemon rejected the file.");
         QCOMPARE(unknown.text("banner:generalErrors:1"), "Unknown setting beta");
         QCOMPARE(unknown.text("banner:generalErrors:2"), "Unknown setting zz-extra");
+    }
+
+    // Under a German locale the field still shows 0.5 and a typed decimal comma
+    // is the point; an emptied field shows the form's value again when editing
+    // ends, so what it shows is what is saved.
+    void numberFieldsShowWhatTheFileGets() {
+        const DefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
+        Window window(R"({"warn-context": 0.5})");
+        QVERIFY(window.open());
+        auto* line = window.find<QLineEdit>("setting:warn-context");
+        QCOMPARE(line->text(), "0.5");
+        window.type("setting:warn-context", "2,5");
+        QCOMPARE(line->text(), "2.5");
+        line->selectAll();
+        QTest::keyClick(line, Qt::Key_Backspace);
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(line->text(), "2.5");
+        window.save();
+        QCOMPARE(nlohmann::json::parse(window.home.readConfig())["warn-context"].get<double>(),
+                 2.5);
+    }
+
+    // A long label wraps instead of widening the form; a window without a
+    // form says so in its footer.
+    void longLabelsWrapAndTheFooterFollowsTheWindow() {
+        const std::string name = "how-long-to-wait-before-an-idle-agent-session-with-an-expiring-"
+                                 "prompt-cache-is-reminded";
+        Window window;
+        window.home.environment["TESSALY_CLI"] =
+            window.home.script("fake-tessaly", schemaWithOne(name));
+        QVERIFY(window.open());
+        QVERIFY(window.find<QScrollArea>("form")->isVisible());
+        QCOMPARE(window.find<QScrollArea>("form")->horizontalScrollBar()->maximum(), 0);
+        auto* label = window.find<QLabel>(QString::fromStdString("setting:" + name + ":label"));
+        QVERIFY(label->height() > label->fontMetrics().lineSpacing() * 3 / 2);
+        auto* reset =
+            window.find<QPushButton>(QString::fromStdString("setting:" + name + ":reset"));
+        QVERIFY(reset->width() >= reset->sizeHint().width());
+
+        Window none;
+        none.home.environment.erase("TESSALY_CLI");
+        QVERIFY(none.open());
+        QCOMPARE(none.text("footer:file"),
+                 "Config file: " + QString::fromStdString(none.home.configPath));
+        QCOMPARE(none.text("footer:status"), "Nothing to save until the settings load.");
+    }
+
+    // Every control of every kind has a name for screen readers, and Tab walks
+    // the form from the top and then the footer's buttons.
+    void everyControlIsNamedAndTabFollowsTheLayout() {
+        Window window(R"({"ignore-dirs": ["node_modules"]})");
+        QVERIFY(window.open());
+        QWidget* top = window.controller->window();
+        QList<QAccessibleInterface*> found;
+        interactive(QAccessible::queryAccessibleInterface(top), found);
+        QVERIFY(found.size() > 30);
+        for (QAccessibleInterface* node : found)
+            QVERIFY2(!node->text(QAccessible::Name).isEmpty(),
+                     qPrintable(node->object()->objectName()));
+        QCOMPARE(window.find("setting:warn-context")->accessibleDescription(),
+                 "Context use at which a session is flagged as a warning.");
+
+        QList<QWidget*> order;
+        for (QWidget* widget = top->nextInFocusChain(); widget != top;
+             widget = widget->nextInFocusChain())
+            if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(top) &&
+                widget->isEnabled())
+                order << widget;
+        QList<QWidget*> footer; // disabled buttons are passed over
+        for (const char* name : {"footer:restart", "footer:cancel", "footer:save"})
+            if (window.enabled(name))
+                footer << window.find(name);
+        QCOMPARE(order.mid(order.size() - footer.size()), footer);
+        QCOMPARE(order.first(), window.find("setting:warn-context"));
+        // In the form none lies wholly above the one before it (a stepper's
+        // arrows sit beside its field).
+        QWidget* form = window.find<QScrollArea>("form")->widget();
+        for (int index = 1; index < order.size() - footer.size(); ++index)
+            QVERIFY2(order[index - 1]->mapTo(form, QPoint()).y() <=
+                         order[index]->mapTo(form, QPoint(0, order[index]->height())).y(),
+                     qPrintable(order[index]->objectName()));
     }
 
     // A poll shows the live value and a flag's lock, and typing survives it.

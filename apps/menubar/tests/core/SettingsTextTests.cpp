@@ -105,7 +105,7 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
         {SaveState::failed("Nope."), true, true, true, "Nope."},
         {SaveState::restarting(), false, true, true, "Restarting the daemon..."},
         // No form: the window offers nothing to save.
-        {SaveState::idle(), false, true, false, "Nothing to save until the settings load."},
+        {SaveState::idle(), false, false, false, "Nothing to save until the settings load."},
         {SaveState::idle(), false, true, true,
          "Save validates the file through the daemon, then offers to restart it."},
     };
