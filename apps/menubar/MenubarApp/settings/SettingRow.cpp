@@ -140,7 +140,8 @@ ClampedLabel::ClampedLabel(int lines, QWidget* parent) : QLabel(parent), lines_(
     setTextFormat(Qt::PlainText);
     setWordWrap(false);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
 void ClampedLabel::setFullText(const QString& text) {
@@ -184,19 +185,16 @@ void ClampedLabel::relayout() {
         setText(shown);
 }
 
-int ClampedLabel::heightForWidth(int width) const {
-    const auto count = std::clamp(static_cast<int>(wrapped(width).size()), 1, lines_);
-    const QMargins margins = contentsMargins();
-    return fontMetrics().lineSpacing() * count + margins.top() + margins.bottom();
-}
-
 QSize ClampedLabel::sizeHint() const {
-    const int width = std::max(1, contentsRect().width());
-    return {QLabel::sizeHint().width(), heightForWidth(width)};
+    // Some fonts have a negative leading: the last line needs its full height.
+    const QFontMetrics metrics = fontMetrics();
+    const QMargins margins = contentsMargins();
+    const int height = metrics.lineSpacing() * (lines_ - 1) + metrics.height() + 1;
+    return {QLabel::sizeHint().width(), height + margins.top() + margins.bottom()};
 }
 
 QSize ClampedLabel::minimumSizeHint() const {
-    return {0, fontMetrics().lineSpacing()};
+    return {0, sizeHint().height()};
 }
 
 void ClampedLabel::resizeEvent(QResizeEvent* event) {

@@ -54,8 +54,8 @@ public:
     ClampedLabel(int lines, QWidget* parent = nullptr);
     void setFullText(const QString& text);
     const QString& fullText() const { return full_; }
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override;
+    // Always room for every line, so a longer text never makes the window
+    // jump or squeezes the last line under the one above.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
