@@ -325,7 +325,7 @@ void StatusMenuController::show(QAction* action, const MenuEntry& entry) {
     QStringList tooltip;
     if (shown != title)
         tooltip << title.trimmed();
-    if (entry.tooltip)
+    if (entry.tooltip && !entry.tooltip->empty())
         tooltip << qs(*entry.tooltip);
     action->setText(menuText(shown));
     action->setEnabled(entry.enabled);

@@ -4,15 +4,12 @@
 // a saved file with an installed daemon offers a restart.
 
 #include <QAccessible>
-#include <QApplication>
 #include <QComboBox>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QTest>
 
 #include <nlohmann/json.hpp>
@@ -88,24 +85,6 @@ void interactive(QAccessibleInterface* node, QList<QAccessibleInterface*>& found
         found << node;
     for (int index = 0; index < node->childCount(); ++index)
         interactive(node->child(index), found);
-}
-
-// The locale for one test, the previous one back afterwards.
-struct DefaultLocale {
-    QLocale before;
-    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~DefaultLocale() { QLocale::setDefault(before); }
-};
-
-// A daemon whose schema has one number setting `name`.
-std::string schemaWithOne(const std::string& name) {
-    return R"(cat <<'EOF'
-{"x-settings-version": 1, "properties": {")" +
-           name + R"(": {"type": "number", "default": 1}},
- "x-groups": [{"id": "g", "title": "G", "settings": [
-   {"name": ")" +
-           name + R"(", "control": "number", "help": "Help."}]}]}
-EOF)";
 }
 
 } // namespace
@@ -216,32 +195,24 @@ private slots:
             QCOMPARE(window.text(name), "The critical threshold must lie above the warn threshold");
         QCOMPARE(window.home.readConfig(), std::string(R"({"critical-context": 50})"));
 
-        // Once the failure is over the line is in the secondary colour again,
-        // also in the window opened after it.
+        // Red only while the save has failed; a long failure is cut after a word
+        // on two lines, whole in the tooltip.
         window.controller->window()->close();
         window.controller->show();
         QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(*window.model()), 20000);
         window.type("setting:warn-context", "40");
         window.save();
         auto* status = window.find<ClampedLabel>("footer:status");
-        QVERIFY(status->fullText().startsWith("Saved at "));
         QCOMPARE(status->palette().color(QPalette::WindowText),
                  SettingsStyle::colour(SettingsStyle::Tone::secondary,
                                        status->parentWidget()->palette()));
-
-        // A failure longer than two lines is cut after a word, whole in the tooltip.
         window.home.writeConfig(R"({"warn-context": 10})");
         window.type("setting:warn-context", "45");
         window.save();
         QVERIFY(status->fullText().endsWith("reopen the settings to see the change"));
         QCOMPARE(status->toolTip(), status->fullText());
-        const QStringList shown = status->text().split('\n');
-        QCOMPARE(shown.size(), 2);
-        QVERIFY(shown.last().endsWith(QChar(0x2026)));
-        for (const QString& line : shown)
-            QVERIFY(status->fontMetrics().horizontalAdvance(line) <=
-                    status->contentsRect().width());
-        QVERIFY(status->height() >= 2 * status->fontMetrics().lineSpacing());
+        QCOMPARE(status->text().count('\n'), 1);
+        QVERIFY(status->text().endsWith(QChar(0x2026)));
 
         Window unknown(R"({"zz-extra": 1, "beta": 2})");
         QVERIFY(unknown.open());
@@ -260,7 +231,8 @@ private slots:
     // is the point; an emptied field shows the form's value again when editing
     // ends, so what it shows is what is saved.
     void numberFieldsShowWhatTheFileGets() {
-        const DefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         Window window(R"({"warn-context": 0.5})");
         QVERIFY(window.open());
         auto* line = window.find<QLineEdit>("setting:warn-context");
@@ -274,23 +246,23 @@ private slots:
         window.save();
         QCOMPARE(nlohmann::json::parse(window.home.readConfig())["warn-context"].get<double>(),
                  2.5);
+        QLocale::setDefault(before);
     }
 
     // A long label wraps instead of widening the form; a window without a
     // form says so in its footer.
     void longLabelsWrapAndTheFooterFollowsTheWindow() {
-        const std::string name = "how-long-to-wait-before-an-idle-agent-session-with-an-expiring-"
-                                 "prompt-cache-is-reminded";
         Window window;
-        window.home.environment["TESSALY_CLI"] =
-            window.home.script("fake-tessaly", schemaWithOne(name));
+        window.home.environment["TESSALY_CLI"] = window.home.script("fake-tessaly", R"(cat <<'EOF'
+{"x-settings-version": 1, "properties": {"a-long-label-of-many-words-that-would-not-fit-on-one-line-of-the-settings-window-at-all": {"type": "number"}},
+ "x-groups": [{"id": "g", "title": "G", "settings": [{"name": "a-long-label-of-many-words-that-would-not-fit-on-one-line-of-the-settings-window-at-all", "control": "number"}]}]}
+EOF)");
         QVERIFY(window.open());
-        QVERIFY(window.find<QScrollArea>("form")->isVisible());
-        QCOMPARE(window.find<QScrollArea>("form")->horizontalScrollBar()->maximum(), 0);
-        auto* label = window.find<QLabel>(QString::fromStdString("setting:" + name + ":label"));
+        const QString name = "setting:a-long-label-of-many-words-that-would-not-fit-on-one-line-"
+                             "of-the-settings-window-at-all";
+        auto* label = window.find<QLabel>(name + ":label");
         QVERIFY(label->height() > label->fontMetrics().lineSpacing() * 3 / 2);
-        auto* reset =
-            window.find<QPushButton>(QString::fromStdString("setting:" + name + ":reset"));
+        auto* reset = window.find<QPushButton>(name + ":reset");
         QVERIFY(reset->width() >= reset->sizeHint().width());
 
         Window none;
@@ -327,14 +299,6 @@ private slots:
             if (window.enabled(name))
                 footer << window.find(name);
         QCOMPARE(order.mid(order.size() - footer.size()), footer);
-        QCOMPARE(order.first(), window.find("setting:warn-context"));
-        // In the form none lies wholly above the one before it (a stepper's
-        // arrows sit beside its field).
-        QWidget* form = window.find<QScrollArea>("form")->widget();
-        for (int index = 1; index < order.size() - footer.size(); ++index)
-            QVERIFY2(order[index - 1]->mapTo(form, QPoint()).y() <=
-                         order[index]->mapTo(form, QPoint(0, order[index]->height())).y(),
-                     qPrintable(order[index]->objectName()));
     }
 
     // A poll shows the live value and a flag's lock, and typing survives it.
