@@ -85,14 +85,19 @@ tmux_status() {
   cp "$here/status/running.json" "$scratch/state/status.json"
   export TERM=${TERM:-xterm}
   tmux -S "$socket" -f /dev/null new-session -d -s bar -x 100 -y 5 "sleep 60"
+  # shellcheck disable=SC2064 # the paths are fixed now
+  trap "tmux -S '$socket' kill-server 2>/dev/null || true; rm -rf '$scratch'" EXIT
+  # A job's output shows at the next redraw: once a second, not every fifteen.
+  tmux -S "$socket" set -g status-interval 1
   tmux -S "$socket" set -g status-right \
     "#(TESSALY_STATUS_FILE=$scratch/state/status.json TZ=UTC $bar --tmux --now $now)"
   # The status line runs the command in the background and keeps its output per
   # client, so the reading is done by one lasting client: a control-mode one.
   coproc TMUX_CLIENT { exec tmux -S "$socket" -C attach -t bar; }
-  for _ in $(seq 50); do
+  local deadline=$((SECONDS + 20))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     echo "display -p '#{T:status-right}'" >&"${TMUX_CLIENT[1]}"
-    while IFS= read -r -t 5 reply <&"${TMUX_CLIENT[0]}"; do
+    while IFS= read -r -t 2 reply <&"${TMUX_CLIENT[0]}"; do
       case $reply in
       %begin*) line= ;;
       %end*) break ;;
@@ -101,7 +106,7 @@ tmux_status() {
       esac
     done
     [ -z "$line" ] || break
-    sleep 0.1
+    sleep 0.2
   done
   tmux -S "$socket" kill-server
   [ "$line" = '#[fg=#ff3b30]▲ 87%#[default]' ] || { echo "status-right: '$line'"; exit 1; }

@@ -2,22 +2,26 @@
 
 #include <cmath>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDoubleValidator>
-#include <QEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSvgRenderer>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -30,12 +34,38 @@ namespace menubar::app {
 
 namespace {
 
-// The locale the user reads numbers in, never with digit grouping, so that the
-// text typed back always parses.
+// Numbers are shown and read as the file holds them, whatever the user's
+// locale: "0.5" stays 0.5 and never turns into "0,5". No digit grouping, so
+// what is shown always parses back.
 QLocale numberLocale() {
-    QLocale locale;
+    QLocale locale = QLocale::c();
     locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
     return locale;
+}
+
+// When editing ends (focus leaves, Enter) on a text that does not parse, such
+// as an emptied field, the field shows the form's value again, so what it shows
+// is what a save writes.
+class NumberValidator final : public QDoubleValidator {
+public:
+    NumberValidator(std::function<QString()> current, QObject* parent)
+        : QDoubleValidator(parent), current_(std::move(current)) {}
+    void fixup(QString& input) const override { input = current_(); }
+    // A decimal comma typed out of habit is the decimal point, not a digit
+    // group that would make 0,5 read as 5.
+    State validate(QString& input, int& position) const override {
+        input.replace(QLatin1Char(','), QLatin1Char('.'));
+        return QDoubleValidator::validate(input, position);
+    }
+
+private:
+    std::function<QString()> current_;
+};
+
+void spoken(QWidget* widget, const std::string& name, const std::string& description = {}) {
+    widget->setAccessibleName(qs(name));
+    if (!description.empty())
+        widget->setAccessibleDescription(qs(description));
 }
 
 } // namespace
@@ -62,7 +92,10 @@ QColor colour(Tone tone, const QPalette& palette) {
 }
 
 void apply(QWidget* widget, Tone tone) {
-    QPalette palette = widget->palette();
+    // From the inherited palette, not the widget's own: that may hold the tone
+    // applied before, and a secondary made from red stays red.
+    QPalette palette =
+        widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette(widget);
     const QColor colour = SettingsStyle::colour(tone, palette);
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::Text, colour);
@@ -103,6 +136,79 @@ QIcon symbol(const char* name, const QColor& colour, int size) {
 
 } // namespace SettingsStyle
 
+ClampedLabel::ClampedLabel(int lines, QWidget* parent) : QLabel(parent), lines_(lines) {
+    setTextFormat(Qt::PlainText);
+    setWordWrap(false);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void ClampedLabel::setFullText(const QString& text) {
+    if (text == full_)
+        return;
+    full_ = text;
+    relayout();
+    updateGeometry();
+}
+
+QStringList ClampedLabel::wrapped(int width) const {
+    QStringList result;
+    for (const QString& paragraph : full_.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            result << paragraph.mid(line.textStart(), line.textLength());
+        }
+        layout.endLayout();
+    }
+    return result;
+}
+
+void ClampedLabel::relayout() {
+    const int width = std::max(1, contentsRect().width());
+    QStringList lines = wrapped(width);
+    if (lines.size() > lines_) {
+        const QStringList rest = lines.mid(lines_ - 1);
+        lines = lines.mid(0, lines_ - 1);
+        lines << fontMetrics().elidedText(rest.join(QString()).simplified(), Qt::ElideRight, width);
+    }
+    for (QString& line : lines)
+        line = line.trimmed();
+    const QString shown = lines.join(QLatin1Char('\n'));
+    setToolTip(shown == full_ ? QString() : full_);
+    if (text() != shown)
+        setText(shown);
+}
+
+QSize ClampedLabel::sizeHint() const {
+    // Some fonts have a negative leading: the last line needs its full height.
+    const QFontMetrics metrics = fontMetrics();
+    const QMargins margins = contentsMargins();
+    const int height = metrics.lineSpacing() * (lines_ - 1) + metrics.height() + 1;
+    return {QLabel::sizeHint().width(), height + margins.top() + margins.bottom()};
+}
+
+QSize ClampedLabel::minimumSizeHint() const {
+    return {0, sizeHint().height()};
+}
+
+void ClampedLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    relayout();
+}
+
+void ClampedLabel::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Copy"), this,
+                   [this] { QGuiApplication::clipboard()->setText(full_); });
+    menu.exec(event->globalPos());
+}
+
 SymbolLabel::SymbolLabel(const char* symbol, SettingsStyle::Tone tone, QWidget* parent)
     : QWidget(parent), text_(new QLabel(this)) {
     auto* layout = new QHBoxLayout(this);
@@ -129,8 +235,9 @@ QString SymbolLabel::text() const {
     return text_->text();
 }
 
-ListControl::ListControl(const std::string& name, OnChange onChange, QWidget* parent)
-    : QWidget(parent), name_(name), onChange_(std::move(onChange)) {
+ListControl::ListControl(const std::string& name, std::string label, OnChange onChange,
+                         QWidget* parent)
+    : QWidget(parent), name_(name), label_(std::move(label)), onChange_(std::move(onChange)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
@@ -144,9 +251,11 @@ ListControl::ListControl(const std::string& name, OnChange onChange, QWidget* pa
     add->setIcon(SettingsStyle::symbol("plus.circle", palette().color(QPalette::ButtonText)));
     add->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     add->setAutoRaise(true);
+    spoken(add, SettingsText::Spoken::addItem(label_));
     connect(add, &QToolButton::clicked, this,
             [this] { onChange_(SettingsText::ListEdit::added(items_)); });
     layout->addWidget(add, 0, Qt::AlignLeft);
+    add_ = add;
 
     empty_ = new QLabel(QStringLiteral("Empty"), this);
     empty_->setObjectName(qs("setting:" + name_ + ":empty"));
@@ -191,6 +300,7 @@ void ListControl::rebuild() {
         auto* edit = new QLineEdit(qs(items_[index]), line);
         edit->setObjectName(qs("setting:" + name_ + ":item:" + std::to_string(index + 1)));
         edit->setPlaceholderText(qs(SettingsText::ListEdit::placeholder(index)));
+        spoken(edit, SettingsText::Spoken::listItem(label_, index));
         connect(edit, &QLineEdit::textEdited, this, [this, edit, index](const QString& text) {
             typing_ = edit;
             onChange_(SettingsText::ListEdit::typed(items_, index, text.toStdString()));
@@ -202,6 +312,7 @@ void ListControl::rebuild() {
         remove->setIcon(
             SettingsStyle::symbol("minus.circle", palette().color(QPalette::ButtonText)));
         remove->setToolTip(QStringLiteral("Remove this item"));
+        spoken(remove, SettingsText::Spoken::removeItem(label_, index));
         remove->setAutoRaise(true);
         connect(remove, &QToolButton::clicked, this,
                 [this, index] { onChange_(SettingsText::ListEdit::removed(items_, index)); });
@@ -209,6 +320,10 @@ void ListControl::rebuild() {
         linesLayout_->addWidget(line);
         lines_.push_back(edit);
     }
+    // The lines stand above "Add", so they come before it among the children,
+    // the order the window's tab chain follows.
+    add_->raise();
+    empty_->raise();
     empty_->setVisible(items_.empty());
 }
 
@@ -225,24 +340,29 @@ SettingRow::SettingRow(SettingsModel* model, const SettingField& field, QWidget*
     QFont medium = label->font();
     medium.setWeight(QFont::Medium);
     label->setFont(medium);
-    header->addWidget(label);
+    // A long label wraps rather than widening the window past its width.
+    label->setWordWrap(true);
+    label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 12);
+    header->addWidget(label, 1);
     edited_ = new QLabel(QStringLiteral("edited"), this);
     edited_->setObjectName(qs(objectName("edited")));
     SettingsStyle::caption(edited_);
     SettingsStyle::apply(edited_, SettingsStyle::Tone::orange);
-    header->addWidget(edited_);
-    header->addStretch(1);
+    header->addWidget(edited_, 0, Qt::AlignTop);
     source_ = new QLabel(this);
     source_->setObjectName(qs(objectName("source")));
     SettingsStyle::caption(source_);
     SettingsStyle::apply(source_, SettingsStyle::Tone::secondary);
-    header->addWidget(source_);
+    header->addWidget(source_, 0, Qt::AlignTop);
     reset_ = new QPushButton(QStringLiteral("Reset to default"), this);
     reset_->setObjectName(qs(objectName("reset")));
     SettingsStyle::caption(reset_);
+    reset_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     reset_->setToolTip(qs(SettingsText::resetHelp(field)));
+    spoken(reset_, "Reset to default",
+           SettingsText::Spoken::reset(spec_.label(), SettingsText::resetHelp(field)));
     connect(reset_, &QPushButton::clicked, this, [this] { model_->reset(name_); });
-    header->addWidget(reset_);
+    header->addWidget(reset_, 0, Qt::AlignTop);
     layout->addLayout(header);
 
     control_ = buildControl();
@@ -288,6 +408,10 @@ std::string SettingRow::objectName(const std::string& suffix) const {
     return "setting:" + name_ + (suffix.empty() ? "" : ":" + suffix);
 }
 
+void SettingRow::describe(QWidget* control) const {
+    spoken(control, spec_.label(), spec_.help);
+}
+
 void SettingRow::fromWidget(QObject* source, const std::function<void()>& edit) {
     editSource_ = source;
     edit();
@@ -306,6 +430,7 @@ QLineEdit* SettingRow::lineEdit(const QString& placeholder) {
     line->setObjectName(qs(objectName()));
     line->setPlaceholderText(placeholder);
     line->setClearButtonEnabled(false);
+    describe(line);
     return line;
 }
 
@@ -321,6 +446,7 @@ QWidget* SettingRow::buildControl() {
     case SettingControl::Kind::toggle: {
         auto* box = new QCheckBox(this);
         box->setObjectName(qs(objectName()));
+        describe(box);
         connect(box, &QCheckBox::clicked, this,
                 [this](bool on) { model_->set(name_, SettingValue::boolean(on)); });
         refreshers_.push_back([this, box] {
@@ -347,9 +473,10 @@ QWidget* SettingRow::buildControl() {
     case SettingControl::Kind::text:
         return textControl();
     case SettingControl::Kind::list: {
-        auto* list = new ListControl(name_, [this](const std::vector<std::string>& items) {
-            model_->set(name_, SettingValue::list(items));
-        });
+        auto* list =
+            new ListControl(name_, spec_.label(), [this](const std::vector<std::string>& items) {
+                model_->set(name_, SettingValue::list(items));
+            });
         list->setObjectName(qs(objectName()));
         refreshers_.push_back(
             [this, list] { list->setItems(SettingsText::listValue(model_->form(), name_)); });
@@ -373,7 +500,8 @@ QWidget* SettingRow::numberControl() {
     const SettingField* field = model_->form()->field(name_);
     auto* line = lineEdit(qs(field ? field->defaultText() : std::string()));
     line->setFixedWidth(140);
-    auto* validator = new QDoubleValidator(line);
+    auto* validator = new NumberValidator(
+        [this] { return formatNumber(SettingsText::numberValue(model_->form(), name_)); }, line);
     validator->setLocale(numberLocale());
     if (spec_.integer)
         validator->setDecimals(0);
@@ -395,6 +523,7 @@ QWidget* SettingRow::numberControl() {
     auto makeStep = [this, stepper](const char* suffix, Qt::ArrowType arrow, int direction) {
         auto* button = new QToolButton(this);
         button->setObjectName(qs(objectName(suffix)));
+        spoken(button, SettingsText::Spoken::step(spec_.label(), direction));
         button->setArrowType(arrow);
         button->setAutoRepeat(true);
         button->setFixedSize(22, 13);
@@ -457,6 +586,7 @@ QWidget* SettingRow::textControl() {
     editor->setMinimumHeight(64);
     editor->setMaximumHeight(120);
     editor->setTabChangesFocus(true);
+    describe(editor);
     connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] {
         fromWidget(editor,
                    [&] { model_->setEditableText(name_, editor->toPlainText().toStdString()); });
@@ -487,6 +617,7 @@ QWidget* SettingRow::choiceControl() {
         auto* combo = new QComboBox(this);
         combo->setObjectName(qs(objectName()));
         combo->setMaximumWidth(240);
+        describe(combo);
         for (const auto& value : spec_.values)
             combo->addItem(qs(value));
         connect(combo, &QComboBox::activated, this, [this](int index) {
@@ -512,9 +643,11 @@ QWidget* SettingRow::choiceControl() {
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(16);
+    // Each box is named by its choice; what they choose is the setting.
     for (const auto& choice : spec_.values) {
         auto* check = new QCheckBox(qs(choice), box);
         check->setObjectName(qs(objectName("choice:" + choice)));
+        check->setAccessibleDescription(qs(spec_.label()));
         connect(check, &QCheckBox::clicked, this, [this, choice](bool on) {
             const SettingField* field = model_->form() ? model_->form()->field(name_) : nullptr;
             const SettingValue current = field ? field->value : SettingValue::list({});
@@ -546,6 +679,7 @@ QWidget* SettingRow::pathControl() {
     layout->addWidget(line, 1);
     auto* choose = new QPushButton(QStringLiteral("Choose..."), box);
     choose->setObjectName(qs(objectName("choose")));
+    choose->setAccessibleDescription(qs("Choose " + spec_.label()));
     connect(choose, &QPushButton::clicked, this, [this] { choosePath(); });
     layout->addWidget(choose);
     return box;
@@ -604,13 +738,6 @@ void SettingRow::refresh() {
     error_->setVisible(field->error.has_value());
     for (const auto& refresher : refreshers_)
         refresher();
-}
-
-void SettingRow::changeEvent(QEvent* event) {
-    // Numbers follow the user's locale, also when it changes while the window is open.
-    if (event->type() == QEvent::LocaleChange)
-        refresh();
-    QWidget::changeEvent(event);
 }
 
 } // namespace menubar::app

@@ -44,6 +44,34 @@ void monospaced(QWidget* widget);
 QIcon symbol(const char* name, const QColor& colour, int size = 16);
 } // namespace SettingsStyle
 
+// A text on at most `lines` lines: where it needs more, the last line shown ends
+// in an ellipsis after what fits, never cut through its letters. The whole text
+// is its tooltip, and "Copy" in its context menu takes the whole text.
+class ClampedLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    ClampedLabel(int lines, QWidget* parent = nullptr);
+    void setFullText(const QString& text);
+    const QString& fullText() const { return full_; }
+    // Always room for every line, so a longer text never makes the window
+    // jump or squeezes the last line under the one above.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // The lines the whole text takes at `width`, before clamping.
+    QStringList wrapped(int width) const;
+    void relayout();
+
+    int lines_;
+    QString full_;
+};
+
 // A text with a symbol before it; the name goes on this widget.
 class SymbolLabel : public QWidget {
     Q_OBJECT
@@ -66,7 +94,9 @@ class ListControl : public QWidget {
 
 public:
     using OnChange = std::function<void(const std::vector<std::string>&)>;
-    ListControl(const std::string& name, OnChange onChange, QWidget* parent = nullptr);
+    // `label` is the setting's, for the names a screen reader gives each line.
+    ListControl(const std::string& name, std::string label, OnChange onChange,
+                QWidget* parent = nullptr);
     // Rebuilds the lines only when the number of items changed.
     void setItems(const std::vector<std::string>& items);
 
@@ -74,10 +104,12 @@ private:
     void rebuild();
 
     std::string name_;
+    std::string label_;
     OnChange onChange_;
     std::vector<std::string> items_;
     std::vector<QLineEdit*> lines_;
     QVBoxLayout* linesLayout_;
+    QWidget* add_;
     QLabel* empty_;
     QLineEdit* typing_ = nullptr;
 };
@@ -91,9 +123,6 @@ public:
     // Brings every widget in line with the model's field, in place.
     void refresh();
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
     QWidget* buildControl();
     QWidget* numberControl();
@@ -102,6 +131,8 @@ private:
     QWidget* pathControl();
     QWidget* rawControl();
     QLineEdit* lineEdit(const QString& placeholder);
+    // The setting's label and help as the control's accessible name and description.
+    void describe(QWidget* control) const;
     void setLineText(QLineEdit* line, const QString& text);
     // Runs an edit that the widget `source` made, so the refresh it causes leaves
     // that widget's text alone.

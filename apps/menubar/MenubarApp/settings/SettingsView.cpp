@@ -1,5 +1,6 @@
 #include "SettingsView.hpp"
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,6 +32,11 @@ QFrame* section(const char* name, QWidget* parent) {
 void run(const std::function<void()>& action) {
     if (action)
         action();
+}
+
+// A footer button's title with its first letter as the Alt mnemonic.
+QString withMnemonic(std::string_view title) {
+    return QLatin1Char('&') + qs(title);
 }
 
 } // namespace
@@ -112,6 +118,8 @@ QWidget* SettingsView::buildFailedPage() {
 QWidget* SettingsView::buildFormPage() {
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("form"));
+    // Tab goes to the controls; the area scrolls to the one that has focus.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* body = new QWidget(scroll);
@@ -189,36 +197,32 @@ QWidget* SettingsView::buildFooter() {
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    fileLine_ = new QLabel(footer);
+    // Two lines at most each: a long path or message must not push the buttons away.
+    fileLine_ = new ClampedLabel(2, footer);
     fileLine_->setObjectName(QStringLiteral("footer:file"));
-    statusLine_ = new QLabel(footer);
+    statusLine_ = new ClampedLabel(2, footer);
     statusLine_->setObjectName(QStringLiteral("footer:status"));
     for (QLabel* line : {fileLine_, statusLine_}) {
-        line->setWordWrap(true);
-        line->setTextFormat(Qt::PlainText);
         SettingsStyle::caption(line);
-        // Two lines at most: a long path must not push the buttons away.
-        line->setMaximumHeight(line->fontMetrics().lineSpacing() * 2 + 2);
-        line->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         texts->addWidget(line);
     }
     SettingsStyle::apply(fileLine_, SettingsStyle::Tone::secondary);
     layout->addLayout(texts, 1);
 
-    restart_ = new QPushButton(qs(SettingsText::restartButtonTitle), footer);
+    restart_ = new QPushButton(withMnemonic(SettingsText::restartButtonTitle), footer);
     restart_->setObjectName(QStringLiteral("footer:restart"));
     restart_->setAutoDefault(false);
     connect(restart_, &QPushButton::clicked, this, [this] { run(actions_.restart); });
     layout->addWidget(restart_);
 
-    cancel_ = new QPushButton(qs(SettingsText::cancelTitle), footer);
+    cancel_ = new QPushButton(withMnemonic(SettingsText::cancelTitle), footer);
     cancel_->setObjectName(QStringLiteral("footer:cancel"));
     cancel_->setAutoDefault(false);
     cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
     connect(cancel_, &QPushButton::clicked, this, [this] { run(actions_.close); });
     layout->addWidget(cancel_);
 
-    save_ = new QPushButton(qs(SettingsText::saveTitle), footer);
+    save_ = new QPushButton(withMnemonic(SettingsText::saveTitle), footer);
     save_->setObjectName(QStringLiteral("footer:save"));
     save_->setDefault(true);
     save_->setShortcut(QKeySequence::Save);
@@ -258,6 +262,23 @@ void SettingsView::rebuildForm() {
         }
     }
     refresh();
+}
+
+void SettingsView::orderTabs() {
+    std::vector<QWidget*> order;
+    for (QWidget* widget : content_->findChildren<QWidget*>()) {
+        // Children are listed depth first in the order they were added, which
+        // is the order they are laid out top to bottom.
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->focusProxy() == nullptr &&
+            widget->window() == window())
+            order.push_back(widget);
+    }
+    order.insert(order.end(), {restart_, cancel_, save_});
+    if (order == tabOrder_)
+        return;
+    tabOrder_ = order;
+    for (std::size_t index = 1; index < order.size(); ++index)
+        setTabOrder(order[index - 1], order[index]);
 }
 
 void SettingsView::refreshBanners() {
@@ -319,10 +340,11 @@ void SettingsView::refresh() {
 
     const SaveState& saveState = model_->saveState();
     const bool installed = model_->isDaemonInstalled();
-    fileLine_->setText(
-        qs(SettingsText::fileLine(model_->configFileExists(), model_->configPath())));
-    statusLine_->setText(qs(SettingsText::statusLine(saveState, model_->restartNeeded(), installed,
-                                                     TimeZone::current())));
+    const bool formShown = content_->currentWidget() == formPage_;
+    fileLine_->setFullText(
+        qs(SettingsText::fileLine(formShown, model_->configFileExists(), model_->configPath())));
+    statusLine_->setFullText(qs(SettingsText::statusLine(
+        formShown, saveState, model_->restartNeeded(), installed, TimeZone::current())));
     SettingsStyle::apply(statusLine_, saveState.kind() == SaveState::Kind::failed
                                           ? SettingsStyle::Tone::red
                                           : SettingsStyle::Tone::secondary);
@@ -330,6 +352,7 @@ void SettingsView::refresh() {
                          saveState.kind() != SaveState::Kind::saving);
     restart_->setToolTip(qs(SettingsText::restartHelp(model_->service())));
     save_->setEnabled(model_->canSave());
+    orderTabs();
 }
 
 } // namespace menubar::app

@@ -26,6 +26,7 @@ class QVBoxLayout;
 namespace menubar::app {
 
 class SettingsModel;
+class ClampedLabel;
 class SettingRow;
 class SymbolLabel;
 
@@ -51,6 +52,11 @@ private:
     void rebuildForm();
     void refresh();
     void refreshBanners();
+    // Tab follows the visual order: the content from the top, then the
+    // footer's buttons. The rows (and a list's new lines) are built after the
+    // footer, so they would otherwise come last; the chain is set again
+    // whenever the focusable widgets change.
+    void orderTabs();
 
     SettingsModel* model_;
     Actions actions_;
@@ -75,9 +81,10 @@ private:
     SymbolLabel* unknownKeysText_;
     QVBoxLayout* groupsLayout_;
     std::vector<SettingRow*> rows_;
+    std::vector<QWidget*> tabOrder_;
 
-    QLabel* fileLine_;
-    QLabel* statusLine_;
+    ClampedLabel* fileLine_;
+    ClampedLabel* statusLine_;
     QPushButton* restart_;
     QPushButton* cancel_;
     QPushButton* save_;

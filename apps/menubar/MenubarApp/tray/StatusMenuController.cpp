@@ -16,11 +16,14 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QProcess>
+#include <QProxyStyle>
+#include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QUrl>
 
 #include "Cmux.hpp"
+#include "Legibility.hpp"
 #include "Log.hpp"
 #include "LoginItem.hpp"
 #include "ProcessEnvironment.hpp"
@@ -76,14 +79,31 @@ void revealInFileManager(const std::string& path) {
 #endif
 }
 
-// "&" marks a mnemonic in a QAction's text and a tab starts its shortcut column;
-// session names and event texts are shown as written.
-QString menuText(const MenuEntry& entry) {
+// The entry's title as written, indented; a tab would start Qt's shortcut column.
+QString fullTitle(const MenuEntry& entry) {
     QString text = qs(entry.title);
-    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
     text.replace(QLatin1Char('\t'), QLatin1Char(' '));
     return QString(entry.indentation * 4, QLatin1Char(' ')) + text;
 }
+
+// "&" marks a mnemonic in a QAction's text; session names and event texts are
+// shown as written.
+QString menuText(const QString& title) {
+    QString text = title;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// A menu taller than the screen scrolls instead of opening further columns
+// beside the first, which made a crowded menu cover the screen.
+class ScrollingMenuStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_Menu_Scrollable)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 } // namespace
 
@@ -135,6 +155,9 @@ StatusMenuController::StatusMenuController(std::string statusPath,
       logsDirectory_(dependencies_.service->logsDirectory()) {
     menu_->setObjectName(QStringLiteral("statusMenu"));
     menu_->setToolTipsVisible(true);
+    auto* style = new ScrollingMenuStyle;
+    style->setParent(menu_.get());
+    menu_->setStyle(style);
     connect(menu_.get(), &QMenu::aboutToShow, this, &StatusMenuController::menuWillOpen);
     connect(menu_.get(), &QMenu::aboutToHide, this, &StatusMenuController::menuDidClose);
     statusItem_->setContextMenu(menu_.get());
@@ -388,9 +411,18 @@ QAction* StatusMenuController::render(const MenuEntry& entry) {
 
 // What may change while an item keeps its place; see StatusMenu::sameItems.
 void StatusMenuController::show(QAction* action, const MenuEntry& entry) {
-    action->setText(menuText(entry));
+    // The value's texts stay whole; only the drawing is bounded by the screen,
+    // and an elided title is whole in the tooltip, above the entry's own.
+    const QString title = fullTitle(entry);
+    const QString shown = menu_->fontMetrics().elidedText(title, Qt::ElideRight, titleWidth());
+    QStringList tooltip;
+    if (shown != title)
+        tooltip << title.trimmed();
+    if (entry.tooltip && !entry.tooltip->empty())
+        tooltip << qs(*entry.tooltip);
+    action->setText(menuText(shown));
     action->setEnabled(entry.enabled);
-    action->setToolTip(entry.tooltip ? qs(*entry.tooltip) : QString());
+    action->setToolTip(tooltip.join(QLatin1Char('\n')));
     const bool checkable = entry.checkable();
     action->setCheckable(checkable);
     action->setChecked(checkable && entry.checked);
@@ -487,6 +519,15 @@ std::optional<bool> StatusMenuController::storedCompact() const {
         }
     }
     return std::nullopt;
+}
+
+int StatusMenuController::titleWidth() const {
+    const QScreen* screen = menu_->screen() ? menu_->screen() : QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
+    // The check column, the shortcut column and the frame, roughly as styles draw them.
+    const QFontMetrics metrics = menu_->fontMetrics();
+    const int reserved = metrics.horizontalAdvance(QStringLiteral("Ctrl+Q")) + 6 * metrics.height();
+    return Legibility::menuTitleWidth(screenWidth, reserved);
 }
 
 Done StatusMenuController::refreshWhenDone() {

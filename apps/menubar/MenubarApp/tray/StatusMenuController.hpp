@@ -143,6 +143,8 @@ private:
     void rebuildMenu(Instant now, const TimeZone& timeZone);
     QAction* render(const MenuEntry& entry);
     void show(QAction* action, const MenuEntry& entry);
+    // How wide a title is drawn before it is elided, for the menu's screen.
+    int titleWidth() const;
     void perform(MenuAction action, int tag, const std::optional<std::string>& path);
     void focusSession(int tag);
     void openHandoff(const std::optional<std::string>& path);

@@ -17,6 +17,7 @@
 #include <QSvgRenderer>
 
 #include "IconGlyphs.hpp"
+#include "Legibility.hpp"
 
 // A static library's resource initialiser is dropped by the linker unless
 // something refers to it, so the drawings are registered on first use.
@@ -163,7 +164,14 @@ IconShape nativeIconShape() {
 #endif
 }
 
-QColor toneColour(Tone tone, const QPalette& palette) {
+namespace {
+
+Legibility::Colour colourOf(const QColor& colour) {
+    return {colour.redF(), colour.greenF(), colour.blueF()};
+}
+
+// Each tone's own colour, before it is fitted to the panel.
+QColor baseToneColour(Tone tone, const QPalette& palette) {
     switch (tone) {
     case Tone::ok:
         return QColor(0x34, 0xc7, 0x59);
@@ -172,21 +180,30 @@ QColor toneColour(Tone tone, const QPalette& palette) {
     case Tone::critical:
         return QColor(0xff, 0x3b, 0x30);
     case Tone::muted: {
-        // The placeholder colour is often the text colour at half opacity, which
-        // would vanish on a panel of the opposite shade: flatten it onto the
-        // window colour and keep it a mid grey.
-        const QColor secondary = palette.color(QPalette::PlaceholderText);
+        // The text colour laid at secondary strength onto the window colour, kept
+        // a mid grey. Not the placeholder colour: some dark palettes keep the
+        // light one's, which gave a grey that all but vanished on a dark panel.
+        const QColor text = palette.color(QPalette::WindowText);
         const QColor window = palette.color(QPalette::Window);
-        const double alpha = secondary.alphaF();
-        QColor flat = QColor::fromRgbF(
-            static_cast<float>(secondary.redF() * alpha + window.redF() * (1 - alpha)),
-            static_cast<float>(secondary.greenF() * alpha + window.greenF() * (1 - alpha)),
-            static_cast<float>(secondary.blueF() * alpha + window.blueF() * (1 - alpha)));
+        const double share = 0.55;
+        const QColor flat = QColor::fromRgbF(
+            static_cast<float>(text.redF() * share + window.redF() * (1 - share)),
+            static_cast<float>(text.greenF() * share + window.greenF() * (1 - share)),
+            static_cast<float>(text.blueF() * share + window.blueF() * (1 - share)));
         const int lightness = std::clamp(flat.lightness(), 120, 170);
         return QColor::fromHsl(flat.hslHue(), flat.hslSaturation(), lightness);
     }
     }
     return QColor(Qt::gray);
+}
+
+} // namespace
+
+QColor toneColour(Tone tone, const QPalette& palette) {
+    const Legibility::Colour shown = Legibility::legibleOn(
+        colourOf(baseToneColour(tone, palette)), colourOf(palette.color(QPalette::Window)));
+    return QColor::fromRgbF(static_cast<float>(shown.red), static_cast<float>(shown.green),
+                            static_cast<float>(shown.blue));
 }
 
 bool hasSymbol(std::string_view symbolName) {

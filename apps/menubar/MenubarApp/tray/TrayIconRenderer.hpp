@@ -25,7 +25,8 @@ enum class IconShape { square, wide };
 IconShape nativeIconShape();
 
 // Green, orange and red for the alert tones; the palette's secondary text
-// colour, made opaque, for muted.
+// colour, made opaque, for muted. Each is then fitted to keep the legible
+// contrast against the panel colour the palette reports (its window colour).
 QColor toneColour(Tone tone, const QPalette& palette);
 
 // Whether a drawing exists for the symbol name; an unknown name draws nothing.

@@ -165,18 +165,22 @@ std::string describe(const SaveOutcome& outcome) {
     return std::visit(Visitor{}, outcome.value());
 }
 
-std::string fileLine(bool configFileExists, const std::string& configPath) {
+std::string fileLine(bool formShown, bool configFileExists, const std::string& configPath) {
+    if (!formShown)
+        return "Config file: " + configPath;
     return configFileExists
                ? "Editing " + configPath
                : "No config file yet; defaults shown. It will be written to " + configPath;
 }
 
-std::string statusLine(const SaveState& saveState, bool restartNeeded, bool daemonInstalled,
-                       const TimeZone& timeZone) {
+std::string statusLine(bool formShown, const SaveState& saveState, bool restartNeeded,
+                       bool daemonInstalled, const TimeZone& timeZone) {
     switch (saveState.kind()) {
     case SaveState::Kind::idle:
         if (restartNeeded)
             return "Restart the daemon to apply the saved settings.";
+        if (!formShown)
+            return "Nothing to save until the settings load.";
         if (!daemonInstalled)
             return "Daemon not installed (run: tessaly install); a daemon started by hand reads "
                    "the file on its next start.";
@@ -387,5 +391,29 @@ std::string placeholder(std::size_t index) {
 }
 
 } // namespace ListEdit
+
+namespace Spoken {
+
+std::string step(const std::string& label, int direction) {
+    return (direction > 0 ? "Increase " : "Decrease ") + label;
+}
+
+std::string listItem(const std::string& label, std::size_t index) {
+    return label + ", item " + std::to_string(index + 1);
+}
+
+std::string removeItem(const std::string& label, std::size_t index) {
+    return "Remove item " + std::to_string(index + 1) + " of " + label;
+}
+
+std::string addItem(const std::string& label) {
+    return "Add an item to " + label;
+}
+
+std::string reset(const std::string& label, const std::string& resetHelp) {
+    return label + ": " + resetHelp;
+}
+
+} // namespace Spoken
 
 } // namespace menubar::SettingsText

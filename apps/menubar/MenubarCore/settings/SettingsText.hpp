@@ -140,10 +140,12 @@ std::string describe(const std::map<std::string, std::string>& map);
 std::string describe(const std::vector<std::string>& list);
 std::string describe(const SaveOutcome& outcome);
 
-// The footer's two lines and the restart button's help.
-std::string fileLine(bool configFileExists, const std::string& configPath);
-std::string statusLine(const SaveState& saveState, bool restartNeeded, bool daemonInstalled,
-                       const TimeZone& timeZone);
+// The footer's two lines and the restart button's help. The footer describes
+// the window as it is: while no form is shown (loading, or a failed load)
+// nothing is being edited and there is nothing to save.
+std::string fileLine(bool formShown, bool configFileExists, const std::string& configPath);
+std::string statusLine(bool formShown, const SaveState& saveState, bool restartNeeded,
+                       bool daemonInstalled, const TimeZone& timeZone);
 // The restart button's tooltip: how the service manager makes the daemon read its
 // config file again, or how to install it.
 std::string restartHelp(const ServiceControls& service);
@@ -203,6 +205,16 @@ std::vector<std::string> added(std::vector<std::string> items);
 // "Item 1" for the first position (counted from zero).
 std::string placeholder(std::size_t index);
 } // namespace ListEdit
+
+// What a screen reader says for the controls that show no label of their own,
+// and the reset button's description; `label` is the setting's.
+namespace Spoken {
+std::string step(const std::string& label, int direction);           // "Increase Warn context"
+std::string listItem(const std::string& label, std::size_t index);   // "Ignore dirs, item 1"
+std::string removeItem(const std::string& label, std::size_t index); // counted from zero
+std::string addItem(const std::string& label);
+std::string reset(const std::string& label, const std::string& resetHelp);
+} // namespace Spoken
 
 } // namespace SettingsText
 

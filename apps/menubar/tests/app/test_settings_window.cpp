@@ -3,6 +3,7 @@
 // its errors, Save follows its enabled rule, typing survives model updates, and
 // a saved file with an installed daemon offers a restart.
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
@@ -42,6 +43,8 @@ struct Window {
         return controller->window()->findChild<T*>(name);
     }
     QString text(const QString& name) const {
+        if (auto* clamped = find<ClampedLabel>(name))
+            return clamped->fullText();
         if (auto* label = find<QLabel>(name))
             return label->text();
         if (auto* symbolLabel = find<SymbolLabel>(name))
@@ -70,6 +73,19 @@ struct Window {
         QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedSaving(*model()), 20000);
     }
 };
+
+// Every visible element a user can act on, through the accessibility tree.
+void interactive(QAccessibleInterface* node, QList<QAccessibleInterface*>& found) {
+    if (node == nullptr || node->state().invisible)
+        return;
+    const QAccessible::Role role = node->role();
+    if (node->state().focusable || role == QAccessible::PushButton ||
+        role == QAccessible::CheckBox || role == QAccessible::ComboBox ||
+        role == QAccessible::EditableText || role == QAccessible::SpinBox)
+        found << node;
+    for (int index = 0; index < node->childCount(); ++index)
+        interactive(node->child(index), found);
+}
 
 } // namespace
 
@@ -185,6 +201,25 @@ private slots:
         QVERIFY(window.hidden("setting:critical-context:error"));
         QVERIFY(window.enabled("footer:save"));
 
+        // Red only while the save has failed; a long failure is cut after a word
+        // on two lines, whole in the tooltip.
+        window.controller->window()->close();
+        window.controller->show();
+        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(*window.model()), 20000);
+        window.type("setting:warn-context", "40");
+        window.save();
+        auto* status = window.find<ClampedLabel>("footer:status");
+        QCOMPARE(status->palette().color(QPalette::WindowText),
+                 SettingsStyle::colour(SettingsStyle::Tone::secondary,
+                                       status->parentWidget()->palette()));
+        window.home.writeConfig(R"({"warn-context": 10})");
+        window.type("setting:warn-context", "45");
+        window.save();
+        QVERIFY(status->fullText().endsWith("reopen the settings to see the change"));
+        QCOMPARE(status->toolTip(), status->fullText());
+        QCOMPARE(status->text().count('\n'), 1);
+        QVERIFY(status->text().endsWith(QChar(0x2026)));
+
         Window unknown(R"({"zz-extra": 1, "beta": 2})");
         QVERIFY(unknown.open());
         QCOMPARE(unknown.text("banner:unknownKeys:text"),
@@ -196,6 +231,80 @@ private slots:
         QCOMPARE(unknown.text("footer:status"), "The daemon rejected the file.");
         QCOMPARE(unknown.text("banner:generalErrors:1"), "Unknown setting beta");
         QCOMPARE(unknown.text("banner:generalErrors:2"), "Unknown setting zz-extra");
+    }
+
+    // Under a German locale the field still shows 0.5 and a typed decimal comma
+    // is the point; an emptied field shows the form's value again when editing
+    // ends, so what it shows is what is saved.
+    void numberFieldsShowWhatTheFileGets() {
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        Window window(R"({"warn-context": 0.5})");
+        QVERIFY(window.open());
+        auto* line = window.find<QLineEdit>("setting:warn-context");
+        QCOMPARE(line->text(), "0.5");
+        window.type("setting:warn-context", "2,5");
+        QCOMPARE(line->text(), "2.5");
+        line->selectAll();
+        QTest::keyClick(line, Qt::Key_Backspace);
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(line->text(), "2.5");
+        window.save();
+        QCOMPARE(nlohmann::json::parse(window.home.readConfig())["warn-context"].get<double>(),
+                 2.5);
+        QLocale::setDefault(before);
+    }
+
+    // A long label wraps instead of widening the form; a window without a
+    // form says so in its footer.
+    void longLabelsWrapAndTheFooterFollowsTheWindow() {
+        Window window;
+        window.home.environment["TESSALY_CLI"] = window.home.script("fake-tessaly", R"(cat <<'EOF'
+{"x-settings-version": 1, "properties": {"a-long-label-of-many-words-that-would-not-fit-on-one-line-of-the-settings-window-at-all": {"type": "number"}},
+ "x-groups": [{"id": "g", "title": "G", "settings": [{"name": "a-long-label-of-many-words-that-would-not-fit-on-one-line-of-the-settings-window-at-all", "control": "number"}]}]}
+EOF)");
+        QVERIFY(window.open());
+        const QString name = "setting:a-long-label-of-many-words-that-would-not-fit-on-one-line-"
+                             "of-the-settings-window-at-all";
+        auto* label = window.find<QLabel>(name + ":label");
+        QVERIFY(label->height() > label->fontMetrics().lineSpacing() * 3 / 2);
+        auto* reset = window.find<QPushButton>(name + ":reset");
+        QVERIFY(reset->width() >= reset->sizeHint().width());
+
+        Window none;
+        none.home.environment.erase("TESSALY_CLI");
+        QVERIFY(none.open());
+        QCOMPARE(none.text("footer:file"),
+                 "Config file: " + QString::fromStdString(none.home.configPath));
+        QCOMPARE(none.text("footer:status"), "Nothing to save until the settings load.");
+    }
+
+    // Every control of every kind has a name for screen readers, and Tab walks
+    // the form from the top and then the footer's buttons.
+    void everyControlIsNamedAndTabFollowsTheLayout() {
+        Window window(R"({"ignore-dirs": ["node_modules"]})");
+        QVERIFY(window.open());
+        QWidget* top = window.controller->window();
+        QList<QAccessibleInterface*> found;
+        interactive(QAccessible::queryAccessibleInterface(top), found);
+        QVERIFY(found.size() > 30);
+        for (QAccessibleInterface* node : found)
+            QVERIFY2(!node->text(QAccessible::Name).isEmpty(),
+                     qPrintable(node->object()->objectName()));
+        QCOMPARE(window.find("setting:warn-context")->accessibleDescription(),
+                 "Context use at which a session is flagged as a warning.");
+
+        QList<QWidget*> order;
+        for (QWidget* widget = top->nextInFocusChain(); widget != top;
+             widget = widget->nextInFocusChain())
+            if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(top) &&
+                widget->isEnabled())
+                order << widget;
+        QList<QWidget*> footer; // disabled buttons are passed over
+        for (const char* name : {"footer:restart", "footer:cancel", "footer:save"})
+            if (window.enabled(name))
+                footer << window.find(name);
+        QCOMPARE(order.mid(order.size() - footer.size()), footer);
     }
 
     // A poll shows the live value and a flag's lock, and typing survives it.

@@ -48,6 +48,10 @@ QString detail(const StatusMenuController& controller) {
     const QStringList items = status_menu_test::titles(controller.menu());
     if (tooltip != "Status file unreadable" || items.value(0) != tooltip)
         return "<not unreadable: " + tooltip + ">";
+    // A reason too long for the screen is elided there and whole in the tooltip.
+    const QAction* item = controller.menu()->actions().value(1);
+    if (item->text().endsWith(QChar(0x2026)))
+        return shown(item->toolTip().section('\n', 0, 0).toStdString());
     return items.value(1);
 }
 

@@ -447,6 +447,31 @@ private slots:
         QCOMPARE(headline(*controller), QString("Daemon running (last poll 5s ago)"));
     }
 
+    // Forty sessions and one very long name: long titles are elided, whole in
+    // the tooltip, and the menu scrolls in one column within the screen.
+    void aCrowdedMenuKeepsToTheScreen() {
+        const std::string longName(176, 'n');
+        std::string sessions = "{\"dirName\":\"" + longName + "\",\"contextPct\":50}";
+        for (int index = 1; index < 40; ++index)
+            sessions += ",{\"dirName\":\"s" + std::to_string(index) + "\",\"contextPct\":10}";
+        Harness harness;
+        const auto controller = harness.started(
+            ("{\"at\":\"2025-06-01T11:59:58Z\",\"sessions\":[" + sessions + "]}").c_str());
+        QMenu* menu = controller->menu();
+        QAction* named = menu->actions().value(3);
+        QVERIFY(named->text().endsWith(QChar(0x2026)));
+        QCOMPARE(named->toolTip(),
+                 QString::fromStdString("[unknown] " + longName + " · unknown · 50% · unknown"));
+
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QVERIFY(menu->width() <= menu->screen()->availableGeometry().width() / 2 + 100);
+        QVERIFY(menu->height() <= menu->screen()->availableGeometry().height());
+        for (QAction* action : menu->actions())
+            QCOMPARE(menu->actionGeometry(action).x(), menu->actionGeometry(named).x());
+        menu->hide();
+    }
+
     void terminationStopsOnlyTheTimer() {
         Harness harness;
         const auto controller = harness.started();

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "Legibility.hpp"
 #include "TrayIconRenderer.hpp"
 
 using namespace menubar;
@@ -130,18 +131,19 @@ private slots:
                  qPrintable(QString::number(narrow.height())));
     }
 
-    void tonesAreDistinctAndMutedIsOpaque() {
-        const QPalette palette;
-        const QColor ok = toneColour(Tone::ok, palette);
-        const QColor warn = toneColour(Tone::warn, palette);
-        const QColor critical = toneColour(Tone::critical, palette);
-        const QColor muted = toneColour(Tone::muted, palette);
-        QCOMPARE(ok, QColor(0x34, 0xc7, 0x59));
-        QCOMPARE(warn, QColor(0xff, 0x95, 0x00));
-        QCOMPARE(critical, QColor(0xff, 0x3b, 0x30));
-        QCOMPARE(muted.alpha(), 255);
-        // A mid grey reads on light and dark panels; neither near-white nor near-black.
-        QVERIFY(muted.lightness() >= 120 && muted.lightness() <= 170);
+    // The tones are fitted to the window colour the palette reports; muted
+    // starts from the text colour, not a placeholder left from a light palette.
+    void everyToneReadsOnThePanelThePaletteReports() {
+        QPalette dark(QColor(0xee, 0xee, 0xee), QColor(0x1f, 0x1f, 0x1f));
+        dark.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 128));
+        const auto of = [](const QColor& c) {
+            return Legibility::Colour{c.redF(), c.greenF(), c.blueF()};
+        };
+        for (const QPalette& palette : {QPalette(), dark})
+            for (const Tone tone : {Tone::ok, Tone::warn, Tone::critical, Tone::muted})
+                QVERIFY(Legibility::contrast(of(toneColour(tone, palette)),
+                                             of(palette.color(QPalette::Window))) >= 3.0);
+        QVERIFY(toneColour(Tone::muted, dark).lightness() > 140);
     }
 };
 

@@ -96,16 +96,22 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
         SaveState state;
         bool restartNeeded;
         bool installed;
+        bool formShown;
         const char* expected;
     } cases[] = {
-        {SaveState::idle(), true, false, "Restart the daemon to apply the saved settings."},
-        {SaveState::saving(), true, true, "Validating with the daemon..."},
-        {SaveState::saved(at), true, true, "Saved at 14:04. Restart the daemon to apply."},
-        {SaveState::failed("Nope."), true, true, "Nope."},
-        {SaveState::restarting(), false, true, "Restarting the daemon..."},
+        {SaveState::idle(), true, false, false, "Restart the daemon to apply the saved settings."},
+        {SaveState::saving(), true, true, true, "Validating with the daemon..."},
+        {SaveState::saved(at), true, true, true, "Saved at 14:04. Restart the daemon to apply."},
+        {SaveState::failed("Nope."), true, true, true, "Nope."},
+        {SaveState::restarting(), false, true, true, "Restarting the daemon..."},
+        // No form: the window offers nothing to save.
+        {SaveState::idle(), false, false, false, "Nothing to save until the settings load."},
+        {SaveState::idle(), false, true, true,
+         "Save validates the file through the daemon, then offers to restart it."},
     };
     for (const auto& row : cases)
-        EXPECT_EQ(statusLine(row.state, row.restartNeeded, row.installed, zone), row.expected);
+        EXPECT_EQ(statusLine(row.formShown, row.state, row.restartNeeded, row.installed, zone),
+                  row.expected);
     // The restart button's tooltip names the service manager that restarts.
     using menubar::ServiceManager;
     EXPECT_EQ(restartHelp({ServiceManager::systemd, true}),
@@ -217,5 +223,8 @@ TEST(SettingsText, ListEditsLeaveTheListAloneOutsideIt) {
 // only the cases they do not show.
 TEST(SettingsText, WindowNotesThatTheWindowTestsDoNotShow) {
     EXPECT_EQ(unknownKeysNotice({}), std::nullopt);
-    EXPECT_EQ(fileLine(true, "/c"), "Editing /c");
+    EXPECT_EQ(fileLine(true, true, "/c"), "Editing /c");
+    // A failed load shows no form, so no defaults either, whether the file exists or not.
+    EXPECT_EQ(fileLine(false, false, "/c"), "Config file: /c");
+    EXPECT_EQ(fileLine(false, true, "/c"), "Config file: /c");
 }
