@@ -38,7 +38,7 @@ inline constexpr ServiceManager native = ServiceManager::systemd;
 using Environment = std::map<std::string, std::string>;
 
 // An XDG base directory: the variable's value when it is an absolute path (the
-// specification says to ignore relative ones), else home + "/" + fallback.
+// base-directory rules say to ignore relative ones), else home + "/" + fallback.
 std::string xdgDirectory(const Environment& environment, std::string_view variable,
                          const std::string& home, std::string_view fallback);
 
