@@ -124,7 +124,6 @@ private slots:
             CommandRunner::Environment environment = {};
             std::chrono::milliseconds limit = 60s;
         } cases[] = {
-            {probeLine, {"text", "done\\n", ""}, {0, "done", ""}, {}},
             {probeLine,
              {"text", " \\t\\n  a  b\\n\\nc \\r\\n", "\\n warn \\n"},
              {0, "a  b\n\nc", "warn"},
