@@ -124,7 +124,6 @@ private slots:
             CommandRunner::Environment environment = {};
             std::chrono::milliseconds limit = 60s;
         } cases[] = {
-            {probeLine, {"text", "done\\n", ""}, {0, "done", ""}, {}},
             {probeLine,
              {"text", " \\t\\n  a  b\\n\\nc \\r\\n", "\\n warn \\n"},
              {0, "a  b\n\nc", "warn"},
@@ -219,17 +218,16 @@ private slots:
         const QString select = "cmux [select-workspace] [--workspace] [w 1] CMUX_QUIET=1";
         const QString panel = "cmux [focus-panel] [--panel] [s-9] [--workspace] [w 1] CMUX_QUIET=1";
         using Run = std::function<void(const std::string& tool, Calls& calls)>;
-        const Run start = [](auto& tool, Calls& calls) {
-            LaunchdService({tool, "/Users/ada", 10s}).start(calls.done());
+        using Request = void (DaemonService::*)(DaemonService::Done) const;
+        const auto launchd = [](Request request) -> Run {
+            return [request](auto& tool, Calls& calls) {
+                (LaunchdService({tool, "/Users/ada", 10s}).*request)(calls.done());
+            };
         };
-        const Run restart = [](auto& tool, Calls& calls) {
-            LaunchdService({tool, "/Users/ada", 10s}).restart(calls.done());
-        };
-        const Run stop = [](auto& tool, Calls& calls) {
-            LaunchdService({tool, "/Users/ada", 10s}).stop(calls.done());
-        };
+        const Run start = launchd(&DaemonService::start);
+        const Run stop = launchd(&DaemonService::stop);
         // systemctl is looked for on PATH, as a user's shell would.
-        const auto systemd = [](void (DaemonService::*request)(DaemonService::Done) const) -> Run {
+        const auto systemd = [](Request request) -> Run {
             return [request](auto& tool, Calls& calls) {
                 const SystemdService service(
                     {.environment = {{"PATH", tool.substr(0, tool.rfind('/'))}},
@@ -264,7 +262,7 @@ private slots:
             {"launchctl", "kickstart", start, {kickstart, bootstrap}},
             {"launchctl", "", stop, {bootout}},
             {"launchctl", "bootout", stop, {bootout}},
-            {"launchctl", "", restart, {kickstart}},
+            {"launchctl", "", launchd(&DaemonService::restart), {kickstart}},
             {"systemctl", "", systemd(&DaemonService::start), {unit("start")}},
             {"systemctl", "", systemd(&DaemonService::restart), {unit("restart")}},
             {"systemctl", "--user", systemd(&DaemonService::stop), {unit("stop")}},

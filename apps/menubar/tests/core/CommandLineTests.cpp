@@ -89,7 +89,6 @@ TEST(AutostartEntry, SwitchedOffByHand) {
         const char* content;
         bool enabled;
     } cases[] = {
-        {"[Desktop Entry]\nExec=x\n", true},
         {"[Desktop Entry]\nHidden=true\n", false},
         {"[Desktop Entry]\nHidden = true\r\n", false},
         {"[Desktop Entry]\nHidden=false\n", true},

@@ -15,8 +15,7 @@ namespace ExecutableLocator = menubar::ExecutableLocator;
 namespace {
 
 std::string readFixture(const std::string& relative) {
-    std::ifstream file(std::filesystem::path(MENUBAR_FIXTURES) / relative,
-                       std::ios::binary);
+    std::ifstream file(std::filesystem::path(MENUBAR_FIXTURES) / relative, std::ios::binary);
     if (!file)
         ADD_FAILURE() << "missing fixture " << relative;
     std::ostringstream bytes;
@@ -49,13 +48,6 @@ TEST(LaunchAgentCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
         const char* binary;
         const char* executable;
     } cases[] = {
-        {"karabiner-elements/org.pqrs.service.agent.Karabiner-Core-Service.plist",
-         "karabiner-elements__org.pqrs.service.agent.Karabiner-Core-Service.bplist",
-         "/Library/Application Support/org.pqrs/Karabiner-Elements/"
-         "Karabiner-Core-Service.app/Contents/MacOS/Karabiner-Core-Service"},
-        {"munki/com.googlecode.munki.ManagedSoftwareCenter.plist",
-         "munki__com.googlecode.munki.ManagedSoftwareCenter.bplist",
-         "/usr/local/munki/libexec/launchapp"},
         {"nix/org.nixos.nix-daemon.plist.in", "nix__org.nixos.nix-daemon.bplist", "/bin/sh"},
         {"node_exporter/io.prometheus.node_exporter.plist",
          "node_exporter__io.prometheus.node_exporter.bplist", "sh"},
@@ -87,7 +79,6 @@ TEST(LaunchAgentCommand, KeepsWhatPrecedesTheFirstWatch) {
         {{"/usr/bin/env", "-i", "tessaly", "watch", "a", "watch"},
          "/usr/bin/env",
          {"-i", "tessaly"}},
-        {{"/opt/t/tessaly", "--profile", "work"}, "/opt/t/tessaly", {}},
         {{"watch", "/opt/t/tessaly"}, "watch", {}},
         {{"/opt/t/tessaly", "Watch", "watch "}, "/opt/t/tessaly", {}},
         {{"/opt/my tools/tessaly", "--home=&lt;x&gt;", "watch"},
@@ -129,8 +120,6 @@ TEST(LaunchAgentCommand, RefusesWhatGivesNoCommand) {
                   "<integer>3</integer></array></dict>"),
          missing},
         {std::string(), "read error"},
-        {std::string("\x00\xff\xfe garbage \x01", 14), "read error"},
-        {"{\"ProgramArguments\": [\"/bin/tessaly\"]}", "read error"},
         {binary.substr(0, binary.size() / 2), "read error"},
         {xmlPlist("<dict><key>ProgramArguments</key><array><string>/bin/t"), "read error"},
     };
@@ -175,11 +164,6 @@ TEST(LaunchAgentCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
         {"a broken property list falls through to PATH",
          {{"PATH", "/usr/bin"}},
          std::string("not a plist"),
-         {"/usr/bin/tessaly"},
-         LaunchAgentCommand{"/usr/bin/tessaly", {}, Origin::path}},
-        {"a list without ProgramArguments falls through",
-         {{"PATH", "/usr/bin"}},
-         agentWith({}),
          {"/usr/bin/tessaly"},
          LaunchAgentCommand{"/usr/bin/tessaly", {}, Origin::path}},
         {"Homebrew's place beats /usr/local and PATH",

@@ -29,12 +29,13 @@ SystemdUnit::Reading read(const std::string& unit, const std::vector<std::string
     return SystemdUnit::read(files, home);
 }
 
-// The text after "[Service]" → the command systemd would run, up to "watch".
-TEST(SystemdUnit, ReadsExecStartAsSystemdDoes) {
-    const struct {
-        std::string unit;
-        LaunchAgentCommand expected;
-    } cases[] = {
+// The text after "[Service]" → the command systemd would run, up to "watch", or
+// the reason systemd would refuse it (or the app cannot resolve it) for the log.
+TEST(SystemdUnit, ReadsExecStartAsSystemdDoesOrSaysWhyNot) {
+    const auto relative = [](const std::string& path) {
+        return refused("ExecStart names the relative path " + path + "; an absolute one is needed");
+    };
+    const std::pair<std::string, SystemdUnit::Reading> cases[] = {
         {"ExecStart=/usr/bin/tessaly watch --interval-ms 500\n", fromUnit("/usr/bin/tessaly")},
         {"[Unit]\nExecStart=/no\r\n[Service]\r\n ExecStart = /o/node  /o/cli.js watch\r\n",
          fromUnit("/o/node", {"/o/cli.js"})},
@@ -47,45 +48,40 @@ TEST(SystemdUnit, ReadsExecStartAsSystemdDoes) {
         {"ExecStart=!!@/bin/t tessalyd --x watch\n", fromUnit("/bin/t", {"--x"})},
         {"ExecStart=%h/t --tag 100%% watch --id %u\n", fromUnit("/home/ada/t", {"--tag", "100%"})},
         {"ExecStart=/bin/t --price $$5 watch\n", fromUnit("/bin/t", {"--price", "$5"})},
+        {"ExecStart=/a ; /b\n", refused("ExecStart gives more than one command")},
+        {"ExecStart=/a\nExecStart=/b\n", refused("ExecStart gives more than one command")},
+        {"Restart=always\n", refused("the unit has no ExecStart")},
+        {"ExecStart=tessaly watch\n", relative("tessaly")},
+        {"ExecStart=--/t\n", relative("-/t")},
+        {"ExecStart=+!/t\n", relative("!/t")},
+        {"ExecStart=@/t\n",
+         refused("ExecStart's @ prefix lacks the name to start the program under")},
+        {"ExecStart=-@\n", refused("ExecStart has no program")},
+        {"ExecStart=/t %u watch\n",
+         refused("ExecStart uses the specifier %u, which only systemd can resolve")},
+        {"ExecStart=/t 5%\n", refused("ExecStart ends a word with a lone %")},
+        {"ExecStart=/t ${D}\n",
+         refused("ExecStart passes an environment variable, which only systemd can resolve")},
+        {"ExecStart=/t \"a b\n", refused("ExecStart has an unterminated quote")},
+        {"ExecStart=/t \\q\n", refused("ExecStart has the unknown escape \\q")},
+        {"ExecStart=/t \\x00\n", refused("ExecStart escapes a NUL character")},
+        {"ExecStart=/t \\ud800\n",
+         refused("ExecStart escapes something that is no Unicode character")},
+        {"ExecStart=/t \\x4\n", refused("ExecStart has an incomplete escape")},
+        {"ExecStart=/t \\xff\n", refused("ExecStart is not UTF-8 text")},
+        {"[Service\nExecStart=/t\n",
+         refused(unitPath + " has a section header without its closing ]")},
+        {"ExecStart=/t \xC3(\n", refused(unitPath + " is not UTF-8 text")},
+        {std::string("ExecStart=/t\0\x01", 14), refused(unitPath + " is not UTF-8 text")},
+        {"ExecStart=/t\n#" + std::string(1 << 20, 'x'),
+         refused(unitPath + " is larger than 1 MiB")},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(read(c.unit), SystemdUnit::Reading(c.expected)) << c.unit;
+    for (const auto& [unit, expected] : cases)
+        EXPECT_EQ(read(unit), expected) << unit.substr(0, 40);
     // Drop-ins in order: the last ExecStart wins and an empty one clears.
     EXPECT_EQ(
         read("ExecStart=/a\n", {"[Service]\nExecStart=\nExecStart=/b\n", "[X]\nExecStart=\n"}),
         SystemdUnit::Reading(fromUnit("/b")));
-}
-
-// What systemd would refuse, or the app cannot resolve, gives a reason for the log.
-TEST(SystemdUnit, SaysWhyAUnitGivesNoCommand) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"ExecStart=/a ; /b\n", "ExecStart gives more than one command"},
-        {"ExecStart=/a\nExecStart=/b\n", "ExecStart gives more than one command"},
-        {"Restart=always\n", "the unit has no ExecStart"},
-        {"ExecStart=tessaly watch\n",
-         "ExecStart names the relative path tessaly; an absolute one is needed"},
-        {"ExecStart=--/t\n", "ExecStart names the relative path -/t; an absolute one is needed"},
-        {"ExecStart=+!/t\n", "ExecStart names the relative path !/t; an absolute one is needed"},
-        {"ExecStart=@/t\n", "ExecStart's @ prefix lacks the name to start the program under"},
-        {"ExecStart=-@\n", "ExecStart has no program"},
-        {"ExecStart=/t %u watch\n",
-         "ExecStart uses the specifier %u, which only systemd can resolve"},
-        {"ExecStart=/t 5%\n", "ExecStart ends a word with a lone %"},
-        {"ExecStart=/t ${D}\n",
-         "ExecStart passes an environment variable, which only systemd can resolve"},
-        {"ExecStart=/t \"a b\n", "ExecStart has an unterminated quote"},
-        {"ExecStart=/t \\q\n", "ExecStart has the unknown escape \\q"},
-        {"ExecStart=/t \\x00\n", "ExecStart escapes a NUL character"},
-        {"ExecStart=/t \\ud800\n", "ExecStart escapes something that is no Unicode character"},
-        {"ExecStart=/t \\x4\n", "ExecStart has an incomplete escape"},
-        {"ExecStart=/t \\xff\n", "ExecStart is not UTF-8 text"},
-        {"[Service\nExecStart=/t\n", unitPath + " has a section header without its closing ]"},
-        {"ExecStart=/t \xC3(\n", unitPath + " is not UTF-8 text"},
-        {std::string("ExecStart=/t\0\x01", 14), unitPath + " is not UTF-8 text"},
-        {"ExecStart=/t\n#" + std::string(1 << 20, 'x'), unitPath + " is larger than 1 MiB"},
-    };
-    for (const auto& [unit, reason] : cases)
-        EXPECT_EQ(read(unit), SystemdUnit::Reading(refused(reason))) << unit.substr(0, 40);
     EXPECT_EQ(read("ExecStart=/a\n", {"[Service]\nExecStart=\n"}),
               SystemdUnit::Reading(refused("the unit has no ExecStart")));
     EXPECT_EQ(SystemdUnit::read({{unitPath, "[Unit]\nExecStart=/t\n"}}, home),
