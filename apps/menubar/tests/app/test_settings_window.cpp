@@ -203,10 +203,6 @@ private slots:
 
         // Red only while the save has failed; a long failure is cut after a word
         // on two lines, whole in the tooltip.
-        window.controller->window()->close();
-        window.controller->show();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(*window.model()), 20000);
-        window.type("setting:warn-context", "40");
         window.save();
         auto* status = window.find<ClampedLabel>("footer:status");
         QCOMPARE(status->palette().color(QPalette::WindowText),
