@@ -334,6 +334,9 @@ EOF)");
         QCOMPARE(line->cursorPosition(), 6);
         QCOMPARE(window.model()->form()->field("message-prefix")->value,
                  SettingValue::text("[tessaly] hello, world"));
+        status.configSources = std::map<std::string, ConfigSource>{}; // the flag is gone
+        window.model()->update(&status, DaemonState::running(2));
+        QVERIFY(window.enabled("setting:dry-run"));
 
         // A number half typed stays as typed, though the form already holds it.
         auto* number = window.find<QLineEdit>("setting:warn-context");
