@@ -1,5 +1,6 @@
 // The settings model against the stand-in daemon and scripts that fail the way
-// a broken installation does: load failures, polls, flag locks and saves.
+// a broken installation does: load failures, polls and saves (flag locks and
+// restarts are driven through the window).
 
 #include <QSignalSpy>
 #include <QTest>
@@ -11,15 +12,6 @@ using namespace menubar::app;
 using settings_test::Home;
 
 namespace {
-
-StatusFile statusWith(std::map<std::string, ConfigSource> sources, bool changedSinceLoad) {
-    StatusFile status;
-    status.configSources = std::move(sources);
-    status.configFile =
-        ConfigFileStatus{.path = "/daemon/config.json", .changedSinceLoad = changedSinceLoad};
-    status.config = TessalyConfig{.settings = JSONObject{{"warn-context", JSONValue::number(70)}}};
-    return status;
-}
 
 std::string decodeError(const std::string& bytes) {
     try {
@@ -112,7 +104,11 @@ private slots:
         Home home;
         SettingsModel model(home.dependencies());
         QSignalSpy changes(&model, &SettingsModel::changed);
-        const StatusFile status = statusWith({}, true);
+        StatusFile status;
+        status.configFile =
+            ConfigFileStatus{.path = "/daemon/config.json", .changedSinceLoad = true};
+        status.config =
+            TessalyConfig{.settings = JSONObject{{"warn-context", JSONValue::number(70)}}};
         model.update(&status, DaemonState::running(1));
         QCOMPARE(changes.count(), 1);
         QVERIFY(model.restartNeeded());
@@ -126,27 +122,6 @@ private slots:
         model.update(&same, DaemonState::stale(40));
         QCOMPARE(changes.count(), 2);
         QVERIFY(!model.restartNeeded());
-    }
-
-    void aSettingLockedByAFlagIsReappliedWithoutLosingEdits() {
-        Home home;
-        home.writeConfig(R"({"critical-context": 90})");
-        SettingsModel model(home.dependencies());
-        QVERIFY(settings_test::load(model));
-        QSignalSpy replaced(&model, &SettingsModel::formReplaced);
-        model.set("warn-context", SettingValue::number(55));
-
-        const StatusFile locked = statusWith({{"critical-context", ConfigSource::cli}}, false);
-        model.update(&locked, DaemonState::running(1));
-        QVERIFY(model.form()->field("critical-context")->isLockedByFlag);
-        QCOMPARE(model.form()->field("warn-context")->value, SettingValue::number(55));
-        QVERIFY(model.form()->field("warn-context")->isDirty());
-        QCOMPARE(replaced.count(), 0);
-
-        const StatusFile unlocked = statusWith({{"critical-context", ConfigSource::file}}, false);
-        model.update(&unlocked, DaemonState::running(1));
-        QVERIFY(!model.form()->field("critical-context")->isLockedByFlag);
-        QCOMPARE(model.form()->field("warn-context")->value, SettingValue::number(55));
     }
 
     // A rejected save, on fields and for unknown keys, is checked through the window.
@@ -178,16 +153,6 @@ private slots:
         QCOMPARE(model.saveState().kind(), SaveState::Kind::saved);
         QCOMPARE(home.readConfig(), model.form()->serializedData());
         QVERIFY(home.readConfig().find("\"warn-context\" : 60") != std::string::npos);
-    }
-
-    void restartGoesThroughRestartingBackToIdle() {
-        Home home;
-        SettingsModel model(home.dependencies());
-        QSignalSpy changes(&model, &SettingsModel::changed);
-        model.restartDaemon();
-        QCOMPARE(home.restarts, 1);
-        QCOMPARE(model.saveState(), SaveState::idle());
-        QCOMPARE(changes.count(), 2); // restarting, then idle
     }
 };
 

@@ -203,10 +203,6 @@ private slots:
 
         // Red only while the save has failed; a long failure is cut after a word
         // on two lines, whole in the tooltip.
-        window.controller->window()->close();
-        window.controller->show();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(*window.model()), 20000);
-        window.type("setting:warn-context", "40");
         window.save();
         auto* status = window.find<ClampedLabel>("footer:status");
         QCOMPARE(status->palette().color(QPalette::WindowText),
@@ -338,6 +334,9 @@ EOF)");
         QCOMPARE(line->cursorPosition(), 6);
         QCOMPARE(window.model()->form()->field("message-prefix")->value,
                  SettingValue::text("[tessaly] hello, world"));
+        status.configSources = std::map<std::string, ConfigSource>{}; // the flag is gone
+        window.model()->update(&status, DaemonState::running(2));
+        QVERIFY(window.enabled("setting:dry-run"));
 
         // A number half typed stays as typed, though the form already holds it.
         auto* number = window.find<QLineEdit>("setting:warn-context");
