@@ -60,24 +60,3 @@ TEST(DaemonState, FreshnessLimitFromTheInterval) {
         EXPECT_EQ(state.title(utc), title) << name;
     }
 }
-
-TEST(DaemonState, RecordedStopWinsOverAFreshPoll) {
-    StatusFile file = polled(at("2024-05-01T09:59:59Z"), 30000);
-    file.stoppedAt = at("2024-05-01T07:07:00Z");
-    const DaemonState state = DaemonState::from(file, now);
-    EXPECT_EQ(state, DaemonState::stopped(at("2024-05-01T07:07:00Z")));
-    EXPECT_EQ(state.title(TimeZone::fixedOffset(2 * 3600)), "Daemon stopped at 09:07");
-    EXPECT_FALSE(state.isRunning());
-}
-
-TEST(DaemonState, OnlyRunningIsLive) {
-    const std::vector<std::pair<DaemonState, bool>> cases{
-        {DaemonState::running(1), true},           {DaemonState::stale(1), false},
-        {DaemonState::stale(std::nullopt), false}, {DaemonState::stopped(now), false},
-        {DaemonState::unreadable("R"), false},     {DaemonState::missing(), false},
-    };
-    for (const auto& [state, live] : cases) {
-        EXPECT_EQ(state.isRunning(), live) << state.title(utc);
-        EXPECT_EQ(state.hasLiveData(), live) << state.title(utc);
-    }
-}

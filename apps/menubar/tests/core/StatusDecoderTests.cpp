@@ -47,14 +47,26 @@ TEST(StatusDecoder, ParseDateAcceptsTheInternetProfile) {
 }
 
 TEST(StatusDecoder, ParseDateRejectsEverythingElse) {
-    for (const char* text :
-         {"", "yesterday", "2025-03-01", "2025-03-01T10:00:00", "2025-03-01 10:00:00Z",
-          "2025-03-01T10:00Z", "2025-03-01T10:00:00.Z", "2025-03-01T10:00:00+0200",
-          "2025-03-01T10:00:00+02", "2025-13-01T10:00:00Z", "2025-02-29T10:00:00Z",
-          "1900-02-29T10:00:00Z",
-          "2025-03-01T24:00:00Z", "2025-03-01T10:60:00Z", "2025-03-01T10:00:60Z",
-          "2025-03-01T10:00:00Zjunk", " 2025-03-01T10:00:00Z", "25-03-01T10:00:00Z",
-          "2025-03-01T10:00:00+24:00", "1741000000"})
+    for (const char* text : {"",
+                             "yesterday",
+                             "2025-03-01",
+                             "2025-03-01T10:00:00",
+                             "2025-03-01 10:00:00Z",
+                             "2025-03-01T10:00Z",
+                             "2025-03-01T10:00:00.Z",
+                             "2025-03-01T10:00:00+0200",
+                             "2025-03-01T10:00:00+02",
+                             "2025-13-01T10:00:00Z",
+                             "2025-02-29T10:00:00Z",
+                             "1900-02-29T10:00:00Z",
+                             "2025-03-01T24:00:00Z",
+                             "2025-03-01T10:60:00Z",
+                             "2025-03-01T10:00:60Z",
+                             "2025-03-01T10:00:00Zjunk",
+                             " 2025-03-01T10:00:00Z",
+                             "25-03-01T10:00:00Z",
+                             "2025-03-01T10:00:00+24:00",
+                             "1741000000"})
         EXPECT_EQ(StatusDecoder::parseDate(text), std::nullopt) << text;
 }
 
@@ -248,24 +260,4 @@ TEST(StatusFileLocator, LoadsFromTheRealFileSystem) {
     // A dangling symbolic link is as good as nothing there.
     EXPECT_EQ(load(dir + "/link.json"), StatusSnapshot::missing());
     std::filesystem::remove_all(dir);
-}
-
-TEST(StatusFileLocator, UsesOnlyTheFileSystemItIsGiven) {
-    int reads = 0;
-    const FileSystem fake{
-        .exists = [](const std::string& path) { return path == "/s.json"; },
-        .readFile = [&reads](const std::string&, std::uint64_t limit) -> FileReadResult {
-            ++reads;
-            EXPECT_EQ(limit, StatusFileLocator::sizeLimit);
-            return std::string(R"({"intervalMs":5000})");
-        }};
-    EXPECT_EQ(StatusFileLocator::load("/other.json", fake), StatusSnapshot::missing());
-    EXPECT_EQ(reads, 0);
-    EXPECT_EQ(StatusFileLocator::load("/s.json", fake),
-              StatusSnapshot::loaded(StatusFile{.intervalMs = 5000}));
-    const FileSystem failing{.exists = [](const std::string&) { return true; },
-                             .readFile = [](const std::string&, std::uint64_t) -> FileReadResult {
-                                 return FileReadError{"vanished"};
-                             }};
-    EXPECT_EQ(StatusFileLocator::load("/s.json", failing), StatusSnapshot::unreadable("vanished"));
 }

@@ -131,7 +131,7 @@ StatusMenu build(const StatusSnapshot& snapshot, const MenuFacts& facts,
 
 TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
     StatusFile file = runningFile();
-    file.sessions = {webSession(), apiSession(), docsSession()};
+    file.sessions = {docsSession(), webSession(), apiSession()};
     for (int minute = 1; minute <= 7; ++minute)
         file.events.push_back(
             TessalyEvent{.at = at("2024-05-01T09:00:00Z") + std::chrono::minutes(minute),
@@ -214,7 +214,8 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     stale.sessions = {apiSession()};
     stale.sessions[0].handoff.reset();
     stale.sessions[0].cacheExpiresAt = at("2024-05-01T09:58:30Z");
-    const StatusFile stopped{.at = at("2024-05-01T09:06:58Z"),
+    // A recorded stop wins over a fresh poll.
+    const StatusFile stopped{.at = at("2024-05-01T09:59:58Z"),
                              .stoppedAt = at("2024-05-01T09:07:00Z")};
     StatusFile changed = runningFile();
     changed.configFile = ConfigFileStatus{.changedSinceLoad = true};
