@@ -99,7 +99,6 @@ TEST(StatusDecoder, DecodesAFullDocumentIgnoringUnknownKeysAtEveryLevel) {
 
     EXPECT_EQ(file.version, 3);
     EXPECT_EQ(file.daemonPid, 4711);
-    EXPECT_EQ(file.at, utc(2025, 3, 1, 10, 0, 0) + 250ms);
     EXPECT_EQ(file.intervalSeconds(), 5.0);
     ASSERT_TRUE(file.config);
     EXPECT_EQ(file.config->criticalContextPct, 85.5);
@@ -117,7 +116,6 @@ TEST(StatusDecoder, DecodesAFullDocumentIgnoringUnknownKeysAtEveryLevel) {
 
     ASSERT_EQ(file.sessions.size(), 1u);
     const SessionStatus& session = file.sessions[0];
-    EXPECT_EQ(session.level, SessionLevel::warn);
     EXPECT_EQ(session.lifecycle, SessionLifecycle::needsInput);
     EXPECT_EQ(session.source, SessionSource::store);
     EXPECT_EQ(session.contextTokens, 81200);
