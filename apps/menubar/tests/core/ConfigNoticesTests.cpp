@@ -34,8 +34,6 @@ TEST(ConfigNotices, NoticesByStateAndStatus) {
     const std::vector<Case> cases{
         {"stale without age", &both, DaemonState::stale(std::nullopt), {error}},
         {"stopped", &both, DaemonState::stopped({}), {}},
-        {"unreadable", &both, DaemonState::unreadable("R"), {}},
-        {"missing", &both, DaemonState::missing(), {}},
         {"no status", nullptr, DaemonState::running(1), {}},
         {"empty message", &emptyMessage, DaemonState::running(1), {restart}},
         {"absent message", &noMessage, DaemonState::running(1), {restart}},

@@ -25,6 +25,7 @@ StatusFile polled(std::optional<Instant> pollAt, std::optional<std::int64_t> int
 
 } // namespace
 
+// The status menu's tests show a poll 5 s old with a 30 s interval.
 TEST(DaemonState, FreshnessLimitFromTheInterval) {
     struct Case {
         const char* name;
@@ -33,8 +34,6 @@ TEST(DaemonState, FreshnessLimitFromTheInterval) {
         std::string title;
     };
     const std::vector<Case> cases{
-        {"10 s, 30 s interval", polled(at("2024-05-01T09:59:50Z"), 30000), DaemonState::running(10),
-         "Daemon running (last poll 10s ago)"},
         {"limit is inclusive", polled(at("2024-05-01T09:58:45Z"), 30000), DaemonState::running(75),
          "Daemon running (last poll 1m ago)"},
         {"just past the limit", polled(at("2024-05-01T09:58:44.5Z"), 30000),
