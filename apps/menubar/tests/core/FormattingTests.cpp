@@ -34,13 +34,11 @@ TEST(Formatting, DurationUnitsAndBoundaries) {
         {0, "0s"},
         {59.99, "59s"},
         {60, "1m"},
-        {3599, "59m"},
         {3599.99, "59m"},
         {3600, "1h"},
         {3659, "1h"},
         {3660, "1h 1m"},
         {7199, "1h 59m"},
-        {86400, "24h"},
         {90000, "25h"},
         {93900, "26h 5m"},
         {9e18, "2500000000000000h"},
@@ -58,7 +56,6 @@ TEST(Formatting, AgoNeverGoesNegative) {
 
 TEST(Formatting, PercentRoundsHalvesAwayFromZero) {
     const std::vector<std::pair<std::optional<double>, std::string>> cases{
-        {std::nullopt, "--"},
         {std::numeric_limits<double>::quiet_NaN(), "--"},
         {std::numeric_limits<double>::infinity(), "--"},
         {72.5, "73%"},
