@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "NotificationText.hpp"
+
 namespace menubar::bar {
 
 namespace {
@@ -209,26 +211,6 @@ std::string joined(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::string markup(std::string_view text) {
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
 std::string dumped(const Json& json) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -275,9 +257,9 @@ std::string waybarFace(const StatusView& view) {
     for (const std::string& line : printLines(view, false))
         tooltip += (tooltip.empty() ? "" : "\n") + line;
     Json json{
-        {"text", markup(barText(view))},
+        {"text", NotificationText::escapeMarkup(barText(view))},
         {"alt", view.presentation.symbolName},
-        {"tooltip", markup(tooltip)},
+        {"tooltip", NotificationText::escapeMarkup(tooltip)},
         {"class", toneName(view.presentation.tone)},
     };
     if (view.worstPercent)

@@ -12,8 +12,9 @@ namespace menubar::NotificationText {
 inline constexpr std::string_view appName = "tessaly-menubar";
 inline constexpr std::string_view service = "org.freedesktop.Notifications";
 
-// The body as a markup-capable server must receive it to show the text as
-// written: "&", "<" and ">" as entities, everything else (quotes included) as is.
+// Text as a markup-capable reader (a notification server, Waybar's Pango) must
+// receive it to show it as written: "&", "<" and ">" as entities, everything
+// else (quotes included) as is.
 std::string escapeMarkup(std::string_view text);
 
 // Where a notification ended up once cmux was not found.
