@@ -344,27 +344,23 @@ private slots:
         QVERIFY(controller->watch());
         QCOMPARE(controller->watch()->watchedPaths(),
                  QStringList{QString::fromStdString(harness.home)});
-        const struct {
-            const char* step;
-            QString headline;
-        } steps[] = {
-            {"folder and file appear", "Daemon running (last poll 5s ago)"},
-            {"file removed", "Daemon not running"},
-            {"file back", "Daemon running (last poll 5s ago)"},
-            {"folder removed", "Daemon not running"},
-            {"folder and file back", "Daemon running (last poll 5s ago)"},
+        const auto shows = [&](const char* text) {
+            QTRY_COMPARE_WITH_TIMEOUT(headline(*controller), QString(text), 2000);
         };
-        for (const auto& step : steps) {
-            const QString name(step.step);
-            if (name.contains("removed"))
-                std::filesystem::remove_all(name.startsWith("folder") ? folder
-                                                                      : harness.statusPath);
-            else {
-                std::filesystem::create_directories(folder);
-                harness.write(runningFile);
-            }
-            QTRY_COMPARE_WITH_TIMEOUT(headline(*controller), step.headline, 2000);
-        }
+        const auto folderAndFile = [&] {
+            std::filesystem::create_directories(folder);
+            harness.write(runningFile);
+        };
+        folderAndFile();
+        shows("Daemon running (last poll 5s ago)");
+        std::filesystem::remove(harness.statusPath);
+        shows("Daemon not running");
+        harness.write(runningFile);
+        shows("Daemon running (last poll 5s ago)");
+        std::filesystem::remove_all(folder);
+        shows("Daemon not running");
+        folderAndFile();
+        shows("Daemon running (last poll 5s ago)");
         QCOMPARE(controller->watch()->watchedPaths().size(), 2);
     }
 
