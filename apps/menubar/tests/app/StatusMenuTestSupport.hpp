@@ -27,10 +27,6 @@ namespace status_menu_test {
 using namespace menubar;
 using namespace menubar::app;
 
-inline Instant at(const char* text) {
-    return *StatusDecoder::parseDate(text);
-}
-
 // Records each request instead of asking a service manager; whether the daemon
 // is installed, and where its logs are, come from the real backend it wraps.
 struct RecordingService : DaemonService {
@@ -59,7 +55,7 @@ struct Harness {
     QTemporaryDir dir;
     std::string home = dir.path().toStdString();
     std::string statusPath = home + "/status.json";
-    Instant now = at("2025-06-01T12:00:00Z");
+    Instant now = *StatusDecoder::parseDate("2025-06-01T12:00:00Z");
     std::map<std::string, std::string> environment;
     VisibilityReading reading{.onscreen = true, .width = 22};
     bool trayHost = true;

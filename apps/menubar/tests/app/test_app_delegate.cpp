@@ -44,29 +44,21 @@ private slots:
         // The first poll happened before launch returned.
         QCOMPARE(delegate.controller()->statusItem()->toolTip(), QString("Daemon not running"));
         QVERIFY(delegate.controller()->timer()->isActive());
+        QCOMPARE(delegate.controller()->timer()->interval(), 3000);
         delegate.applicationWillTerminate();
         QVERIFY(!delegate.controller()->timer());
     }
 
-    void settingsOpenAtLaunchOnlyForExactlyOne_data() {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<int>("opened");
-        QTest::newRow("1") << "1" << 1;
-        QTest::newRow("true") << "true" << 0;
-        QTest::newRow("space before 1") << " 1" << 0;
-        QTest::newRow("empty") << "" << 0;
-    }
-
     void settingsOpenAtLaunchOnlyForExactlyOne() {
-        QFETCH(QString, value);
-        QFETCH(int, opened);
-        Harness harness;
-        int shown = 0;
-        AppDelegate delegate(from(harness), [&shown] { ++shown; });
-        LogCapture log;
-        delegate.applicationDidFinishLaunching(
-            {{"TESSALY_MENUBAR_OPEN_SETTINGS", value.toStdString()}}, harness.home);
-        QCOMPARE(shown, opened);
+        for (const auto& [value, opened] : {std::pair{"1", 1}, {"true", 0}, {" 1", 0}, {"", 0}}) {
+            Harness harness;
+            int shown = 0;
+            AppDelegate delegate(from(harness), [&shown] { ++shown; });
+            LogCapture log;
+            delegate.applicationDidFinishLaunching({{"TESSALY_MENUBAR_OPEN_SETTINGS", value}},
+                                                   harness.home);
+            QCOMPARE(shown, opened);
+        }
     }
 
     void mainMenuHasTheStandardItemsAndShortcuts() {
@@ -75,12 +67,11 @@ private slots:
         QStringList rows;
         for (const QAction* top : menuBar->actions()) {
             rows << top->text();
-            for (const QAction* action : top->menu()->actions()) {
+            for (const QAction* action : top->menu()->actions())
                 rows << (action->isSeparator()
                              ? QStringLiteral("  ---")
                              : "  " + action->text() + " = " +
                                    action->shortcut().toString(QKeySequence::PortableText));
-            }
         }
         QCOMPARE(rows, (QStringList{"tessaly-menubar", "  Settings... = Ctrl+,", "  ---",
                                     "  Quit tessaly-menubar = Ctrl+Q", "Edit", "  Undo = Ctrl+Z",

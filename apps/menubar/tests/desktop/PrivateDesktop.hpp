@@ -29,10 +29,9 @@ public:
     ~PrivateDesktop() {
         for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) {
             (*it)->terminate();
-            if (!(*it)->waitForFinished(3000)) {
+            if (!(*it)->waitForFinished(3000))
                 (*it)->kill();
-                (*it)->waitForFinished(3000);
-            }
+            (*it)->waitForFinished(3000);
         }
     }
 
@@ -103,6 +102,15 @@ public:
         process->waitForStarted(10000);
         processes_.push_back(std::move(process));
         return processes_.back().get();
+    }
+
+    // Runs a tool on this desktop to its end and gives what it printed.
+    QByteArray output(const QString& program, const QStringList& arguments) const {
+        QProcess tool;
+        tool.setProcessEnvironment(environment());
+        tool.start(program, arguments);
+        tool.waitForFinished(10000);
+        return tool.readAllStandardOutput();
     }
 
     // Calls `ready` every 50 ms until it holds or `ms` have passed.

@@ -22,29 +22,20 @@ namespace {
 
 // Each notification the server has shown, newest first, as "app|text", where the
 // text is what the server draws: its Pango markup of summary and body, read back.
-QStringList history(PrivateDesktop& desktop) {
-    for (const QStringList& arguments : {QStringList{"close-all"}, QStringList{"history"}}) {
-        QProcess control;
-        control.setProcessEnvironment(desktop.environment());
-        control.start("dunstctl", arguments);
-        control.waitForFinished(10000);
-        if (arguments.first() == "close-all")
-            continue;
-        QStringList shown;
-        const auto entries =
-            QJsonDocument::fromJson(control.readAllStandardOutput())["data"][0].toArray();
-        for (const QJsonValue entry : entries)
-            shown << entry["appname"]["data"].toString() + "|" +
-                         QString(entry["message"]["data"].toString())
-                             .remove(QRegularExpression("<[^>]*>"))
-                             .replace("&lt;", "<")
-                             .replace("&gt;", ">")
-                             .replace("&quot;", "\"")
-                             .replace("&apos;", "'")
-                             .replace("&amp;", "&");
-        return shown;
-    }
-    return {};
+QStringList history(const PrivateDesktop& desktop) {
+    desktop.output("dunstctl", {"close-all"});
+    QStringList shown;
+    const QByteArray json = desktop.output("dunstctl", {"history"});
+    for (const QJsonValue entry : QJsonDocument::fromJson(json)["data"][0].toArray())
+        shown << entry["appname"]["data"].toString() + "|" +
+                     QString(entry["message"]["data"].toString())
+                         .remove(QRegularExpression("<[^>]*>"))
+                         .replace("&lt;", "<")
+                         .replace("&gt;", ">")
+                         .replace("&quot;", "\"")
+                         .replace("&apos;", "'")
+                         .replace("&amp;", "&");
+    return shown;
 }
 
 // The app's log so far, one entry per line.
@@ -107,11 +98,7 @@ private slots:
                  QStringList{"tessaly-menubar|" + QString(NoTrayCopy::notificationTitle.data()) +
                              "\n" + QString(NoTrayCopy::notificationBody.data())});
         QCOMPARE(logOf(app).filter(QString(NoTrayCopy::advice.data())).size(), 1);
-        QProcess tree;
-        tree.setProcessEnvironment(desktop.environment());
-        tree.start("xwininfo", {"-root", "-tree"});
-        tree.waitForFinished(10000);
-        QVERIFY(QString::fromUtf8(tree.readAllStandardOutput()).contains("\"tessaly\""));
+        QVERIFY(desktop.output("xwininfo", {"-root", "-tree"}).contains("\"tessaly\""));
     }
 
     void markupInTheBodyIsShownAsWritten() {

@@ -33,13 +33,13 @@ class Watcher : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(QStringList RegisteredStatusNotifierItems MEMBER items)
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER hostRegistered)
+    Q_PROPERTY(int ProtocolVersion MEMBER protocolVersion)
 
 public:
     QStringList items;
-    bool hostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
+    bool hostRegistered = true;
+    int protocolVersion = 0;
 
 public slots:
     // An item names its bus service, or only its object path on the sender's.
@@ -74,48 +74,29 @@ QString row(const QString& label, bool enabled, std::optional<bool> checked) {
 
 QStringList expectedRows(const StatusMenu& menu) {
     QStringList rows;
-    for (const MenuEntry& entry : menu.entries) {
-        if (entry.isSeparator) {
-            rows << "---";
-            continue;
-        }
-        rows << row(QString(entry.indentation * 4, ' ') + QString::fromStdString(entry.title),
-                    entry.enabled, entry.checkable() ? std::optional(entry.checked) : std::nullopt);
-    }
+    for (const MenuEntry& entry : menu.entries)
+        rows << (entry.isSeparator
+                     ? "---"
+                     : row(QString(entry.indentation * 4, ' ') +
+                               QString::fromStdString(entry.title),
+                           entry.enabled,
+                           entry.checkable() ? std::optional(entry.checked) : std::nullopt));
     return rows;
 }
 
-// Children of a dbusmenu layout node (ia{sv}av): their ids and rows.
-void readLayout(const QDBusArgument& node, QStringList& rows, QMap<QString, int>& ids) {
+// A dbusmenu layout node, (ia{sv}av).
+struct Node {
     int id = 0;
     QVariantMap properties;
     QVariantList children;
-    node.beginStructure();
-    node >> id >> properties >> children;
-    node.endStructure();
-    for (const QVariant& child : children) {
-        const QDBusArgument argument = child.value<QDBusArgument>();
-        int childId = 0;
-        QVariantMap props;
-        QVariantList grandchildren;
-        argument.beginStructure();
-        argument >> childId >> props >> grandchildren;
-        argument.endStructure();
-        if (!props.value("visible", true).toBool())
-            continue;
-        if (props.value("type").toString() == "separator") {
-            rows << "---";
-            continue;
-        }
-        // dbusmenu marks mnemonics with "_" and writes a literal one twice.
-        QString label = props.value("label").toString();
-        label.replace("__", "\x01").remove('_').replace("\x01", "_");
-        const bool checkable = props.value("toggle-type").toString() == "checkmark";
-        rows << row(label, props.value("enabled", true).toBool(),
-                    checkable ? std::optional(props.value("toggle-state").toInt() == 1)
-                              : std::nullopt);
-        ids[label] = childId;
-    }
+};
+
+Node nodeOf(const QDBusArgument& argument) {
+    Node node;
+    argument.beginStructure();
+    argument >> node.id >> node.properties >> node.children;
+    argument.endStructure();
+    return node;
 }
 
 } // namespace
@@ -129,11 +110,16 @@ class StatusNotifierTest : public QObject {
     std::unique_ptr<QDBusConnection> bus;
     Watcher watcher;
 
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(item, path, interface, method);
+        message.setArguments(arguments);
+        return bus->call(message, QDBus::BlockWithGui, 5000);
+    }
+
     QVariant property(const QString& name) {
-        QDBusMessage get = QDBusMessage::createMethodCall(item, "/StatusNotifierItem",
-                                                          "org.freedesktop.DBus.Properties", "Get");
-        get << "org.kde.StatusNotifierItem" << name;
-        const QDBusMessage reply = bus->call(get, QDBus::BlockWithGui, 5000);
+        const QDBusMessage reply = call("/StatusNotifierItem", "org.freedesktop.DBus.Properties",
+                                        "Get", {"org.kde.StatusNotifierItem", name});
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
 
@@ -180,18 +166,35 @@ class StatusNotifierTest : public QObject {
                                : QMap<int, QByteArray>{};
     }
 
+    QString menuPath() { return property("Menu").value<QDBusObjectPath>().path(); }
+
+    // The root's children as rows, and their ids by label.
     QStringList layout(QMap<QString, int>* ids = nullptr) {
-        const QString path = property("Menu").value<QDBusObjectPath>().path();
-        QDBusMessage get =
-            QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "GetLayout");
-        get << 0 << -1 << QStringList();
-        const QDBusMessage reply = bus->call(get, QDBus::BlockWithGui, 5000);
+        const QDBusMessage reply =
+            call(menuPath(), "com.canonical.dbusmenu", "GetLayout", {0, -1, QStringList()});
         QStringList rows;
-        QMap<QString, int> found;
-        if (reply.arguments().size() == 2)
-            readLayout(reply.arguments().at(1).value<QDBusArgument>(), rows, found);
-        if (ids)
-            *ids = found;
+        if (reply.arguments().size() != 2)
+            return rows;
+        for (const QVariant& child :
+             nodeOf(reply.arguments().at(1).value<QDBusArgument>()).children) {
+            const Node node = nodeOf(child.value<QDBusArgument>());
+            const QVariantMap& props = node.properties;
+            if (!props.value("visible", true).toBool())
+                continue;
+            if (props.value("type").toString() == "separator") {
+                rows << "---";
+                continue;
+            }
+            // dbusmenu marks mnemonics with "_" and writes a literal one twice.
+            QString label = props.value("label").toString();
+            label.replace("__", "\x01").remove('_').replace("\x01", "_");
+            const bool checkable = props.value("toggle-type").toString() == "checkmark";
+            rows << row(label, props.value("enabled", true).toBool(),
+                        checkable ? std::optional(props.value("toggle-state").toInt() == 1)
+                                  : std::nullopt);
+            if (ids)
+                (*ids)[label] = node.id;
+        }
         return rows;
     }
 
@@ -199,12 +202,11 @@ class StatusNotifierTest : public QObject {
         QMap<QString, int> ids;
         layout(&ids);
         QVERIFY2(ids.contains(label), qPrintable(label));
-        const QString path = property("Menu").value<QDBusObjectPath>().path();
-        QDBusMessage event =
-            QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "Event");
-        event << ids[label] << "clicked" << QVariant::fromValue(QDBusVariant(QString()))
-              << uint(QDateTime::currentSecsSinceEpoch());
-        QCOMPARE(bus->call(event, QDBus::BlockWithGui, 5000).type(), QDBusMessage::ReplyMessage);
+        const QDBusMessage reply =
+            call(menuPath(), "com.canonical.dbusmenu", "Event",
+                 {ids[label], "clicked", QVariant::fromValue(QDBusVariant(QString())),
+                  uint(QDateTime::currentSecsSinceEpoch())});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
     }
 
     void write(const char* text) {
