@@ -12,12 +12,6 @@
 #include "SettingsWindowController.hpp"
 #include "SingleInstance.hpp"
 
-namespace {
-
-// --window asks for the status window of desktops without a tray; until that
-// window exists the settings window stands in as the app's window.
-} // namespace
-
 int main(int argc, char* argv[]) {
     // Answered before Qt opens a display, so --help works on a bare console.
     const menubar::CommandLineRequest request =
