@@ -25,8 +25,10 @@ double luminance(const Colour& colour) {
 }
 
 double contrast(const Colour& a, const Colour& b) {
-    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
-    return (light + 0.05) / (dark + 0.05);
+    // Held by value: std::minmax of two temporaries returns references to them.
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 Colour legibleOn(const Colour& colour, const Colour& panel, double minimum) {
