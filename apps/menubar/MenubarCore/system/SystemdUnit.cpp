@@ -277,6 +277,9 @@ LaunchAgentCommand command(const std::vector<std::string>& words, const std::str
     const std::string program = resolved(first.substr(prefix), home, false);
     if (program.empty())
         refuse("ExecStart has no program");
+    // Checked before any refusal quotes the program, so that a reason is text.
+    if (!UnicodeText::isWellFormed(program))
+        refuse("ExecStart is not UTF-8 text");
     if (program.front() != '/')
         refuse("ExecStart names the relative path " + program + "; an absolute one is needed");
     // With "@" the next word is only the name the program sees as its argv[0].
