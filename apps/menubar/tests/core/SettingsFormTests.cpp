@@ -124,6 +124,8 @@ TEST(SettingsForm, ValidationChecksInOrder) {
         {paths, list({"", "b"}), "Item 1 is empty"},
         {spec("list", {.itemPattern = "["}), list({"b"}), nullptr},
         {spec("list", {.itemPattern = "\\p{L}"}), list({"\xC3\xA9"}), nullptr},
+        // A pattern that backtracks for ages is given up on, not waited for.
+        {spec("list", {.itemPattern = "^(a+)+$"}), list({std::string(40, 'a') + "!"}), nullptr},
         {choice, list({"red"}), "Must be one of: red, green"},
         {choice, text("Red"), "Unknown value Red (allowed: red, green)"},
         {choices, text("red"), "Must be a list of: red, green"},
