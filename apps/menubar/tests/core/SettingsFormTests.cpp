@@ -261,7 +261,7 @@ TEST(SettingsForm, GroupsDuplicatesSourcesAndFileErrors) {
     form.applySources({});
     EXPECT_FALSE(form.field("x")->isLockedByFlag);
 
-    // A file that is no object is refused with its message in the settings model's tests.
+    // A file that is no object is refused with its message on the window's failure page.
     EXPECT_THROW(SettingsForm::parseFile("{"), JSONError);
 }
 

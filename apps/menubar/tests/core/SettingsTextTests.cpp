@@ -41,7 +41,7 @@ TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPla
 }
 
 // The window's tests show Save off for an untouched form and for one with an
-// error, the model's while saving; here the other phases and states.
+// error, and while saving; here the other phases and states.
 TEST(SettingsText, SaveIsOfferedOnlyForAChangedValidFormWhileNothingRuns) {
     SettingsForm edited = formOf({spec("n", "number")});
     edited.set("n", SettingValue::number(5));
@@ -98,7 +98,6 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
         const char* expected;
     } cases[] = {
         {SaveState::idle(), true, false, false, "Restart the daemon to apply the saved settings."},
-        {SaveState::saving(), true, true, true, "Validating with the daemon..."},
         {SaveState::saved(at), true, true, true, "Saved at 14:04. Restart the daemon to apply."},
         {SaveState::restarting(), false, true, true, "Restarting the daemon..."},
     };
