@@ -470,10 +470,10 @@ EOF)");
         window.model()->update(&status, DaemonState::running(2));
         QCOMPARE(changes.count(), 1); // a repeated poll changes nothing
 
-        // A lifted flag unlocks the row; a stale daemon no longer asks for a restart.
-        status.configSources = std::map<std::string, ConfigSource>{};
-        window.model()->update(&status, DaemonState::stale(40));
+        status.configSources = std::map<std::string, ConfigSource>{}; // the flag is lifted
+        window.model()->update(&status, DaemonState::running(3));
         QVERIFY(window.enabled("setting:dry-run"));
+        window.model()->update(&status, DaemonState::stale(40)); // it may have restarted
         QVERIFY(window.hidden("banner:restartNeeded"));
 
         // A number half typed stays as typed, though the form already holds it.

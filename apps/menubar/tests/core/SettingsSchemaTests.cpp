@@ -29,7 +29,7 @@ TEST(SettingsSchema, GroupsInOrderAndEachEntryMergedOverItsProperty) {
 
     const auto schema = SettingsSchema::decode(R"({
         "x-settings-version": 3, "$schema": "ignored", "unknown": [1],
-        "properties": {"a": {"type": "boolean"}, "unlisted": {"type": "string"},
+        "properties": {"a": {"type": "boolean"}, "unlisted": {"type": "string"}, "n": null,
             "l": {"type": "integer", "minimum": 1, "maximum": 9, "pattern": "^a",
                   "default": [1, "x"], "items": {"enum": ["p", "q"], "pattern": "^i"}},
             "e": {"type": "integer", "minimum": 1, "maximum": 9, "enum": ["own"],
