@@ -1,7 +1,8 @@
-// The settings window driven through its widgets, against the stand-in daemon:
-// every kind of control edits the form and the saved file, a rejected save shows
-// its errors, Save follows its enabled rule, typing survives model updates, and
-// a saved file with an installed daemon offers a restart.
+// The settings window driven through its widgets, against the stand-in daemon
+// and scripts that fail the way a broken installation does: load failures, every
+// kind of control editing the form and the saved file, rejected saves, Save's
+// enabled rule, polls that lock rows while typing goes on, and a saved file with
+// an installed daemon offering a restart.
 
 #include <QAccessible>
 #include <QComboBox>
@@ -10,34 +11,91 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <filesystem>
+#include <fstream>
 
 #include <nlohmann/json.hpp>
 
+#include "LaunchAgentCommand.hpp"
 #include "SettingRow.hpp"
-#include "SettingsTestSupport.hpp"
 #include "SettingsWindowController.hpp"
 
 using namespace menubar;
 using namespace menubar::app;
-using settings_test::Home;
 
 namespace {
 
+const std::string standIn = MENUBAR_BINARY_DIR "/tools/tessaly-sim/tessaly";
+
+// The launch agent of a scratch home, whose restarts are only counted.
+struct CountingAgent : LaunchdService {
+    int* restarts;
+    CountingAgent(const std::string& home, int* restarts)
+        : LaunchdService({.home = home}), restarts(restarts) {}
+    void restart(Done done) const override {
+        ++*restarts;
+        done();
+    }
+};
+
+bool finishedSaving(const SettingsModel& model) {
+    return model.saveState().kind() != SaveState::Kind::saving;
+}
+
+// A scratch home with the stand-in daemon as TESSALY_CLI, and the window on it.
 struct Window {
-    Home home;
+    QTemporaryDir dir;
+    std::string home = dir.path().toStdString();
+    std::string configPath = home + "/scratch/config.json";
+    std::map<std::string, std::string> environment{
+        {"TESSALY_CLI", standIn}, {"TESSALY_CONFIG_FILE", configPath}, {"PATH", home + "/bin"}};
+    int restarts = 0;
     std::unique_ptr<SettingsWindowController> controller;
 
     explicit Window(const std::string& config = {}) {
         if (!config.empty())
-            home.writeConfig(config);
+            writeConfig(config);
     }
+    void writeConfig(const std::string& text) const {
+        std::filesystem::create_directories(home + "/scratch");
+        std::ofstream(configPath, std::ios::binary) << text;
+    }
+    std::string readConfig() const {
+        std::ifstream in(configPath, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // Makes TESSALY_CLI an executable shell script; its path.
+    std::string fakeDaemon(const std::string& body) {
+        const std::string path = home + "/fake-tessaly";
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return environment["TESSALY_CLI"] = path;
+    }
+    void installAgent() const {
+        const std::string plist = launchAgentPlistPath(home);
+        std::filesystem::create_directories(std::filesystem::path(plist).parent_path());
+        std::ofstream(plist) << "<plist/>";
+    }
+    SettingsModelDependencies dependencies() {
+        return {
+            .home = home,
+            .environment = [this] { return environment; },
+            .now = [] { return Instant(std::chrono::seconds(1'700'000'000)); },
+            .service = std::make_shared<CountingAgent>(home, &restarts),
+        };
+    }
+
     // Whether the window came up with the daemon's answers.
     bool open() {
-        controller = std::make_unique<SettingsWindowController>(home.dependencies());
+        controller = std::make_unique<SettingsWindowController>(dependencies());
         controller->show();
-        return QTest::qWaitFor([this] { return settings_test::finishedLoading(*model()); }, 20000);
+        return QTest::qWaitFor([this] { return finishedLoading(); }, 20000);
     }
+    bool finishedLoading() const { return model()->phase().kind() != SettingsPhase::Kind::loading; }
     SettingsModel* model() const { return controller->model(); }
     template <typename T = QWidget> T* find(const QString& name) const {
         return controller->window()->findChild<T*>(name);
@@ -70,7 +128,7 @@ struct Window {
     }
     void save() const {
         click("footer:save");
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedSaving(*model()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*model()), 20000);
     }
 };
 
@@ -93,6 +151,68 @@ class SettingsWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void aLoadFailureShowsItsTitleAndDetail_data() {
+        QTest::addColumn<QString>("cli");    // script body, or empty for no command at all
+        QTest::addColumn<QString>("config"); // config file text, or empty for none
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("detail"); // "$CMD" stands for the command, "$PATH" for the file
+
+        const auto row = [](const char* name, const QString& cli, const QString& config,
+                            const char* title, const QString& detail) {
+            QTest::newRow(name) << cli << config << QString(title) << detail;
+        };
+        row("no command", "", "", "Daemon command line not found",
+            "The settings window runs tessaly config schema to learn the settings. Install the "
+            "daemon (tessaly install), put tessaly on PATH, or set TESSALY_CLI to the executable.");
+        row("schema exits 2, silent", "exit 2", "", "Could not load the settings schema",
+            "$CMD config schema\nexit status 2");
+        row("schema exits 1 with a reason", "echo 'no schema here' >&2; exit 1", "",
+            "Could not load the settings schema", "$CMD config schema\nno schema here");
+        std::string notJSON;
+        try {
+            SettingsSchema::decode("hello");
+        } catch (const std::exception& error) {
+            notJSON = error.what();
+        }
+        row("schema is not JSON", "echo hello", "", "The settings schema could not be read",
+            "$CMD config schema\n" + QString::fromStdString(notJSON));
+        row("config holds an array", "exec " + QString::fromStdString(standIn) + " \"$@\"",
+            "[1, 2]", "The config file could not be read",
+            "$PATH\nThe config file must hold one JSON object");
+    }
+
+    void aLoadFailureShowsItsTitleAndDetail() {
+        QFETCH(QString, cli);
+        QFETCH(QString, config);
+        QFETCH(QString, title);
+        QFETCH(QString, detail);
+        Window window(config.toStdString());
+        const std::string command = window.fakeDaemon(cli.toStdString());
+        if (cli.isEmpty())
+            window.environment.erase("TESSALY_CLI");
+        QVERIFY(window.open());
+        QCOMPARE(window.text("failed:title"), title);
+        detail.replace("$CMD", QString::fromStdString(command));
+        detail.replace("$PATH", QString::fromStdString(window.configPath));
+        QCOMPARE(window.text("failed:detail"), detail);
+        QCOMPARE(window.model()->form(), nullptr);
+        QVERIFY(window.disabled("footer:save"));
+    }
+
+    void missingConfigLoadsDefaultsAndRunsTheAfterLoadActionOnce() {
+        Window home;
+        SettingsModel model(home.dependencies());
+        int runs = 0;
+        model.setAfterLoad([&runs] { ++runs; });
+        for (int load = 0; load < 2; ++load) {
+            model.load();
+            QTRY_VERIFY_WITH_TIMEOUT(model.phase() == SettingsPhase::loaded(), 20000);
+        }
+        QVERIFY(!model.configFileExists());
+        QCOMPARE(model.form()->field("warn-context")->value, SettingValue::number(70));
+        QCOMPARE(runs, 1);
+    }
+
     void theWindowIsBuiltOnceAndShownForward() {
         Window window;
         QVERIFY(window.open());
@@ -108,7 +228,7 @@ private slots:
         first->close();
         QCOMPARE(window.controller->window(), nullptr);
         window.controller->show();
-        QTRY_VERIFY_WITH_TIMEOUT(settings_test::finishedLoading(*window.model()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.finishedLoading(), 20000);
         QVERIFY(window.controller->window() != first);
         QVERIFY(!window.model()->form()->isDirty()); // a new window reloads
     }
@@ -137,9 +257,12 @@ private slots:
         window.type("setting:ignore-dirs:item:3", "dist");
 
         QVERIFY(window.enabled("footer:save"));
-        window.save();
+        window.click("footer:save");
+        QCOMPARE(window.text("footer:status"), "Validating with the daemon...");
+        QVERIFY(window.disabled("footer:save"));
+        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*window.model()), 20000);
         // The layout of the file is the form's, pinned by its own tests.
-        QCOMPARE(nlohmann::json::parse(window.home.readConfig()).dump(),
+        QCOMPARE(nlohmann::json::parse(window.readConfig()).dump(),
                  nlohmann::json::parse(R"({"cache-lead": "30s", "critical-context": 86,
                      "dry-run": true, "handoff-dir": "/tmp/handoffs", "handoff-location": "repo",
                      "handoff-template": "# T\n", "ignore-dirs": ["node_modules", ".venv", "dist"],
@@ -148,9 +271,15 @@ private slots:
                      "provider-overrides": {"a": 1}, "warn-context": 55})")
                      .dump());
         QVERIFY(window.text("footer:status").startsWith("Saved at "));
-        QVERIFY(window.text("footer:status").endsWith(". Restart the daemon to apply."));
         QVERIFY(window.hidden("setting:warn-context:edited"));
         QCOMPARE(window.text("setting:warn-context:source"), "from file");
+
+        // The next edit drops the "saved" mark; the next save compares against
+        // the file the first one wrote.
+        window.type("setting:warn-context", "60");
+        QVERIFY(!window.text("footer:status").startsWith("Saved at "));
+        window.save();
+        QCOMPARE(nlohmann::json::parse(window.readConfig())["warn-context"].get<int>(), 60);
     }
 
     void rowsShowSourceResetAndRangeEnds() {
@@ -195,7 +324,7 @@ private slots:
                  SettingsStyle::colour(SettingsStyle::Tone::red, QPalette()));
         for (const char* name : {"setting:warn-context:error", "setting:critical-context:error"})
             QCOMPARE(window.text(name), "The critical threshold must lie above the warn threshold");
-        QCOMPARE(window.home.readConfig(), std::string(R"({"critical-context": 50})"));
+        QCOMPARE(window.readConfig(), std::string(R"({"critical-context": 50})"));
         // Fixing one field lifts the daemon's verdict on both: it judged the old file.
         window.type("setting:warn-context", "40");
         QVERIFY(window.hidden("setting:critical-context:error"));
@@ -208,7 +337,7 @@ private slots:
         QCOMPARE(status->palette().color(QPalette::WindowText),
                  SettingsStyle::colour(SettingsStyle::Tone::secondary,
                                        status->parentWidget()->palette()));
-        window.home.writeConfig(R"({"warn-context": 10})");
+        window.writeConfig(R"({"warn-context": 10})");
         window.type("setting:warn-context", "45");
         window.save();
         QVERIFY(status->fullText().endsWith("reopen the settings to see the change"));
@@ -227,6 +356,8 @@ private slots:
         QCOMPARE(unknown.text("footer:status"), "The daemon rejected the file.");
         QCOMPARE(unknown.text("banner:generalErrors:1"), "Unknown setting beta");
         QCOMPARE(unknown.text("banner:generalErrors:2"), "Unknown setting zz-extra");
+        unknown.type("setting:warn-context", "61"); // judged on the old file, so gone
+        QVERIFY(unknown.hidden("banner:generalErrors"));
     }
 
     // Under a German locale the field still shows 0.5 and a typed decimal comma
@@ -246,8 +377,7 @@ private slots:
         QTest::keyClick(line, Qt::Key_Return);
         QCOMPARE(line->text(), "2.5");
         window.save();
-        QCOMPARE(nlohmann::json::parse(window.home.readConfig())["warn-context"].get<double>(),
-                 2.5);
+        QCOMPARE(nlohmann::json::parse(window.readConfig())["warn-context"].get<double>(), 2.5);
         QLocale::setDefault(before);
     }
 
@@ -255,7 +385,7 @@ private slots:
     // form says so in its footer.
     void longLabelsWrapAndTheFooterFollowsTheWindow() {
         Window window;
-        window.home.environment["TESSALY_CLI"] = window.home.script("fake-tessaly", R"(cat <<'EOF'
+        window.fakeDaemon(R"(cat <<'EOF'
 {"x-settings-version": 1, "properties": {"a-long-label-of-many-words-that-would-not-fit-on-one-line-of-the-settings-window-at-all": {"type": "number"}},
  "x-groups": [{"id": "g", "title": "G", "settings": [{"name": "a-long-label-of-many-words-that-would-not-fit-on-one-line-of-the-settings-window-at-all", "control": "number"}]}]}
 EOF)");
@@ -268,10 +398,10 @@ EOF)");
         QVERIFY(reset->width() >= reset->sizeHint().width());
 
         Window none;
-        none.home.environment.erase("TESSALY_CLI");
+        none.environment.erase("TESSALY_CLI");
         QVERIFY(none.open());
         QCOMPARE(none.text("footer:file"),
-                 "Config file: " + QString::fromStdString(none.home.configPath));
+                 "Config file: " + QString::fromStdString(none.configPath));
         QCOMPARE(none.text("footer:status"), "Nothing to save until the settings load.");
     }
 
@@ -315,10 +445,13 @@ EOF)");
         QTest::keyClicks(line, ",");
 
         StatusFile status;
+        status.configFile = ConfigFileStatus{.changedSinceLoad = true};
         status.config =
             TessalyConfig{.settings = JSONObject{{"warn-context", JSONValue::number(72)}}};
         status.configSources = std::map<std::string, ConfigSource>{{"dry-run", ConfigSource::cli}};
+        QSignalSpy changes(window.model(), &SettingsModel::changed);
         window.model()->update(&status, DaemonState::running(1));
+        QVERIFY(!window.hidden("banner:restartNeeded"));
         QCOMPARE(window.text("setting:dry-run:source"), "set by a flag");
         QCOMPARE(window.text("setting:dry-run:lock"),
                  "Set by a command-line flag in the launch agent; reinstall the "
@@ -334,9 +467,14 @@ EOF)");
         QCOMPARE(line->cursorPosition(), 6);
         QCOMPARE(window.model()->form()->field("message-prefix")->value,
                  SettingValue::text("[tessaly] hello, world"));
-        status.configSources = std::map<std::string, ConfigSource>{}; // the flag is gone
         window.model()->update(&status, DaemonState::running(2));
+        QCOMPARE(changes.count(), 1); // a repeated poll changes nothing
+
+        status.configSources = std::map<std::string, ConfigSource>{}; // the flag is lifted
+        window.model()->update(&status, DaemonState::running(3));
         QVERIFY(window.enabled("setting:dry-run"));
+        window.model()->update(&status, DaemonState::stale(40)); // it may have restarted
+        QVERIFY(window.hidden("banner:restartNeeded"));
 
         // A number half typed stays as typed, though the form already holds it.
         auto* number = window.find<QLineEdit>("setting:warn-context");
@@ -360,17 +498,21 @@ EOF)");
                  "hand reads the file on its next start.");
         QCOMPARE(missing.text("footer:file"),
                  "No config file yet; defaults shown. It will be written to " +
-                     QString::fromStdString(missing.home.configPath));
+                     QString::fromStdString(missing.configPath));
         missing.type("setting:warn-context", "50");
         missing.save();
         QCOMPARE(missing.controller->window()->findChild<QMessageBox*>(), nullptr);
+        QCOMPARE(missing.text("footer:file"),
+                 "Editing " + QString::fromStdString(missing.configPath));
 
         Window installed;
-        installed.home.installAgent();
+        installed.installAgent();
         QVERIFY(installed.open());
         QVERIFY(installed.enabled("footer:restart"));
         installed.type("setting:warn-context", "50");
-        installed.save();
+        installed.click("footer:save");
+        QVERIFY(installed.disabled("footer:restart")); // while the daemon judges the file
+        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*installed.model()), 20000);
         QMessageBox* sheet = nullptr;
         QTRY_VERIFY((sheet = installed.controller->window()->findChild<QMessageBox*>()));
         QCOMPARE(sheet->text(), "Settings saved");
@@ -381,7 +523,7 @@ EOF)");
         QCOMPARE(sheet->buttons().size(), 2);
         sheet->buttons().at(0)->text() == "Restart Daemon" ? sheet->buttons().at(0)->click()
                                                            : sheet->buttons().at(1)->click();
-        QTRY_COMPARE(installed.home.restarts, 1);
+        QTRY_COMPARE(installed.restarts, 1);
         QCOMPARE(installed.text("footer:status"),
                  "Save validates the file through the daemon, then offers to restart it.");
     }

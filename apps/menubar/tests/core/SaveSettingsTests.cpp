@@ -6,6 +6,7 @@
 #include <random>
 
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,27 +104,29 @@ std::uint32_t modeOf(const fs::path& path) {
 }
 
 struct TemporaryDirectory {
-    fs::path path_ = [] {
-        std::string pattern = (fs::temp_directory_path() / "settings-save-XXXXXX").string();
-        return fs::path(::mkdtemp(pattern.data()));
-    }();
-
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
+    std::string pattern = (fs::temp_directory_path() / "settings-save-XXXXXX").string();
+    fs::path path{::mkdtemp(pattern.data())};
+    ~TemporaryDirectory() { fs::remove_all(path); }
     Strings entries() const {
         Strings names;
-        for (const auto& entry : fs::directory_iterator(path_))
+        for (const auto& entry : fs::directory_iterator(path))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
 };
 
+int flushes = 0;
+
 } // namespace
+
+#ifdef __linux__
+// Counts the flushes asked of the system; each still happens.
+extern "C" int fsync(int fd) {
+    ++flushes;
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+#endif
 
 // The daemon's answer, a failing step, or a file that changed since it was loaded
 // decides the outcome; the calls show what was done and undone. A command failure
@@ -219,31 +222,39 @@ TEST(ValidateOutput, MapsIssuesToFieldsFirstMessageWinning) {
     EXPECT_EQ(mapped.general, (Strings{"about nothing we show", "about everything"}));
 }
 
+// A link stays a link and the file keeps its mode; a stale candidate of this
+// process is replaced; the candidate is on disk before the daemon judges it.
 TEST(SavePipelineOnDisk, SavesInPlaceKeepingModeAndLinks) {
     TemporaryDirectory directory;
-    const auto dots = directory.path() / "dots";
-    const auto config = directory.path() / "cfg" / "config.json";
+    const auto dots = directory.path / "dots";
+    const auto config = directory.path / "cfg" / "config.json";
     fs::create_directories(dots);
     fs::create_directories(config.parent_path());
     spill(dots / "real.json", R"({"mode":"old"})");
-    // Readable by others on purpose: the candidate takes the file's mode, so the saved
-    // file keeps the mode it had.
+    spill(dots / ("real.json." + pid + ".tmp"), "stale");
     fs::permissions(dots / "real.json", fs::perms::owner_read | fs::perms::owner_write |
                                             fs::perms::group_read | fs::perms::others_read);
     fs::create_symlink("../dots/real.json", config);
 
     std::string judged;
     std::uint32_t judgedMode = 0;
+    int flushedWhenJudged = 0;
     const auto environment = SaveEnvironment::files([&](const std::string& path) {
         judged = path;
         judgedMode = modeOf(path);
-        return answering(R"({"ok":true})");
+        flushedWhenJudged = flushes;
+        return okAnswer;
     });
     auto form = formOf(R"({"mode":"old"})");
     form.set("mode", SettingValue::text("new"));
+    flushes = 0;
     EXPECT_EQ(SavePipeline::save(form, config.string(), LoadedFile::bytes(R"({"mode":"old"})"),
                                  environment),
               SaveOutcome::saved());
+#ifdef __linux__ // macOS flushes through fcntl
+    EXPECT_EQ(flushedWhenJudged, 1);
+    EXPECT_EQ(flushes, 2) << "the folder too, after the rename";
+#endif
 
     EXPECT_EQ(fs::path(judged).lexically_normal(), dots / ("real.json." + pid + ".tmp"));
     EXPECT_EQ(judgedMode, 0644u);
@@ -254,31 +265,23 @@ TEST(SavePipelineOnDisk, SavesInPlaceKeepingModeAndLinks) {
     EXPECT_EQ(fs::directory_iterator(dots)->path().filename(), "real.json");
 
     // A file that did not exist gets the usual mode and its folder is made.
-    const auto fresh = directory.path() / "new" / "deeper" / "config.json";
+    const auto fresh = directory.path / "new" / "deeper" / "config.json";
     const mode_t mask = ::umask(022);
     EXPECT_EQ(SavePipeline::save(form, fresh.string(), LoadedFile::absent(), environment),
               SaveOutcome::saved());
     ::umask(mask);
     EXPECT_EQ(slurp(fresh), "{\n  \"mode\" : \"new\"\n}\n");
     EXPECT_EQ(modeOf(fresh), 0644u);
-}
 
-TEST(SavePipelineOnDisk, UnwritablePlacesFailWithTheSystemsReason) {
-    TemporaryDirectory directory;
-    const auto environment = SaveEnvironment::files([](const std::string&) { return okAnswer; });
-
-    spill(directory.path() / "plain", "");
-    const auto underAFile = directory.path() / "plain" / "config.json";
-    EXPECT_EQ(SavePipeline::save(formOf("{}"), underAFile.string(), {}, environment),
+    // Places that cannot be written fail with the system's reason.
+    const auto underAFile = directory.path / "dots" / "real.json" / "config.json";
+    EXPECT_EQ(SavePipeline::save(form, underAFile.string(), {}, environment),
               SaveOutcome::writeFailed("could not create the folder " +
                                        underAFile.parent_path().string() + ": Not a directory"));
-
-    const auto config = directory.path() / "config.json";
-    const auto blocker = directory.path() / ("config.json." + pid + ".tmp");
+    const auto blocker = directory.path / ("config.json." + pid + ".tmp");
     fs::create_directories(blocker / "inside");
-    EXPECT_EQ(SavePipeline::save(formOf("{}"), config.string(), {}, environment),
+    EXPECT_EQ(SavePipeline::save(form, (directory.path / "config.json").string(), {}, environment),
               SaveOutcome::writeFailed("could not write " + blocker.string() + ": File exists"));
-    fs::remove_all(blocker);
 }
 
 // Kill a saving process at random moments, 200 times: whatever instant it dies,
@@ -287,7 +290,7 @@ TEST(SavePipelineOnDisk, UnwritablePlacesFailWithTheSystemsReason) {
 // afterwards leaves no candidate of its own.
 TEST(SavePipelineOnDisk, AKilledSaveLeavesTheOldOrTheNewFile) {
     TemporaryDirectory directory;
-    const auto config = directory.path() / "config.json";
+    const auto config = directory.path / "config.json";
     const auto first = formOf(R"({"mode":")" + std::string(3000, 'a') + "\"}");
     const auto second = formOf(R"({"mode":")" + std::string(5000, 'b') + "\"}");
     const std::string firstBytes = first.serializedData();
@@ -339,8 +342,8 @@ TEST(SavePipelineOnDisk, AKilledSaveLeavesTheOldOrTheNewFile) {
         for (const auto& name : directory.entries()) {
             if (name == "config.json")
                 continue;
-            ASSERT_EQ(directory.path() / name, SavePipeline::candidatePath(config, child));
-            fs::remove(directory.path() / name);
+            ASSERT_EQ(directory.path / name, SavePipeline::candidatePath(config, child));
+            fs::remove(directory.path / name);
         }
 
         ASSERT_TRUE(saveTheOther().isSaved());

@@ -11,16 +11,6 @@ using menubar::SettingsSchema;
 
 namespace {
 
-// One setting object under one property, merged through a whole document.
-SettingSpec decodeOne(const std::string& meta, const std::string& property = "") {
-    const std::string properties =
-        property.empty() ? "{}" : R"({"k":)" + property + R"(, "other":{"type":"string"}})";
-    const auto schema =
-        SettingsSchema::decode(R"({"properties":)" + properties +
-                               R"(,"x-groups":[{"id":"g","settings":[)" + meta + "]}]}");
-    return schema.groups.at(0).settings.at(0);
-}
-
 std::string refusal(const std::string& document) {
     try {
         SettingsSchema::decode(document);
@@ -32,39 +22,34 @@ std::string refusal(const std::string& document) {
 
 } // namespace
 
-TEST(SettingsSchema, DocumentLevelDefaultsAndOrder) {
+// Groups and settings keep the document's order, a group without a title takes
+// its id, and a setting's own entry wins over its property, which fills the rest.
+TEST(SettingsSchema, GroupsInOrderAndEachEntryMergedOverItsProperty) {
     EXPECT_EQ(SettingsSchema::decode("{}"), SettingsSchema{});
 
     const auto schema = SettingsSchema::decode(R"({
         "x-settings-version": 3, "$schema": "ignored", "unknown": [1],
-        "properties": {"a": {"type": "boolean"}, "unlisted": {"type": "string"}},
+        "properties": {"a": {"type": "boolean"}, "unlisted": {"type": "string"}, "n": null,
+            "l": {"type": "integer", "minimum": 1, "maximum": 9, "pattern": "^a",
+                  "default": [1, "x"], "items": {"enum": ["p", "q"], "pattern": "^i"}},
+            "e": {"type": "integer", "minimum": 1, "maximum": 9, "enum": ["own"],
+                  "items": {"enum": ["item"], "pattern": "^i"}, "default": null}},
         "x-groups": [
-            {"id": "first", "title": "First things", "settings": [{"name": "a"}, {"name": "b"}]},
+            {"id": "first", "title": "First things",
+             "settings": [{"name": "a"}, {"name": "b", "control": "enumeration"}]},
             {"id": "bare", "title": null},
-            {"id": "again", "settings": [{"name": "a", "help": "second copy"}]}
+            {"id": "again", "settings": [{"name": "a", "help": "second copy"},
+                {"name": "l", "control": "list"},
+                {"name": "e", "control": "enum", "min": 0, "max": 0.5, "integer": false,
+                 "values": [], "itemPattern": "^m", "restart": false, "requiredPrefix": "Bearer",
+                 "multiple": true, "multiline": true, "group": "elsewhere", "help": "Helps"},
+                {"name": "e", "control": "Toggle"}]}
         ]})");
-    const SettingSpec a{.name = "a", .type = "boolean"};
-    const SettingSpec b{.name = "b"};
-    const SettingSpec again{.name = "a", .help = "second copy", .type = "boolean"};
-    EXPECT_EQ(schema, (SettingsSchema{.version = 3,
-                                      .groups = {{"first", "First things", {a, b}},
-                                                 {"bare", "bare", {}},
-                                                 {"again", "again", {again}}}}));
-    EXPECT_EQ(schema.settings(), (std::vector<SettingSpec>{a, b, again}));
-    EXPECT_EQ(schema.setting("a"), a);
-    EXPECT_FALSE(schema.setting("unlisted"));
-    EXPECT_FALSE(schema.setting("A"));
-}
-
-TEST(SettingsSchema, MetaWinsOverPropertyAndFallbacksApply) {
     using K = SettingControl::Kind;
-    EXPECT_EQ(decodeOne(R"({"name":"k"})"),
-              (SettingSpec{.name = "k", .control = SettingControl::unknown("")}));
-
-    EXPECT_EQ(decodeOne(R"({"name":"k","control":"list"})",
-                        R"({"type":"integer","minimum":1,"maximum":9,"pattern":"^a",
-                            "default":[1,"x"],"items":{"enum":["p","q"],"pattern":"^i"}})"),
-              (SettingSpec{.name = "k",
+    const SettingSpec a{.name = "a", .type = "boolean"};
+    const SettingSpec b{.name = "b", .control = SettingControl::unknown("enumeration")};
+    const SettingSpec again{.name = "a", .help = "second copy", .type = "boolean"};
+    const SettingSpec list{.name = "l",
                            .control = SettingControl::known(K::list),
                            .min = 1,
                            .max = 9,
@@ -73,38 +58,39 @@ TEST(SettingsSchema, MetaWinsOverPropertyAndFallbacksApply) {
                            .itemPattern = "^i",
                            .pattern = "^a",
                            .type = "integer",
-                           .defaultValue = JSONValue::decode(R"([1,"x"])")}));
-
+                           .defaultValue = JSONValue::decode(R"([1,"x"])")};
+    const SettingSpec entryWins{.name = "e",
+                                .group = "elsewhere",
+                                .control = SettingControl::known(K::enumeration),
+                                .help = "Helps",
+                                .restart = false,
+                                .min = 0,
+                                .max = 0.5,
+                                .multiple = true,
+                                .multiline = true,
+                                .requiredPrefix = "Bearer",
+                                .itemPattern = "^m",
+                                .type = "integer"};
+    // The property's own "enum" comes before its items'; a null default is none.
+    const SettingSpec propertyFills{.name = "e",
+                                    .control = SettingControl::unknown("Toggle"),
+                                    .min = 1,
+                                    .max = 9,
+                                    .integer = true,
+                                    .values = {"own"},
+                                    .itemPattern = "^i",
+                                    .type = "integer"};
     EXPECT_EQ(
-        decodeOne(
-            R"({"name":"k","control":"enum","min":0,"max":0.5,"integer":false,"values":[],
-            "itemPattern":"^m","restart":false,"requiredPrefix":"Bearer","multiple":true,
-            "multiline":true,"group":"elsewhere","help":"Helps"})",
-            R"({"type":"integer","minimum":1,"maximum":9,"enum":["e"],"items":{"pattern":"^i"}})"),
-        (SettingSpec{.name = "k",
-                     .group = "elsewhere",
-                     .control = SettingControl::known(K::enumeration),
-                     .help = "Helps",
-                     .restart = false,
-                     .min = 0,
-                     .max = 0.5,
-                     .multiple = true,
-                     .multiline = true,
-                     .requiredPrefix = "Bearer",
-                     .itemPattern = "^m",
-                     .type = "integer"}));
-
-    // The property's own "enum" comes before the one of its items.
-    EXPECT_EQ(decodeOne(R"({"name":"k"})", R"({"enum":["own"],"items":{"enum":["item"]}})").values,
-              (std::vector<std::string>{"own"}));
-    // A null default is no default.
-    EXPECT_FALSE(decodeOne(R"({"name":"k"})", R"({"default":null})").defaultValue);
-}
-
-TEST(SettingsSchema, ControlNamesCompareExactly) {
-    for (const char* name : {"Toggle", "enumeration", "color"})
-        EXPECT_EQ(decodeOne(std::string(R"({"name":"k","control":")") + name + "\"}").control,
-                  SettingControl::unknown(name));
+        schema,
+        (SettingsSchema{.version = 3,
+                        .groups = {{"first", "First things", {a, b}},
+                                   {"bare", "bare", {}},
+                                   {"again", "again", {again, list, entryWins, propertyFills}}}}));
+    EXPECT_EQ(schema.settings(),
+              (std::vector<SettingSpec>{a, b, again, list, entryWins, propertyFills}));
+    EXPECT_EQ(schema.setting("e"), entryWins);
+    EXPECT_FALSE(schema.setting("unlisted"));
+    EXPECT_FALSE(schema.setting("A"));
 }
 
 // Fractions and integers beyond 64 bits are refused by the reader shared with the

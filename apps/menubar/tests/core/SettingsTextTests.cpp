@@ -41,7 +41,7 @@ TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPla
 }
 
 // The window's tests show Save off for an untouched form and for one with an
-// error, the model's while saving; here the other phases and states.
+// error, and while saving; here the other phases and states.
 TEST(SettingsText, SaveIsOfferedOnlyForAChangedValidFormWhileNothingRuns) {
     SettingsForm edited = formOf({spec("n", "number")});
     edited.set("n", SettingValue::number(5));
@@ -98,7 +98,6 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
         const char* expected;
     } cases[] = {
         {SaveState::idle(), true, false, false, "Restart the daemon to apply the saved settings."},
-        {SaveState::saving(), true, true, true, "Validating with the daemon..."},
         {SaveState::saved(at), true, true, true, "Saved at 14:04. Restart the daemon to apply."},
         {SaveState::restarting(), false, true, true, "Restarting the daemon..."},
     };
@@ -112,29 +111,6 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
               "again");
     EXPECT_EQ(restartHelp({ServiceManager::launchd, true}),
               "Run launchctl kickstart on the daemon so it reads the config file again");
-}
-
-// The source texts, the reset rule for defaults and unreadable values, and the
-// texts shown with a default are checked on the window's rows.
-TEST(SettingsText, ResetRuleAndTextsWithoutADefault) {
-    SettingsForm form = formOf(
-        {spec("a", "duration", {.defaultValue = JSONValue::string("1m")}), spec("b", "path")});
-    form.applySources({{"b", ConfigSource::cli}});
-    form.set("b", SettingValue::text("/x"));
-    EXPECT_FALSE(canReset(*form.field("b"))); // locked, even though set
-    EXPECT_EQ(resetHelp(*form.field("b")), "Remove the key from the file");
-    EXPECT_EQ(pathPlaceholder(*form.field("a")), "1m");
-}
-
-TEST(SettingsText, MultilineDefaultShowsOnlyUnderAnEmptyEditorWithADefault) {
-    SettingsForm form =
-        formOf({spec("t", "text", {.multiline = true, .defaultValue = JSONValue::string("# H\n")}),
-                spec("u", "text", {.multiline = true})});
-    EXPECT_EQ(multilineDefault(*form.field("t")), std::nullopt); // the editor shows the default
-    form.set("t", SettingValue::text(""));
-    EXPECT_EQ(multilineDefault(*form.field("t")), "Default: # H\n");
-    form.set("u", SettingValue::text(""));
-    EXPECT_EQ(multilineDefault(*form.field("u")), std::nullopt);
 }
 
 // The window's tests show a reported value; these are the reports without one.
@@ -157,25 +133,6 @@ TEST(SettingsText, LiveValueByKindAndControl) {
             << json;
 }
 
-TEST(SettingsText, LiveValueNeedsAReportedEntryForTheField) {
-    const SettingsForm form = formOf({spec("warn", "percent")});
-    const SettingField& field = *form.field("warn");
-    EXPECT_EQ(liveValue(std::nullopt, field), std::nullopt);
-    EXPECT_EQ(liveValue(JSONObject{{"other", JSONValue::number(1)}}, field), std::nullopt);
-}
-
-TEST(SettingsText, BindingsFallBackWhenTheFieldOrFormIsMissing) {
-    const SettingsForm form =
-        formOf({spec("p", "text", {.requiredPrefix = "[t]"}), spec("l", "list")},
-               R"({"p": "[t] hello", "l": ["a"]})");
-    EXPECT_EQ(textValue(&form, "p"), "[t] hello");
-    EXPECT_EQ(listValue(&form, "l"), Strings{"a"});
-    EXPECT_EQ(listValue(&form, "p"), Strings{});
-    EXPECT_EQ(numberValue(&form, "l"), 0);
-    EXPECT_FALSE(boolValue(nullptr, "p"));
-    EXPECT_EQ(textValue(&form, "nope"), "");
-}
-
 TEST(SettingsText, StepperStaysInsideItsRange) {
     const SettingSpec percent = spec("p", "percent", {.min = 0, .max = 100});
     const SettingSpec upsideDown = spec("u", "number", {.min = 10, .max = 5});
@@ -189,7 +146,7 @@ TEST(SettingsText, StepperStaysInsideItsRange) {
                                                 std::numeric_limits<double>::max()}));
 }
 
-TEST(SettingsText, TickingAChoiceKeepsSchemaOrderAndDropsUnknownValues) {
+TEST(SettingsText, TickingAChoiceKeepsSchemaOrderAndListEditsStayInTheList) {
     const SettingSpec choices = spec("m", "enum", {.values = {"a", "b", "c"}, .multiple = true});
     const auto current = SettingValue::list({"c", "a", "zz"});
     EXPECT_EQ(toggledMember(choices, current, "b", true), (Strings{"a", "b", "c"}));
@@ -197,22 +154,41 @@ TEST(SettingsText, TickingAChoiceKeepsSchemaOrderAndDropsUnknownValues) {
     EXPECT_EQ(toggledMember(choices, SettingValue::text("a"), "c", true), (Strings{"c"}));
     EXPECT_FALSE(isMember(current, "b"));
     EXPECT_FALSE(isMember(SettingValue::text("a"), "a"));
-}
-
-// The window's tests add, type into and remove list items.
-TEST(SettingsText, ListEditsLeaveTheListAloneOutsideIt) {
+    // The window's tests add, type into and remove list items within the list.
     const Strings three{"x", "y", "z"};
     EXPECT_EQ(ListEdit::removed(three, 3), three);
     EXPECT_EQ(ListEdit::typed(three, 5, "q"), three);
     EXPECT_EQ(ListEdit::placeholder(0), "Item 1");
 }
 
-// The notices' texts are checked on the window and by the save-on-open script; here
-// only the cases they do not show.
-TEST(SettingsText, WindowNotesThatTheWindowTestsDoNotShow) {
+TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
+    SettingsForm form =
+        formOf({spec("a", "duration", {.defaultValue = JSONValue::string("1m")}), spec("b", "path"),
+                spec("t", "text", {.multiline = true, .defaultValue = JSONValue::string("# H\n")}),
+                spec("u", "text", {.multiline = true}),
+                spec("p", "text", {.requiredPrefix = "[t]"}), spec("l", "list")},
+               R"({"p": "[t] hello", "l": ["a"]})");
+    form.applySources({{"b", ConfigSource::cli}});
+    form.set("b", SettingValue::text("/x"));
+    EXPECT_FALSE(canReset(*form.field("b"))); // locked, even though set
+    EXPECT_EQ(resetHelp(*form.field("b")), "Remove the key from the file");
+    EXPECT_EQ(pathPlaceholder(*form.field("a")), "1m");
+    EXPECT_EQ(multilineDefault(*form.field("t")), std::nullopt); // the editor shows the default
+    form.set("t", SettingValue::text(""));
+    EXPECT_EQ(multilineDefault(*form.field("t")), "Default: # H\n");
+    form.set("u", SettingValue::text(""));
+    EXPECT_EQ(multilineDefault(*form.field("u")), std::nullopt);
+
+    EXPECT_EQ(liveValue(std::nullopt, *form.field("a")), std::nullopt);
+    EXPECT_EQ(liveValue(JSONObject{{"other", JSONValue::number(1)}}, *form.field("a")),
+              std::nullopt);
+    EXPECT_EQ(textValue(&form, "p"), "[t] hello");
+    EXPECT_EQ(listValue(&form, "l"), Strings{"a"});
+    EXPECT_EQ(listValue(&form, "p"), Strings{});
+    EXPECT_EQ(numberValue(&form, "l"), 0);
+    EXPECT_FALSE(boolValue(nullptr, "p"));
+    EXPECT_EQ(textValue(&form, "nope"), "");
+
     EXPECT_EQ(unknownKeysNotice({}), std::nullopt);
-    EXPECT_EQ(fileLine(true, true, "/c"), "Editing /c");
-    // A failed load shows no form, so no defaults either, even with no file (that
-    // one is shown by the window's footer test).
     EXPECT_EQ(fileLine(false, true, "/c"), "Config file: /c");
 }
