@@ -39,7 +39,7 @@ TEST(SystemdUnit, ReadsExecStartAsSystemdDoesOrSaysWhyNot) {
         {"ExecStart=/usr/bin/tessaly watch --interval-ms 500\n", fromUnit("/usr/bin/tessaly")},
         {"[Unit]\nExecStart=/no\r\n[Service]\r\n ExecStart = /o/node  /o/cli.js watch\r\n",
          fromUnit("/o/node", {"/o/cli.js"})},
-        {"; ExecStart=/no\nExecStart=/bin/t \\\n# skipped\n  --data \\\n  /d watch\n",
+        {"; ExecStart=/no\nExecStart=/bin/t\\\n# skipped\n--data\\\n  /d watch\n",
          fromUnit("/bin/t", {"--data", "/d"})},
         {"ExecStart=/bin/t a\\\\\nExecStart=\nExecStart=/bin/u\n", fromUnit("/bin/u")},
         {"ExecStart=\"/my t/t\" 'a b' \"q\\\"\\x41\\101\\u00e9\\s\" x\"y z\" \\; watch\n",
@@ -96,6 +96,7 @@ TEST(SystemdUnit, LoadsTheFirstUnitAndEveryFoldersDropInsByName) {
         {"/usr/u/tessaly.service", "[Service]\nExecStart=/usr/t\n"},
         {"/usr/u/tessaly.service.d/20-b.conf", "[Service]\nExecStart=\nExecStart=/usr/b\n"},
         {"/usr/u/tessaly.service.d/10-a.conf", "[Service]\nExecStart=\nExecStart=/usr/a\n"},
+        {"/usr/u/tessaly.service.d/05-z.conf", "[Service]\nExecStart=\nExecStart=/usr/z\n"},
         {"/etc/u/tessaly.service.d/20-b.conf", "[Unit]\n"},
         {"/usr/u/tessaly.service.d/notes.txt", "[Service]\nExecStart=/wrong\n"},
     };
