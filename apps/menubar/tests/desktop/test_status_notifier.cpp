@@ -11,7 +11,6 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QDateTime>
-#include <QSettings>
 #include <QTest>
 
 #include <fstream>
@@ -247,7 +246,6 @@ private slots:
         const auto presentation =
             StatusItemPresentation::make(state, snapshot.file()->sessions, false, TimeZone::utc());
         QCOMPARE(property("Status").toString(), QString("Active"));
-        QCOMPARE(property("Title").toString(), QString("tessaly-menubar"));
         QCOMPARE(toolTip(), QString::fromStdString(presentation.tooltip) + "|");
         const auto sizes = pixmaps();
         QVERIFY2(sizes.contains(22) && sizes.contains(44),
@@ -275,12 +273,6 @@ private slots:
 
         click("Icon only");
         QVERIFY(PrivateDesktop::waitFor([&] { return layout() == expected(true); }, 10000));
-        QCOMPARE(
-            QSettings(desktop.dir.filePath("home/.config/tessaly-menubar/tessaly-menubar.conf"),
-                      QSettings::IniFormat)
-                .value("compact")
-                .toString(),
-            QString("true"));
         click("Icon only");
         QVERIFY(PrivateDesktop::waitFor([&] { return layout() == expected(false); }, 10000));
 
