@@ -60,7 +60,9 @@ int main(int argc, char* argv[]) {
                      [&delegate] { delegate.applicationWillTerminate(); });
     QObject::connect(instance.get(), &menubar::app::SingleInstance::showRequested, &delegate,
                      [&delegate](bool window) {
-                         menubar::app::log("shown at the request of another start");
+                         menubar::app::log(std::string("showing ") +
+                                           (window ? "the status window" : "the menu") +
+                                           " at the request of another start");
                          if (window) {
                              delegate.showStatusWindow();
                          } else {

@@ -150,6 +150,7 @@ private slots:
              {},
              {{"TEST_OVERRIDDEN", "extra"}, {"TEST_EXTRA", "a b=c"}}},
             {probeLine, {"stubborn"}, {137, "", "timed out after 0.25 s"}, {}, {}, 250ms},
+            {probeLine, {"signal", "HUP"}, {129, "", ""}, {}},
             {probeLine, {"exit", "0"}, {0, "", ""}, "ok: " + probeLine + " exit 0"},
             {probeLine, {"exit", "7"}, {7, "", ""}, "exit 7: " + probeLine + " exit 7"},
             {probeLine,
@@ -178,13 +179,15 @@ private slots:
     void endsAChildAtTheTimeLimit() {
         LogCapture log;
         Calls calls;
-        CommandRunner::run(probe, {"hang"}, {}, calls.result(), 1s);
+        CommandRunner::run(probe, {"hang"}, {}, calls.result(), 1050ms);
+        // Well inside the 30 s default: the caller's limit is the one applied.
+        QTRY_COMPARE_WITH_TIMEOUT(calls.count, 1, 10000);
         AWAIT_ONCE(calls);
         // 143: SIGTERM sufficed, so the sleeping grandchild was ended with its shell.
-        QCOMPARE(calls.last, (CommandResult{143, "", "partial\ntimed out after 1 s"}));
+        QCOMPARE(calls.last, (CommandResult{143, "", "partial\ntimed out after 1.05 s"}));
         QCOMPARE(log.lines(),
                  (QStringList{"tessaly-menubar: exit 143: " + probeLine + " hang -- partial",
-                              "timed out after 1 s"}));
+                              "timed out after 1.05 s"}));
     }
 
     void runsFiftyCommandsAtOnce() {

@@ -42,8 +42,15 @@ status=0; "${base[@]}" DISPLAY=:42.0 "$app" >"$scratch/out" 2>"$scratch/second.l
 [ "$status" = 0 ] || fail "the second start exited $status"
 [ "$(cat "$scratch/out")" = "tessaly-menubar is already running" ] || fail "second start said: $(cat "$scratch/out")"
 grep -q "watching" "$scratch/second.log" && fail "the second start ran as well"
-for _ in $(seq 50); do grep -q "shown at the request of another start" "$scratch/first.log" && break; sleep 0.1; done
-grep -q "shown at the request of another start" "$scratch/first.log" || fail "the first did not show itself"
+# Each request is answered as asked: a plain start pops the menu, --window the window.
+shown() {
+  for _ in $(seq 50); do grep -q "showing $1 at the request of another start" "$scratch/first.log" && return; sleep 0.1; done
+  fail "the first did not show $1"
+}
+shown "the menu"
+"${base[@]}" DISPLAY=:42.0 "$app" --window >/dev/null 2>>"$scratch/second.log" || fail "a second start with --window failed"
+shown "the status window"
+[ "$(grep -c "at the request of another start" "$scratch/first.log")" = 2 ] || fail "the first showed itself other than twice"
 
 # Another display is another session.
 start :43 other
