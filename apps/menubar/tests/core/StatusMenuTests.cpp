@@ -81,7 +81,9 @@ MenuFacts underSystemd(bool installed = true) {
 }
 
 SessionStatus apiSession() {
+    // The tooltip names the session by its id alone, not the short id too.
     return SessionStatus{.sessionId = "sess-api",
+                         .shortId = "a1",
                          .cwd = "/src/api",
                          .dirName = "api",
                          .model = "claude-sonnet-4",
