@@ -1,5 +1,6 @@
 // The edges of each text the status menu does not reach; its own tests show the
-// usual "ago", session, handoff, event and config lines whole.
+// "ago", session, tooltip, handoff, event and config lines whole, session lines
+// and tooltips with their edges.
 
 #include <limits>
 #include <string>
@@ -99,28 +100,6 @@ TEST(Formatting, ClockAcrossZonesAndMidnight) {
     EXPECT_FALSE(TimeZone::named(""));
 }
 
-TEST(Formatting, SessionLinesAndDetails) {
-    expectAll({
-        {F::sessionLine({.dirName = "api",
-                         .level = SessionLevel::ok,
-                         .lifecycle = SessionLifecycle::idle,
-                         .cacheExpiresAt = now},
-                        now),
-         "api \u00b7 unknown \u00b7 -- \u00b7 idle \u00b7 cache expires in 0s"},
-        {F::sessionLine({.shortId = "ab12",
-                         .level = SessionLevel::unknown,
-                         .lifecycle = SessionLifecycle::needsInput},
-                        now),
-         "[unknown] ab12 \u00b7 unknown \u00b7 -- \u00b7 needs input"},
-        {F::sessionDetail({}, now), ""},
-        {F::sessionDetail({.shortId = "s1", .cwd = "", .contextTokens = 1200}, now),
-         "1,200 tokens\n\ns1"},
-        {F::sessionDetail({.contextWindow = 200000, .handoff = SessionHandoff{.path = "/x.md"}},
-                          now),
-         "Handoff: /x.md"},
-    });
-}
-
 TEST(Formatting, EventLine) {
     const Instant t = at("2024-05-01T14:03:00Z");
     const auto api = [&](std::string text, EventKind kind = EventKind::notify) {
@@ -135,7 +114,10 @@ TEST(Formatting, EventLine) {
     expectAll({
         {line({.dirName = "api", .kind = EventKind::inject, .level = EventLevel::ok}),
          "--:-- [ok] api: inject"},
-        {line({.at = t, .shortId = "ab12", .kind = EventKind::unknown, .level = EventLevel::unknown}),
+        {line({.at = t,
+               .shortId = "ab12",
+               .kind = EventKind::unknown,
+               .level = EventLevel::unknown}),
          "14:03 [unknown] ab12: unknown"},
         {line({.at = t, .shortId = "ab12", .dirName = "", .level = EventLevel::info, .text = "x"}),
          "14:03 [info] : x"},
