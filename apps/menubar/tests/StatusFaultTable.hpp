@@ -43,75 +43,62 @@ struct Record {
     std::vector<Key> keys;
 };
 
+// Keys of one shape, so that a record reads as a few lines; `type` names the
+// nested record of record and records keys.
+struct Keys {
+    Shape shape;
+    std::vector<std::string> names;
+    std::string type = {};
+};
+
+inline Record grouped(std::string name, std::string path, const std::vector<Keys>& groups) {
+    Record made{std::move(name), std::move(path), {}};
+    for (const Keys& group : groups)
+        for (const std::string& key : group.names)
+            made.keys.push_back({key, group.shape, group.type});
+    return made;
+}
+
 // Each array holds two elements and the faults go into the second, so a reason
 // must name the right position.
 inline const std::vector<Record>& statusRecords() {
+    using S = Shape;
     static const std::vector<Record> records = {
-        {"StatusFile",
-         "",
-         {{"version", Shape::integer},
-          {"daemonPid", Shape::integer},
-          {"startedAt", Shape::date},
-          {"at", Shape::date},
-          {"stoppedAt", Shape::date},
-          {"intervalMs", Shape::integer},
-          {"config", Shape::record, "TessalyConfig"},
-          {"configFile", Shape::record, "ConfigFileStatus"},
-          {"configSources", Shape::choices},
-          {"configError", Shape::record, "ConfigError"},
-          {"sessions", Shape::records, "SessionStatus"},
-          {"events", Shape::records, "TessalyEvent"}}},
-        {"TessalyConfig",
-         "config",
-         {{"warnContextPct", Shape::number},
-          {"criticalContextPct", Shape::number},
-          {"cacheMinContextPct", Shape::number},
-          {"cacheLeadMs", Shape::integer},
-          {"messageAgents", Shape::flag},
-          {"dryRun", Shape::flag},
-          {"onCritical", Shape::texts},
-          {"onCacheExpiry", Shape::texts},
-          {"settings", Shape::values}}},
-        {"ConfigFileStatus",
-         "configFile",
-         {{"path", Shape::text}, {"loadedAt", Shape::date}, {"changedSinceLoad", Shape::flag}}},
-        {"ConfigError",
-         "configError",
-         {{"message", Shape::text}, {"path", Shape::text}, {"at", Shape::date}}},
-        {"SessionStatus",
-         "sessions.1",
-         {{"provider", Shape::text},
-          {"sessionId", Shape::text},
-          {"shortId", Shape::text},
-          {"cwd", Shape::text},
-          {"dirName", Shape::text},
-          {"model", Shape::text},
-          {"contextTokens", Shape::integer},
-          {"contextWindow", Shape::integer},
-          {"contextPct", Shape::number},
-          {"level", Shape::choice},
-          {"lifecycle", Shape::choice},
-          {"source", Shape::choice},
-          {"lastActivityAt", Shape::date},
-          {"cacheExpiresAt", Shape::date},
-          {"cacheTtlMs", Shape::integer},
-          {"surfaceId", Shape::text},
-          {"workspaceId", Shape::text},
-          {"currentForSurface", Shape::flag},
-          {"handoff", Shape::record, "SessionHandoff"}}},
-        {"SessionHandoff",
-         "sessions.1.handoff",
-         {{"path", Shape::text}, {"writtenAt", Shape::date}, {"location", Shape::choice}}},
-        {"TessalyEvent",
-         "events.1",
-         {{"at", Shape::date},
-          {"sessionId", Shape::text},
-          {"shortId", Shape::text},
-          {"dirName", Shape::text},
-          {"kind", Shape::choice},
-          {"level", Shape::choice},
-          {"text", Shape::text},
-          {"dryRun", Shape::flag}}}};
+        grouped("StatusFile", "",
+                {{S::integer, {"version", "daemonPid", "intervalMs"}},
+                 {S::date, {"startedAt", "at", "stoppedAt"}},
+                 {S::record, {"config"}, "TessalyConfig"},
+                 {S::record, {"configFile"}, "ConfigFileStatus"},
+                 {S::choices, {"configSources"}},
+                 {S::record, {"configError"}, "ConfigError"},
+                 {S::records, {"sessions"}, "SessionStatus"},
+                 {S::records, {"events"}, "TessalyEvent"}}),
+        grouped("TessalyConfig", "config",
+                {{S::number, {"warnContextPct", "criticalContextPct", "cacheMinContextPct"}},
+                 {S::integer, {"cacheLeadMs"}},
+                 {S::flag, {"messageAgents", "dryRun"}},
+                 {S::texts, {"onCritical", "onCacheExpiry"}},
+                 {S::values, {"settings"}}}),
+        grouped("ConfigFileStatus", "configFile",
+                {{S::text, {"path"}}, {S::date, {"loadedAt"}}, {S::flag, {"changedSinceLoad"}}}),
+        grouped("ConfigError", "configError", {{S::text, {"message", "path"}}, {S::date, {"at"}}}),
+        grouped("SessionStatus", "sessions.1",
+                {{S::text,
+                  {"provider", "sessionId", "shortId", "cwd", "dirName", "model", "surfaceId",
+                   "workspaceId"}},
+                 {S::integer, {"contextTokens", "contextWindow", "cacheTtlMs"}},
+                 {S::number, {"contextPct"}},
+                 {S::choice, {"level", "lifecycle", "source"}},
+                 {S::date, {"lastActivityAt", "cacheExpiresAt"}},
+                 {S::flag, {"currentForSurface"}},
+                 {S::record, {"handoff"}, "SessionHandoff"}}),
+        grouped("SessionHandoff", "sessions.1.handoff",
+                {{S::text, {"path"}}, {S::date, {"writtenAt"}}, {S::choice, {"location"}}}),
+        grouped("TessalyEvent", "events.1",
+                {{S::date, {"at"}},
+                 {S::text, {"sessionId", "shortId", "dirName", "text"}},
+                 {S::choice, {"kind", "level"}},
+                 {S::flag, {"dryRun"}}})};
     return records;
 }
 

@@ -58,20 +58,18 @@ struct Harness {
     Instant now = *StatusDecoder::parseDate("2025-06-01T12:00:00Z");
     std::map<std::string, std::string> environment;
     VisibilityReading reading{.onscreen = true, .width = 22};
-    bool trayHost = true;
-    int probes = 0;
-    int polls = 0;
-    std::vector<std::string> focused;
-    std::vector<std::string> daemonCommands;
-    std::vector<std::string> notified;
-    std::vector<std::string> opened;
-    std::vector<std::string> revealed;
-    bool altHeld = false;
-    bool underSystemd = false;
+    bool trayHost = true, altHeld = false, underSystemd = false;
+    int probes = 0, polls = 0;
+    std::chrono::steady_clock::time_point refreshedAt; // when the last refresh began
+    // What the controller asked of the world, in order.
+    std::vector<std::string> focused, daemonCommands, notified, opened, revealed;
 
     StatusMenuDependencies dependencies() {
         StatusMenuDependencies d = StatusMenuDependencies::system(home);
-        d.now = [this] { return now; };
+        d.now = [this] {
+            refreshedAt = std::chrono::steady_clock::now();
+            return now;
+        };
         d.timeZone = [] { return TimeZone::utc(); };
         d.environment = [this] { return environment; };
         d.settings = [this] {

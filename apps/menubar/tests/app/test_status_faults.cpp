@@ -66,14 +66,25 @@ class StatusFaultsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // One tray through every wrong type and every cut of a valid file: each poll
-    // shows the reason of the file it read, and the good file shows again after.
+    // One tray through the document with every key, a null at each key (taken
+    // as absent), every wrong type and every cut of it: each poll shows the
+    // reason of the file it read, and the good file shows again after.
     void everyHostileFileShowsItsReasonAndAGoodFileShowsAgain() {
         Harness harness;
         const std::string good = fullDocument().dump();
         rewrite(harness.statusPath, good);
         const auto controller = harness.started();
-        QVERIFY(controller->snapshot().file());
+        const StatusFile* file = controller->snapshot().file();
+        QVERIFY(file && file->sessions.size() == 2 && file->sessions[1].handoff);
+        QCOMPARE(file->sessions[1].handoff->path, std::string("web & docs \"naïve\" ✓ 🚀"));
+        for (const Record& record : statusRecords())
+            for (const Key& key : record.keys) {
+                Json document = fullDocument();
+                document[Json::json_pointer(pointerTo(joined(record.path, key.name)))] = nullptr;
+                rewrite(harness.statusPath, document.dump());
+                poll(*controller);
+                QVERIFY2(controller->snapshot().file(), qPrintable(detail(*controller)));
+            }
         for (const Fault& fault : statusFaults()) {
             rewrite(harness.statusPath, withFault(fault));
             poll(*controller);

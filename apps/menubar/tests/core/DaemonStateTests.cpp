@@ -7,55 +7,45 @@
 
 using namespace menubar;
 
-namespace {
-
-Instant at(const char* text) {
-    return *StatusDecoder::parseDate(text);
-}
-
-const Instant now = at("2024-05-01T10:00:00Z");
-const TimeZone utc = TimeZone::utc();
-
-StatusFile polled(std::optional<Instant> pollAt, std::optional<std::int64_t> intervalMs) {
-    StatusFile file;
-    file.at = pollAt;
-    file.intervalMs = intervalMs;
-    return file;
-}
-
-} // namespace
-
-// The status menu's tests show a poll 5 s old with a 30 s interval.
+// Polls on 2024-05-01 seen at 10:00:00; the status menu's tests show the other
+// states and a poll 5 s old with a 30 s interval.
 TEST(DaemonState, FreshnessLimitFromTheInterval) {
+    const auto at = [](std::string time) {
+        return *StatusDecoder::parseDate("2024-05-01T" + time + "Z");
+    };
     struct Case {
         const char* name;
-        StatusFile file;
+        std::optional<std::string> polledAt;
+        std::optional<std::int64_t> intervalMs;
         DaemonState expected;
         std::string title;
     };
     const std::vector<Case> cases{
-        {"limit is inclusive", polled(at("2024-05-01T09:58:45Z"), 30000), DaemonState::running(75),
+        {"limit is inclusive", "09:58:45", 30000, DaemonState::running(75),
          "Daemon running (last poll 1m ago)"},
-        {"just past the limit", polled(at("2024-05-01T09:58:44.5Z"), 30000),
-         DaemonState::stale(75.5), "Daemon not responding (last poll 1m ago)"},
-        {"5 s interval: 12.5 s", polled(at("2024-05-01T09:59:47.5Z"), 5000),
-         DaemonState::running(12.5), "Daemon running (last poll 12s ago)"},
-        {"5 s interval: 13 s", polled(at("2024-05-01T09:59:47Z"), 5000), DaemonState::stale(13),
+        {"just past the limit", "09:58:44.5", 30000, DaemonState::stale(75.5),
+         "Daemon not responding (last poll 1m ago)"},
+        {"5 s interval: 12.5 s", "09:59:47.5", 5000, DaemonState::running(12.5),
+         "Daemon running (last poll 12s ago)"},
+        {"5 s interval: 13 s", "09:59:47", 5000, DaemonState::stale(13),
          "Daemon not responding (last poll 13s ago)"},
-        {"no interval: 75 s", polled(at("2024-05-01T09:58:45Z"), std::nullopt),
-         DaemonState::running(75), "Daemon running (last poll 1m ago)"},
-        {"zero interval: 75 s", polled(at("2024-05-01T09:58:45Z"), 0), DaemonState::running(75),
+        {"no interval: 75 s", "09:58:45", std::nullopt, DaemonState::running(75),
          "Daemon running (last poll 1m ago)"},
-        {"negative interval: 75 s", polled(at("2024-05-01T09:58:45Z"), -1),
-         DaemonState::running(75), "Daemon running (last poll 1m ago)"},
-        {"poll time ahead of the clock", polled(at("2024-05-01T10:00:05Z"), 30000),
-         DaemonState::running(-5), "Daemon running (last poll 0s ago)"},
-        {"no poll time", polled(std::nullopt, 30000), DaemonState::stale(std::nullopt),
+        {"zero interval: 75 s", "09:58:45", 0, DaemonState::running(75),
+         "Daemon running (last poll 1m ago)"},
+        {"negative interval: 75 s", "09:58:45", -1, DaemonState::running(75),
+         "Daemon running (last poll 1m ago)"},
+        {"poll time ahead of the clock", "10:00:05", 30000, DaemonState::running(-5),
+         "Daemon running (last poll 0s ago)"},
+        {"no poll time", std::nullopt, 30000, DaemonState::stale(std::nullopt),
          "Daemon not responding (no poll time in status file)"},
     };
-    for (const auto& [name, file, expected, title] : cases) {
-        const DaemonState state = DaemonState::from(file, now);
+    for (const auto& [name, polledAt, intervalMs, expected, title] : cases) {
+        StatusFile file{.intervalMs = intervalMs};
+        if (polledAt)
+            file.at = at(*polledAt);
+        const DaemonState state = DaemonState::from(file, at("10:00:00"));
         EXPECT_EQ(state, expected) << name;
-        EXPECT_EQ(state.title(utc), title) << name;
+        EXPECT_EQ(state.title(TimeZone::utc()), title) << name;
     }
 }

@@ -81,7 +81,9 @@ MenuFacts underSystemd(bool installed = true) {
 }
 
 SessionStatus apiSession() {
+    // The tooltip names the session by its id alone, not the short id too.
     return SessionStatus{.sessionId = "sess-api",
+                         .shortId = "a1",
                          .cwd = "/src/api",
                          .dirName = "api",
                          .model = "claude-sonnet-4",
@@ -99,6 +101,7 @@ SessionStatus webSession() {
     return SessionStatus{.cwd = "/src/web",
                          .dirName = "web",
                          .model = "claude-opus-4",
+                         .contextTokens = 1234, // without a window
                          .contextPct = 40,
                          .level = SessionLevel::ok,
                          .lifecycle = SessionLifecycle::idle,
@@ -106,11 +109,14 @@ SessionStatus webSession() {
                          .handoff = SessionHandoff{.path = "/src/web/HANDOFF.md",
                                                    .writtenAt = at("2024-05-01T09:48:00Z")}};
 }
+// Known by its short id alone; its cache expires this very second.
 SessionStatus docsSession() {
     return SessionStatus{.shortId = "d0c5",
-                         .level = SessionLevel::ok,
-                         .lifecycle = SessionLifecycle::idle,
-                         .workspaceId = "ws-3"};
+                         .level = SessionLevel::unknown,
+                         .lifecycle = SessionLifecycle::needsInput,
+                         .cacheExpiresAt = now,
+                         .workspaceId = "ws-3",
+                         .handoff = SessionHandoff{.path = "/src/docs/HANDOFF.md"}};
 }
 
 StatusFile runningFile(const char* polledAt = "2024-05-01T09:59:55Z") {
@@ -160,12 +166,15 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
                 "Handoff written 5m ago: /src/api/HANDOFF.md",
                 1, true),
         session("web \u00b7 opus-4 \u00b7 40% \u00b7 idle \u00b7 handoff",
-                "/src/web\nHandoff written 12m ago: /src/web/HANDOFF.md", 2, false),
-        session("d0c5 \u00b7 unknown \u00b7 -- \u00b7 idle", "d0c5", 3, true),
+                "1,234 tokens\n/src/web\nHandoff written 12m ago: /src/web/HANDOFF.md", 2, false),
+        session("[unknown] d0c5 \u00b7 unknown \u00b7 -- \u00b7 needs input \u00b7 cache expires "
+                "in 0s \u00b7 handoff",
+                "d0c5\nHandoff: /src/docs/HANDOFF.md", 3, true),
         sep,
         line("Handoffs"),
         handoff("Open handoff \u00b7 api (5m ago)", "/src/api/HANDOFF.md", true),
         handoff("Open handoff \u00b7 web (12m ago) (missing)", "/src/web/HANDOFF.md", false),
+        handoff("Open handoff \u00b7 d0c5 (missing)", "/src/docs/HANDOFF.md", false),
         sep,
         line("Recent events"),
         event("09:07 [info] api: event 7 (dry-run)", "event 7"),
@@ -186,8 +195,9 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
     EXPECT_EQ(menu.entries, expected);
     EXPECT_EQ(menu.sessionsByTag, (std::map<int, SessionStatus>{
                                       {1, apiSession()}, {2, webSession()}, {3, docsSession()}}));
-    EXPECT_EQ(asked,
-              (std::map<std::string, int>{{"/src/api/HANDOFF.md", 1}, {"/src/web/HANDOFF.md", 1}}));
+    EXPECT_EQ(asked, (std::map<std::string, int>{{"/src/api/HANDOFF.md", 1},
+                                                 {"/src/docs/HANDOFF.md", 1},
+                                                 {"/src/web/HANDOFF.md", 1}}));
 }
 
 // The other states as rows: every section of each menu is compared, with the
