@@ -1,6 +1,5 @@
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -181,8 +180,8 @@ TEST(StatusFileLocator, Path) {
     }
 }
 
-// Wrong types, bad dates and text that is no JSON, read from disk, are in the app's
-// fault tests.
+// Good files, wrong types, bad dates and text that is no JSON, read from disk,
+// are in the app's tests.
 TEST(StatusFileLocator, LoadsFromTheRealFileSystem) {
     char pattern[] = "/tmp/menubar-status-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -190,12 +189,10 @@ TEST(StatusFileLocator, LoadsFromTheRealFileSystem) {
     const auto load = [](const std::string& path) {
         return StatusFileLocator::load(path, FileSystem::real());
     };
-    std::ofstream(dir + "/ok.json") << R"({"version":1})";
     std::filesystem::create_directory(dir + "/folder");
     std::filesystem::create_symlink(dir + "/gone", dir + "/link.json");
 
     EXPECT_EQ(load(dir + "/absent.json"), StatusSnapshot::missing());
-    EXPECT_EQ(load(dir + "/ok.json"), StatusSnapshot::loaded(StatusFile{.version = 1}));
     EXPECT_EQ(load(dir + "/folder"),
               StatusSnapshot::unreadable("could not read " + dir + "/folder: Is a directory"));
     // A dangling symbolic link is as good as nothing there.
