@@ -82,6 +82,13 @@ private slots:
         const QRect title = inkOf(image.copy(0, 9, 22, 13), orange);
         QVERIFY2(title.width() >= 14, qPrintable(QString::number(title.width())));
         QVERIFY2(title.height() >= 7, qPrintable(QString::number(title.height())));
+        // A light tone stands on a dark halo, which sharpens its edges on a light panel.
+        bool darkHalo = false;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                darkHalo |=
+                    image.pixelColor(x, y).alpha() > 100 && image.pixelColor(x, y).lightness() < 40;
+        QVERIFY(darkHalo);
     }
 
     // Each size is rendered for the slot rather than rescaled from a neighbour,

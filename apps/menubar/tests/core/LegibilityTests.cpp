@@ -16,6 +16,7 @@ TEST(Legibility, EveryToneKeepsThreeToOneOnItsPanel) {
     };
     EXPECT_NEAR(contrast(hex(0x000000), hex(0xffffff)), 21.0, 1e-9);
     EXPECT_NEAR(contrast(hex(0x787878), hex(0x1f1f1f)), 3.73, 0.01);
+    EXPECT_NEAR(contrast(hex(0x0a0a0a), hex(0x000000)), 1.06, 0.01); // sRGB's linear segment
     for (const unsigned tone : {0x34c759u, 0xff9500u, 0xff3b30u, 0x787878u, 0x5a5a5au})
         for (const unsigned panel :
              {0x000000u, 0x1f1f1fu, 0x3c3c3cu, 0x777777u, 0xb0b0b0u, 0xefefefu, 0xffffffu}) {

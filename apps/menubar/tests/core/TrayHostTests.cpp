@@ -7,10 +7,10 @@
 
 using namespace menubar;
 
-// Which reading reports, opens and closes what, with the texts, is pinned where
-// the controller runs the tracker (app/test_status_menu_controller); here the
-// markup rule of the notification bodies it sends.
-// The route lines are pinned where a real server answers (tests/desktop).
+// What each tray-host reading reports, opens and closes, with its texts, is
+// pinned where the controller runs the tracker (app/test_status_menu_controller);
+// here the markup rule of the notification bodies it sends. The route lines are
+// pinned where a real server answers (tests/desktop).
 TEST(TrayHost, NotificationBodyMarkup) {
     const std::vector<std::pair<std::string, std::string>> bodies{
         {"", ""},
