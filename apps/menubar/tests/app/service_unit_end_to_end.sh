@@ -21,9 +21,13 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; for f in "$scratch"/*.log; do echo "--- $f:" >&2; cat "$f" >&2; done; exit 1; }
 
 mkdir -p "$scratch/home" "$scratch/bin"
+# A runtime folder of its own: one copy runs per runtime folder and display, and
+# other tests start the app at the same time.
+mkdir -m 700 "$scratch/run"
 printf '#!/bin/sh\necho "$*" >>"%s/systemctl.log"\n' "$scratch" >"$scratch/bin/systemctl"
 chmod +x "$scratch/bin/systemctl"
 export_env=(HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"
+  XDG_RUNTIME_DIR="$scratch/run"
   PATH="$scratch/bin:/usr/bin:/bin")
 unit=$scratch/config/systemd/user/tessaly.service
 

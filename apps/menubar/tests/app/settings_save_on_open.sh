@@ -24,7 +24,8 @@ run_app_until() {
   local pattern=$1; shift
   : >"$scratch/app.log"
   # The child must not run this script's cleanup should it end before exec.
-  (trap - EXIT; exec env -i PATH="$PATH" HOME="$scratch/home" QT_QPA_PLATFORM=offscreen \
+  (trap - EXIT; exec env -i PATH="$PATH" HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" \
+    QT_QPA_PLATFORM=offscreen \
     TESSALY_STATUS_FILE="$scratch/status.json" TESSALY_CLI="$standin" \
     TESSALY_MENUBAR_OPEN_SETTINGS=1 TESSALY_MENUBAR_SAVE_ON_OPEN=1 "$@" \
     "$app" 2>"$scratch/app.log") &
@@ -42,6 +43,9 @@ run_app_until() {
 expect_line() { grep -qxF -- "tessaly-menubar: $1" "$scratch/app.log" || fail "missing line: $1"; }
 
 mkdir -p "$scratch/home" "$scratch/config"
+# A runtime folder of its own: one copy runs per runtime folder and display, and
+# other tests start the app at the same time.
+mkdir -m 700 "$scratch/run"
 config=$scratch/config/config.json
 
 # Accepted: the file holds the new value in the file layout.
