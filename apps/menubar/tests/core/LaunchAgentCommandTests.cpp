@@ -107,8 +107,6 @@ TEST(LaunchAgentCommand, RefusesWhatGivesNoCommand) {
         {xmlPlist("<dict><key>Program</key><string>/bin/tessaly</string></dict>"), missing},
         {agentWith({}), missing},
         {agentWith({"", "watch"}), missing},
-        {xmlPlist("<dict><key>ProgramArguments</key><string>/bin/tessaly</string></dict>"),
-         missing},
         {xmlPlist("<dict><key>ProgramArguments</key><array><string>/bin/tessaly</string>"
                   "<integer>3</integer></array></dict>"),
          missing},
