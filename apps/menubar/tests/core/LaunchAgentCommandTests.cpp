@@ -66,6 +66,7 @@ TEST(LaunchAgentCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
     }
 }
 
+// The usual agent, options before "watch", is the resolve table's own.
 TEST(LaunchAgentCommand, KeepsWhatPrecedesTheFirstWatch) {
     const struct {
         std::vector<std::string> programArguments;
