@@ -79,12 +79,11 @@ void cycle(const StatusSnapshot& snapshot, Instant now, const TimeZone& zone, bo
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
 
-    FileSystem fileSystem;
-    fileSystem.exists = [](const std::string&) { return true; };
-    fileSystem.readFile = [&bytes](const std::string&, std::uint64_t) -> FileReadResult {
-        return bytes;
+    const FileSystem fileSystem{
+        .exists = [](const std::string&) { return true; },
+        .readFile = [&bytes](const std::string&, std::uint64_t) -> FileReadResult { return bytes; },
+        .isExecutable = [](const std::string&) { return false; },
     };
-    fileSystem.isExecutable = [](const std::string&) { return false; };
     const StatusSnapshot snapshot = StatusFileLocator::load("/status.json", fileSystem);
 
     if (const auto* unreadable = std::get_if<StatusSnapshot::Unreadable>(&snapshot.value()))

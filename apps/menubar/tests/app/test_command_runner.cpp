@@ -115,7 +115,6 @@ private slots:
     void runsGiveTheirResultAndOneLogLine() {
         qputenv("TEST_INHERITED", "from the app");
         qputenv("TEST_OVERRIDDEN", "from the app");
-        const QString directory = MENUBAR_FIXTURES "/commands";
         const struct {
             QString executable;
             CommandRunner::Arguments arguments;
@@ -125,20 +124,11 @@ private slots:
             std::chrono::milliseconds limit = 60s;
         } cases[] = {
             {probeLine,
-             {"text", " \\t\\n  a  b\\n\\nc \\r\\n", "\\n warn \\n"},
-             {0, "a  b\n\nc", "warn"},
-             {}},
-            {probeLine, {"text", " \\n\\t\\n", "  "}, {0, "", ""}, {}},
-            {probeLine,
-             {"text", "caf\\0303\\0251 \\0377!", "\\0300x"},
-             {0, "caf\u00e9 \uFFFD!", "\uFFFDx"},
+             {"text", " \\t\\n  a  b\\n\\ncaf\\0303\\0251 \\0377! \\r\\n", "\\n \\0300x \\n"},
+             {0, "a  b\n\ncaf\u00e9 \uFFFD!", "\uFFFDx"},
              {}},
             {probeLine,
              {"flood-stderr-first"},
-             {0, std::string(8 << 20, 'o'), std::string(8 << 20, 'e')},
-             {}},
-            {probeLine,
-             {"flood-stdout-first"},
              {0, std::string(8 << 20, 'o'), std::string(8 << 20, 'e')},
              {}},
             {probeLine,
@@ -150,9 +140,8 @@ private slots:
              {},
              {{"TEST_OVERRIDDEN", "extra"}, {"TEST_EXTRA", "a b=c"}}},
             {probeLine, {"stubborn"}, {137, "", "timed out after 0.25 s"}, {}, {}, 250ms},
-            {probeLine, {"signal", "HUP"}, {129, "", ""}, {}},
+            {probeLine, {"signal", "HUP"}, {129, "", ""}, "exit 129: " + probeLine + " signal HUP"},
             {probeLine, {"exit", "0"}, {0, "", ""}, "ok: " + probeLine + " exit 0"},
-            {probeLine, {"exit", "7"}, {7, "", ""}, "exit 7: " + probeLine + " exit 7"},
             {probeLine,
              {"exit", "2", " no profile "},
              {2, "", "no profile"},
@@ -161,10 +150,6 @@ private slots:
              {"x"},
              {-1, "", "failed to launch /nonexistent/tool: No such file or directory"},
              "failed to launch /nonexistent/tool: No such file or directory"},
-            {directory,
-             {},
-             {-1, "", "failed to launch " + directory.toStdString() + ": Permission denied"},
-             "failed to launch " + directory + ": Permission denied"},
         };
         for (const auto& c : cases) {
             LogCapture log;
@@ -180,10 +165,9 @@ private slots:
         LogCapture log;
         Calls calls;
         CommandRunner::run(probe, {"hang"}, {}, calls.result(), 1050ms);
-        // Well inside the 30 s default: the caller's limit is the one applied.
-        QTRY_COMPARE_WITH_TIMEOUT(calls.count, 1, 10000);
         AWAIT_ONCE(calls);
-        // 143: SIGTERM sufficed, so the sleeping grandchild was ended with its shell.
+        // 143: SIGTERM sufficed, so the sleeping grandchild was ended with its shell; the
+        // caller's limit, not the 30 s default, is the one applied.
         QCOMPARE(calls.last, (CommandResult{143, "", "partial\ntimed out after 1.05 s"}));
         QCOMPARE(log.lines(),
                  (QStringList{"tessaly-menubar: exit 143: " + probeLine + " hang -- partial",
