@@ -174,7 +174,6 @@ TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
     EXPECT_EQ(liveValue(JSONObject{{"other", JSONValue::number(1)}}, *form.field("a")),
               std::nullopt);
     EXPECT_EQ(textValue(&form, "p"), "[t] hello");
-    EXPECT_EQ(listValue(&form, "l"), Strings{"a"});
     EXPECT_EQ(listValue(&form, "p"), Strings{});
     EXPECT_EQ(numberValue(&form, "l"), 0);
     EXPECT_FALSE(boolValue(nullptr, "p"));
