@@ -109,7 +109,6 @@ TEST(SettingsSchema, WrongTypesFailTheWholeDocument) {
     };
     for (const auto& [document, description] : cases)
         EXPECT_EQ(refusal(document), description) << document;
-    EXPECT_TRUE(refusal("not json").starts_with("parse error"));
     EXPECT_EQ(SettingsSchema::decode(R"({"x-settings-version":2.0})").version, 2);
 }
 
