@@ -209,6 +209,7 @@ private slots:
         QCOMPARE(runs, 1);
     }
 
+    // Without a launch agent Restart stays off and a save offers no restart.
     void theWindowIsBuiltOnceAndShownForward() {
         Window window;
         QVERIFY(window.open());
@@ -227,6 +228,21 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.finishedLoading(), 20000);
         QVERIFY(window.controller->window() != first);
         QVERIFY(!window.model()->form()->isDirty()); // a new window reloads
+
+        QVERIFY(window.disabled("footer:restart"));
+        QCOMPARE(window.find<QPushButton>("footer:restart")->toolTip(),
+                 "Daemon not installed (run: tessaly install)");
+        QCOMPARE(window.text("footer:status"),
+                 "Daemon not installed (run: tessaly install); a daemon started by "
+                 "hand reads the file on its next start.");
+        QCOMPARE(window.text("footer:file"),
+                 "No config file yet; defaults shown. It will be written to " +
+                     QString::fromStdString(window.configPath));
+        window.type("setting:warn-context", "50");
+        window.save();
+        QCOMPARE(window.controller->window()->findChild<QMessageBox*>(), nullptr);
+        QCOMPARE(window.text("footer:file"),
+                 "Editing " + QString::fromStdString(window.configPath));
     }
 
     void anEditInEveryKindOfControlReachesTheFile() {
@@ -475,24 +491,7 @@ EOF)");
         QCOMPARE(number->text(), "5");
     }
 
-    void restartButtonsAndOfferFollowTheLaunchAgent() {
-        Window missing;
-        QVERIFY(missing.open());
-        QVERIFY(missing.disabled("footer:restart"));
-        QCOMPARE(missing.find<QPushButton>("footer:restart")->toolTip(),
-                 "Daemon not installed (run: tessaly install)");
-        QCOMPARE(missing.text("footer:status"),
-                 "Daemon not installed (run: tessaly install); a daemon started by "
-                 "hand reads the file on its next start.");
-        QCOMPARE(missing.text("footer:file"),
-                 "No config file yet; defaults shown. It will be written to " +
-                     QString::fromStdString(missing.configPath));
-        missing.type("setting:warn-context", "50");
-        missing.save();
-        QCOMPARE(missing.controller->window()->findChild<QMessageBox*>(), nullptr);
-        QCOMPARE(missing.text("footer:file"),
-                 "Editing " + QString::fromStdString(missing.configPath));
-
+    void anInstalledDaemonIsOfferedARestart() {
         Window installed;
         installed.installAgent();
         QVERIFY(installed.open());
