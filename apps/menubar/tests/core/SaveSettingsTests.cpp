@@ -181,7 +181,7 @@ TEST(SavePipeline, AnswersFailuresAndForeignChangesDecideTheOutcome) {
     EXPECT_TRUE(untouched.calls.empty());
 }
 
-TEST(ValidateOutput, ReadsTheDaemonsAnswer) {
+TEST(ValidateOutput, ReadsTheDaemonsAnswerAndMapsItsIssues) {
     EXPECT_EQ(ValidateOutput::parse(R"({"ok":false})"), ValidateOutput::invalid({}));
     EXPECT_EQ(ValidateOutput::parse(R"({"ok":false,"errors":{"message":"x"}})"),
               ValidateOutput::invalid({}));
@@ -204,9 +204,9 @@ TEST(ValidateOutput, ReadsTheDaemonsAnswer) {
             EXPECT_EQ(error.kind, kind) << text;
         }
     }
-}
 
-TEST(ValidateOutput, MapsIssuesToFieldsFirstMessageWinning) {
+    // An issue goes to each field it names that the form shows, the first one about
+    // a field winning; one that names none of them is general.
     const auto mapped =
         ValidateOutput::mapped({{{"a"}, "first about a"},
                                 {{"ghost"}, "about nothing we show"},
