@@ -297,25 +297,20 @@ private slots:
     // Which control each state offers is the core's; here each reaches the
     // service manager and refreshes when it is done.
     void daemonControlReachesTheServiceManager() {
-        const struct {
-            const char* file;
-            QString control;
-            std::string command;
-            bool underSystemd;
-        } rows[] = {{runningFile, "Stop daemon", "stop", false},
-                    {stoppedFile, "Start daemon", "start", false},
-                    {staleFile, "Restart daemon", "restart", true}};
-        for (const auto& row : rows) {
-            Harness harness;
-            harness.underSystemd = row.underSystemd;
-            harness.installLaunchAgent();
-            const auto controller = harness.started(row.file);
-            QAction* control = item(controller->menu(), row.control);
-            QVERIFY(control);
-            control->trigger();
-            QCOMPARE(harness.daemonCommands, std::vector<std::string>{row.command});
-            QCOMPARE(harness.polls, 2);
+        Harness harness;
+        harness.underSystemd = true;
+        harness.installUnit();
+        const auto controller = harness.started();
+        for (const auto& [file, control] : {std::pair{runningFile, "Stop daemon"},
+                                            {stoppedFile, "Start daemon"},
+                                            {staleFile, "Restart daemon"}}) {
+            harness.write(file);
+            controller->refresh();
+            QVERIFY2(item(controller->menu(), control), control);
+            item(controller->menu(), control)->trigger();
         }
+        QCOMPARE(harness.daemonCommands, (std::vector<std::string>{"stop", "start", "restart"}));
+        QCOMPARE(harness.polls, 7);
     }
 
     // The watch, with the timer stopped so that every refresh counted is the watch's.
@@ -369,6 +364,16 @@ private slots:
         folderAndFile();
         shows("Daemon running (last poll 5s ago)");
         std::filesystem::remove(harness.statusPath);
+        shows("Daemon not running");
+        // A folder in the file's place is unreadable; a dangling link is no file at all.
+        std::filesystem::create_directory(harness.statusPath);
+        shows("Status file unreadable");
+        // The path makes the reason too long for its line; the tooltip holds it whole.
+        QCOMPARE(
+            controller->menu()->actions().value(1)->toolTip(),
+            QString::fromStdString("could not read " + harness.statusPath + ": Is a directory"));
+        std::filesystem::remove(harness.statusPath);
+        std::filesystem::create_symlink(folder + "/gone", harness.statusPath);
         shows("Daemon not running");
         harness.write(runningFile);
         shows("Daemon running (last poll 5s ago)");

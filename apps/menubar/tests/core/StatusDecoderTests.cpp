@@ -1,8 +1,6 @@
 #include <chrono>
-#include <filesystem>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "../StatusFaultTable.hpp"
 #include "StatusDecoder.hpp"
@@ -178,24 +176,4 @@ TEST(StatusFileLocator, Path) {
             environment["TESSALY_STATUS_FILE"] = *variable;
         EXPECT_EQ(StatusFileLocator::path(environment, "/Users/ann"), expected);
     }
-}
-
-// Good files, wrong types, bad dates and text that is no JSON, read from disk,
-// are in the app's tests.
-TEST(StatusFileLocator, LoadsFromTheRealFileSystem) {
-    char pattern[] = "/tmp/menubar-status-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
-    const auto load = [](const std::string& path) {
-        return StatusFileLocator::load(path, FileSystem::real());
-    };
-    std::filesystem::create_directory(dir + "/folder");
-    std::filesystem::create_symlink(dir + "/gone", dir + "/link.json");
-
-    EXPECT_EQ(load(dir + "/absent.json"), StatusSnapshot::missing());
-    EXPECT_EQ(load(dir + "/folder"),
-              StatusSnapshot::unreadable("could not read " + dir + "/folder: Is a directory"));
-    // A dangling symbolic link is as good as nothing there.
-    EXPECT_EQ(load(dir + "/link.json"), StatusSnapshot::missing());
-    std::filesystem::remove_all(dir);
 }
