@@ -141,21 +141,6 @@ TEST(StatusDecoder, ReasonsBeyondTheFaultTableAndIntegralNumbers) {
             5000)
             << interval;
     EXPECT_EQ(StatusDecoder::decode(R"({"intervalMs":-1})").intervalMs, -1);
-    EXPECT_EQ(StatusDecoder::decode(R"({"sessions":[{"contextPct":72}]})").sessions[0].contextPct,
-              72.0);
-}
-
-// The daemon state's tests pin the interval in seconds and the 30 s that stands in
-// for an absent, zero or negative one; the config notices' tests when a change counts.
-TEST(StatusFile, DisplayName) {
-    using Name = std::optional<std::string>;
-    const std::vector<std::tuple<Name, Name, std::string>> names{
-        {"", "a1b2", "a1b2"},
-        {"", "", "session"},
-        {std::nullopt, std::nullopt, "session"},
-    };
-    for (const auto& [dirName, shortId, name] : names)
-        EXPECT_EQ((SessionStatus{.shortId = shortId, .dirName = dirName}.displayName()), name);
 }
 
 TEST(StatusFileLocator, Path) {

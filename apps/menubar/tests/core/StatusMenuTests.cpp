@@ -110,9 +110,10 @@ SessionStatus webSession() {
                          .handoff = SessionHandoff{.path = "/src/web/HANDOFF.md",
                                                    .writtenAt = at("2024-05-01T09:48:00Z")}};
 }
-// Known by its short id alone; its cache expires this very second.
+// Known by its short id alone (an empty name is none); its cache expires this very second.
 SessionStatus docsSession() {
     return SessionStatus{.shortId = "d0c5",
+                         .dirName = "",
                          .level = SessionLevel::unknown,
                          .lifecycle = SessionLifecycle::needsInput,
                          .cacheExpiresAt = now,
@@ -227,6 +228,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     stale.sessions = {apiSession()};
     stale.sessions[0].handoff.reset();
     stale.sessions[0].cacheExpiresAt = at("2024-05-01T09:58:30Z");
+    stale.sessions.push_back(SessionStatus{.shortId = ""}); // known by no name at all
     // A recorded stop wins over a fresh poll, and the gone daemon's config notices go with it.
     StatusFile stopped{.at = at("2024-05-01T09:59:58Z"), .stoppedAt = at("2024-05-01T09:07:00Z")};
     stopped.configError = stale.configError;
@@ -257,7 +259,8 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {line("Sessions from the last poll"),
           session("[warn] api \u00b7 sonnet-4 \u00b7 81% \u00b7 running \u00b7 cache expired "
                   "1m ago",
-                  "162,400 of 200,000 tokens\n/src/api\nsess-api", 1, true)},
+                  "162,400 of 200,000 tokens\n/src/api\nsess-api", 1, true),
+          session("[unknown] session \u00b7 unknown \u00b7 -- \u00b7 unknown", "", 2, false)},
          {plainIconOnly, item("Restart daemon", A::startDaemon), logs, statusFile}},
         {"stopped",
          StatusSnapshot::loaded(stopped),

@@ -239,10 +239,13 @@ private slots:
         QCOMPARE(app->state(), QProcess::Running);
     }
 
-    void theItemShowsThePresentationAndItsIcon() {
-        const StatusSnapshot snapshot =
-            StatusFileLocator::load(statusPath.toStdString(), FileSystem::real());
-        const DaemonState state = DaemonState::from(snapshot, currentInstant());
+    // The item's look and its menu as the host reads them, against the core's values
+    // for the same file; the menu's clicks act.
+    void theHostShowsThePresentationAndTheStatusMenu() {
+        const FileSystem disk = FileSystem::real();
+        const StatusSnapshot snapshot = StatusFileLocator::load(statusPath.toStdString(), disk);
+        const Instant now = currentInstant();
+        const DaemonState state = DaemonState::from(snapshot, now);
         const auto presentation =
             StatusItemPresentation::make(state, snapshot.file()->sessions, false, TimeZone::utc());
         QCOMPARE(property("Status").toString(), QString("Active"));
@@ -251,16 +254,10 @@ private slots:
         QVERIFY2(sizes.contains(22) && sizes.contains(44),
                  qPrintable(QString::number(sizes.size())));
         QVERIFY(sizes[22].count('\0') < sizes[22].size()); // something is drawn
-    }
 
-    void theMenuIsTheStatusMenuValueAndItsClicksAct() {
-        const std::string home = desktop.dir.filePath("home").toStdString();
-        const FileSystem disk = FileSystem::real();
-        const StatusSnapshot snapshot = StatusFileLocator::load(statusPath.toStdString(), disk);
-        const Instant now = currentInstant();
         const auto expected = [&](bool compact) {
             return expectedRows(
-                StatusMenu::build(snapshot, DaemonState::from(snapshot, now),
+                StatusMenu::build(snapshot, state,
                                   {compact, compact ? CompactSetting::Source::defaults
                                                     : CompactSetting::Source::builtIn},
                                   std::nullopt, now, TimeZone::utc(),
