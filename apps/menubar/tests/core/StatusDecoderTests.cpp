@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "../StatusFaultTable.hpp"
 #include "StatusDecoder.hpp"
 
 using namespace menubar;
@@ -64,18 +63,6 @@ TEST(StatusDecoder, ParseDateTakesTheInternetProfileOnly) {
                              "2025-03-01T10:00:00+02:60",
                              "1741000000"})
         EXPECT_EQ(StatusDecoder::parseDate(text), std::nullopt) << text;
-}
-
-// The fault table's document holds every key; the app's fault tests show it
-// decodes, whole and with a null at any key. Keys this app does not know yet, at
-// every level, change nothing.
-TEST(StatusDecoder, KeysItDoesNotKnowChangeNothing) {
-    using namespace faults;
-    Json document = fullDocument();
-    const StatusFile expected = StatusDecoder::decode(document.dump());
-    for (const Record& record : statusRecords())
-        document[Json::json_pointer(pointerTo(record.path))]["brandNew"] = {{"deep", {true}}};
-    EXPECT_EQ(StatusDecoder::decode(document.dump()), expected);
 }
 
 TEST(StatusDecoder, NullAndMissingAreAbsentWithTheirSubstitutes) {
