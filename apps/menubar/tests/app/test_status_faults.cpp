@@ -68,7 +68,7 @@ class StatusFaultsTest : public QObject {
 private slots:
     // One tray through the document with every key, a null at each key (taken
     // as absent), every wrong type and every cut of it: each poll shows the
-    // reason of the file it read, and the good file shows again after.
+    // reason of the file it read. Good files taking turns with bad ones are below.
     void everyHostileFileShowsItsReasonAndAGoodFileShowsAgain() {
         Harness harness;
         const std::string good = fullDocument().dump();
@@ -101,10 +101,6 @@ private slots:
                      "the reason is well-formed UTF-8");
             QCOMPARE(detail(*controller), shown(reason));
         }
-        rewrite(harness.statusPath, good);
-        poll(*controller);
-        QVERIFY(controller->snapshot().file());
-        QVERIFY(controller->statusItem()->toolTip() != QStringLiteral("Status file unreadable"));
     }
 
     // Sparse files, growing: the disk holds a few bytes however large each claims to

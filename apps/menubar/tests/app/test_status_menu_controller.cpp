@@ -384,8 +384,8 @@ private slots:
         QCOMPARE(controller->watch()->watchedPaths().size(), 2);
     }
 
-    // Forty sessions and one very long name: long titles are elided, whole in
-    // the tooltip, and the menu scrolls in one column within the screen.
+    // Forty sessions and one very long name: the menu scrolls in one column within
+    // the screen (the watch test shows a long line elided, whole in its tooltip).
     void aCrowdedMenuKeepsToTheScreen() {
         const std::string longName(176, 'n');
         std::string sessions = "{\"dirName\":\"" + longName + "\",\"contextPct\":50}";
@@ -396,9 +396,6 @@ private slots:
             ("{\"at\":\"2025-06-01T11:59:58Z\",\"sessions\":[" + sessions + "]}").c_str());
         QMenu* menu = controller->menu();
         QAction* named = menu->actions().value(3);
-        QVERIFY(named->text().endsWith(QChar(0x2026)));
-        QCOMPARE(named->toolTip(),
-                 QString::fromStdString("[unknown] " + longName + " · unknown · 50% · unknown"));
 
         menu->popup(QPoint(0, 0));
         QVERIFY(QTest::qWaitForWindowExposed(menu));
