@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "StatusFileWatch.hpp"
@@ -74,7 +75,6 @@ private slots:
         const QMenu* menu = controller->menu();
         QAction* idle = item(menu, "web && docs · gpt-5 · 40% · idle · handoff");
         QVERIFY(idle && !idle->isEnabled());
-        QVERIFY(!item(menu, "Open logs")->isEnabled());
         QCOMPARE(item(menu, "Quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
         QAction* present = item(menu, "Open handoff · web && docs (10m ago)");
@@ -259,10 +259,9 @@ private slots:
             }
             return shown;
         };
-        QStringList menu;
-        for (const QAction* action : controller->menu()->actions())
-            menu << (action->isSeparator() ? QString("---") : action->text().trimmed());
-        QCOMPARE(rows().replaceInStrings(" (off)", ""), menu);
+        // The window does not indent the events.
+        QCOMPARE(rows().replaceInStrings(" (off)", ""),
+                 titles(controller->menu()).replaceInStrings(QRegularExpression("^ +"), ""));
         QVERIFY(rows().contains("Open logs (off)") && rows().contains("Refresh"));
         const QLabel* note = window->findChild<QLabel*>("statusWindowNote");
         QVERIFY(note->isVisible() && note->text().startsWith("No system tray found; on GNOME"));

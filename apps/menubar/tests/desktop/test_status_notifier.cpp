@@ -33,12 +33,10 @@ class Watcher : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(QStringList RegisteredStatusNotifierItems MEMBER items)
     Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER hostRegistered)
-    Q_PROPERTY(int ProtocolVersion MEMBER protocolVersion)
 
 public:
     QStringList items;
     bool hostRegistered = true;
-    int protocolVersion = 0;
 
 public slots:
     // An item names its bus service, or only its object path on the sender's.
@@ -46,11 +44,9 @@ public slots:
         items << (service.startsWith('/') ? message().service() : service);
         emit StatusNotifierItemRegistered(items.last());
     }
-    void RegisterStatusNotifierHost(const QString&) {}
 
 signals:
     void StatusNotifierItemRegistered(const QString& service);
-    void StatusNotifierHostRegistered();
 };
 
 namespace {
