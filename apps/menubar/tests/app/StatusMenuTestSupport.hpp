@@ -120,9 +120,7 @@ struct Harness {
         controller->start();
         return controller;
     }
-    void installLaunchAgent() {
-        std::filesystem::create_directories(home + "/Library/LaunchAgents");
-        std::ofstream(home + "/Library/LaunchAgents/dev.tessaly.daemon.plist") << "<plist/>";
+    void installUnit() {
         std::filesystem::create_directories(home + "/.config/systemd/user");
         std::ofstream(home + "/.config/systemd/user/tessaly.service") << "[Service]\n";
     }

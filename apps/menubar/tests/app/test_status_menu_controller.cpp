@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "StatusFileWatch.hpp"
@@ -74,7 +75,6 @@ private slots:
         const QMenu* menu = controller->menu();
         QAction* idle = item(menu, "web && docs · gpt-5 · 40% · idle · handoff");
         QVERIFY(idle && !idle->isEnabled());
-        QVERIFY(!item(menu, "Open logs")->isEnabled());
         QCOMPARE(item(menu, "Quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
         QAction* present = item(menu, "Open handoff · web && docs (10m ago)");
@@ -259,10 +259,9 @@ private slots:
             }
             return shown;
         };
-        QStringList menu;
-        for (const QAction* action : controller->menu()->actions())
-            menu << (action->isSeparator() ? QString("---") : action->text().trimmed());
-        QCOMPARE(rows().replaceInStrings(" (off)", ""), menu);
+        // The window does not indent the events.
+        QCOMPARE(rows().replaceInStrings(" (off)", ""),
+                 titles(controller->menu()).replaceInStrings(QRegularExpression("^ +"), ""));
         QVERIFY(rows().contains("Open logs (off)") && rows().contains("Refresh"));
         const QLabel* note = window->findChild<QLabel*>("statusWindowNote");
         QVERIFY(note->isVisible() && note->text().startsWith("No system tray found; on GNOME"));
@@ -297,25 +296,20 @@ private slots:
     // Which control each state offers is the core's; here each reaches the
     // service manager and refreshes when it is done.
     void daemonControlReachesTheServiceManager() {
-        const struct {
-            const char* file;
-            QString control;
-            std::string command;
-            bool underSystemd;
-        } rows[] = {{runningFile, "Stop daemon", "stop", false},
-                    {stoppedFile, "Start daemon", "start", false},
-                    {staleFile, "Restart daemon", "restart", true}};
-        for (const auto& row : rows) {
-            Harness harness;
-            harness.underSystemd = row.underSystemd;
-            harness.installLaunchAgent();
-            const auto controller = harness.started(row.file);
-            QAction* control = item(controller->menu(), row.control);
-            QVERIFY(control);
-            control->trigger();
-            QCOMPARE(harness.daemonCommands, std::vector<std::string>{row.command});
-            QCOMPARE(harness.polls, 2);
+        Harness harness;
+        harness.underSystemd = true;
+        harness.installUnit();
+        const auto controller = harness.started();
+        for (const auto& [file, control] : {std::pair{runningFile, "Stop daemon"},
+                                            {stoppedFile, "Start daemon"},
+                                            {staleFile, "Restart daemon"}}) {
+            harness.write(file);
+            controller->refresh();
+            QVERIFY2(item(controller->menu(), control), control);
+            item(controller->menu(), control)->trigger();
         }
+        QCOMPARE(harness.daemonCommands, (std::vector<std::string>{"stop", "start", "restart"}));
+        QCOMPARE(harness.polls, 7);
     }
 
     // The watch, with the timer stopped so that every refresh counted is the watch's.
@@ -370,6 +364,16 @@ private slots:
         shows("Daemon running (last poll 5s ago)");
         std::filesystem::remove(harness.statusPath);
         shows("Daemon not running");
+        // A folder in the file's place is unreadable; a dangling link is no file at all.
+        std::filesystem::create_directory(harness.statusPath);
+        shows("Status file unreadable");
+        // The path makes the reason too long for its line; the tooltip holds it whole.
+        QCOMPARE(
+            controller->menu()->actions().value(1)->toolTip(),
+            QString::fromStdString("could not read " + harness.statusPath + ": Is a directory"));
+        std::filesystem::remove(harness.statusPath);
+        std::filesystem::create_symlink(folder + "/gone", harness.statusPath);
+        shows("Daemon not running");
         harness.write(runningFile);
         shows("Daemon running (last poll 5s ago)");
         std::filesystem::remove_all(folder);
@@ -379,8 +383,8 @@ private slots:
         QCOMPARE(controller->watch()->watchedPaths().size(), 2);
     }
 
-    // Forty sessions and one very long name: long titles are elided, whole in
-    // the tooltip, and the menu scrolls in one column within the screen.
+    // Forty sessions and one very long name: the menu scrolls in one column within
+    // the screen (the watch test shows a long line elided, whole in its tooltip).
     void aCrowdedMenuKeepsToTheScreen() {
         const std::string longName(176, 'n');
         std::string sessions = "{\"dirName\":\"" + longName + "\",\"contextPct\":50}";
@@ -391,9 +395,6 @@ private slots:
             ("{\"at\":\"2025-06-01T11:59:58Z\",\"sessions\":[" + sessions + "]}").c_str());
         QMenu* menu = controller->menu();
         QAction* named = menu->actions().value(3);
-        QVERIFY(named->text().endsWith(QChar(0x2026)));
-        QCOMPARE(named->toolTip(),
-                 QString::fromStdString("[unknown] " + longName + " · unknown · 50% · unknown"));
 
         menu->popup(QPoint(0, 0));
         QVERIFY(QTest::qWaitForWindowExposed(menu));

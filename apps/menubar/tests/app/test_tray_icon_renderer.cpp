@@ -100,7 +100,6 @@ private slots:
                                                   28, IconShape::square);
         QCOMPARE(square.pixmap(QSize(28, 40)).toImage().convertToFormat(expected.format()),
                  expected);
-        QVERIFY(square.availableSizes().contains(QSize(22, 22)));
 
         const QIcon wide = renderStatusIcon(look, QPalette(), IconShape::wide);
         QCOMPARE(wide.pixmap(QSize(200, 22)).height(), 22);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "StatusItemPresentation.hpp"
 #include "StatusMenu.hpp"
 
 namespace menubar {
@@ -109,9 +110,10 @@ SessionStatus webSession() {
                          .handoff = SessionHandoff{.path = "/src/web/HANDOFF.md",
                                                    .writtenAt = at("2024-05-01T09:48:00Z")}};
 }
-// Known by its short id alone; its cache expires this very second.
+// Known by its short id alone (an empty name is none); its cache expires this very second.
 SessionStatus docsSession() {
     return SessionStatus{.shortId = "d0c5",
+                         .dirName = "",
                          .level = SessionLevel::unknown,
                          .lifecycle = SessionLifecycle::needsInput,
                          .cacheExpiresAt = now,
@@ -147,6 +149,9 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
     file.events[5].text.reset(); // 09:06, an inject without text
     file.events[5].kind = EventKind::inject;
     file.events[6].dryRun = true;
+    // A rejected file the daemon has not seen change since: the error alone.
+    file.configError = ConfigError{.message = "bad key x"};
+    file.configFile = ConfigFileStatus{.changedSinceLoad = false};
 
     std::map<std::string, int> asked;
     MenuFacts facts = everythingOnDisk();
@@ -157,6 +162,7 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
     const StatusMenu menu = build(StatusSnapshot::loaded(file), facts);
 
     const std::vector<MenuEntry> expected{
+        line("Config file ignored: bad key x", "bad key x"),
         line("Daemon running (last poll 5s ago)"),
         line("warn 70% \u00b7 critical 85% \u00b7 messaging on"),
         sep,
@@ -222,11 +228,18 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     stale.sessions = {apiSession()};
     stale.sessions[0].handoff.reset();
     stale.sessions[0].cacheExpiresAt = at("2024-05-01T09:58:30Z");
-    // A recorded stop wins over a fresh poll.
-    const StatusFile stopped{.at = at("2024-05-01T09:59:58Z"),
-                             .stoppedAt = at("2024-05-01T09:07:00Z")};
+    stale.sessions.push_back(SessionStatus{.shortId = ""}); // known by no name at all
+    // A recorded stop wins over a fresh poll, and the gone daemon's config notices go with it.
+    StatusFile stopped{.at = at("2024-05-01T09:59:58Z"), .stoppedAt = at("2024-05-01T09:07:00Z")};
+    stopped.configError = stale.configError;
+    stopped.configFile = stale.configFile;
     StatusFile changed = runningFile();
     changed.configFile = ConfigFileStatus{.changedSinceLoad = true};
+    changed.configError = ConfigError{.message = ""}; // an empty message is no error
+    // No message, and no word on whether the file changed: neither notice.
+    StatusFile unsaid = runningFile();
+    unsaid.configError = ConfigError{};
+    unsaid.configFile = ConfigFileStatus{};
     StatusFile rejected = changed;
     rejected.configError = ConfigError{.message = "bad value for warnContextPct",
                                        .path = "/home/u/.config/tessaly/config.json"};
@@ -246,7 +259,8 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {line("Sessions from the last poll"),
           session("[warn] api \u00b7 sonnet-4 \u00b7 81% \u00b7 running \u00b7 cache expired "
                   "1m ago",
-                  "162,400 of 200,000 tokens\n/src/api\nsess-api", 1, true)},
+                  "162,400 of 200,000 tokens\n/src/api\nsess-api", 1, true),
+          session("[unknown] session \u00b7 unknown \u00b7 -- \u00b7 unknown", "", 2, false)},
          {plainIconOnly, item("Restart daemon", A::startDaemon), logs, statusFile}},
         {"stopped",
          StatusSnapshot::loaded(stopped),
@@ -286,8 +300,8 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
           item("Stop daemon", A::stopDaemon), logs, statusFile},
          underSystemd()},
         {"unit not installed",
-         StatusSnapshot::loaded(changed),
-         {restartLine, running, summary},
+         StatusSnapshot::loaded(unsaid),
+         {running, summary},
          {line("No sessions")},
          {plainIconOnly, line("Daemon not installed (run: tessaly install)"), logs, statusFile},
          underSystemd(false)},
@@ -325,7 +339,6 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
         bool same;
     };
     const std::vector<Case> cases{
-        {"unchanged", [](auto&) {}, true},
         {"texts, tooltips and states",
          [](auto& e) {
              e[0].title = "api · 80%";
@@ -346,5 +359,101 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
         std::vector<MenuEntry> next = shown;
         c.change(next);
         EXPECT_EQ(StatusMenu::sameItems(shown, next), c.same) << c.name;
+    }
+}
+
+// Polls seen at 10:00:00; the menus above show the other states and a poll 5 s
+// old with a 30 s interval, the controller's tests a poll right at the limit.
+TEST(DaemonState, FreshnessLimitFromTheInterval) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> polledAt;
+        std::optional<std::int64_t> intervalMs;
+        DaemonState expected;
+        std::string title;
+    };
+    const std::vector<Case> cases{
+        {"5 s interval: 12.5 s", "09:59:47.5", 5000, DaemonState::running(12.5),
+         "Daemon running (last poll 12s ago)"},
+        {"5 s interval: 13 s", "09:59:47", 5000, DaemonState::stale(13),
+         "Daemon not responding (last poll 13s ago)"},
+        {"no interval: 75 s", "09:58:45", std::nullopt, DaemonState::running(75),
+         "Daemon running (last poll 1m ago)"},
+        {"zero interval: 75 s", "09:58:45", 0, DaemonState::running(75),
+         "Daemon running (last poll 1m ago)"},
+        {"negative interval: 75 s", "09:58:45", -1, DaemonState::running(75),
+         "Daemon running (last poll 1m ago)"},
+        {"poll time ahead of the clock", "10:00:05", 30000, DaemonState::running(-5),
+         "Daemon running (last poll 0s ago)"},
+        {"no poll time", std::nullopt, 30000, DaemonState::stale(std::nullopt),
+         "Daemon not responding (no poll time in status file)"},
+    };
+    for (const auto& [name, polledAt, intervalMs, expected, title] : cases) {
+        StatusFile file{.intervalMs = intervalMs};
+        if (polledAt)
+            file.at = at(("2024-05-01T" + *polledAt + "Z").c_str());
+        const DaemonState state = DaemonState::from(file, now);
+        EXPECT_EQ(state, expected) << name;
+        EXPECT_EQ(state.title(utc), title) << name;
+    }
+}
+
+// The item's look: which percentage, symbol and tone each state shows, and where
+// the percentage goes when the item is icon only.
+TEST(StatusItemPresentation, EveryStateAndWorstSession) {
+    using L = SessionLevel;
+    const auto worst = [](std::optional<double> pct, SessionLevel level) {
+        return SessionStatus{.dirName = "s", .contextPct = pct, .level = level};
+    };
+    const DaemonState running = DaemonState::running(5), stale = DaemonState::stale(120);
+    const std::string warning = "eye.trianglebadge.exclamationmark";
+    struct Case {
+        DaemonState state;
+        std::vector<SessionStatus> sessions;
+        bool compact;
+        std::string expected; // "symbol title tone | tooltip"
+    };
+    const std::vector<Case> cases{
+        {running, {}, false, "eye -- ok | Daemon running (last poll 5s ago)"},
+        {running, {worst(30, L::unknown)}, false, "eye 30% ok | Daemon running (last poll 5s ago)"},
+        {running,
+         {worst(40, L::critical), worst(72.4, L::warn)},
+         false,
+         warning + " 72% warn | Daemon running (last poll 5s ago)"},
+        {running,
+         {worst(std::nullopt, L::critical)},
+         false,
+         warning + " -- critical | Daemon running (last poll 5s ago)"},
+        {running,
+         {worst(90, L::ok), worst(50, L::critical)},
+         false,
+         "eye 90% ok | Daemon running (last poll 5s ago)"},
+        {stale,
+         {worst(81, L::critical)},
+         false,
+         "eye.slash 81% muted | Daemon not responding (last poll 2m ago)"},
+        {DaemonState::stopped(at("2024-05-01T09:07:00Z")),
+         {worst(81, L::critical)},
+         false,
+         "eye.slash -- muted | Daemon stopped at 09:07"},
+        {DaemonState::unreadable("R"), {}, false, "eye.slash -- muted | Status file unreadable"},
+        // Icon only: the percentage moves into the tooltip, and only when there is one.
+        {DaemonState::missing(), {}, true, "eye.slash  muted | Daemon not running"},
+        {running, {}, true, "eye  ok | Daemon running (last poll 5s ago)"},
+        {running,
+         {worst(72, L::warn)},
+         true,
+         warning + "  warn | Daemon running (last poll 5s ago) \u00b7 worst session 72%"},
+        {stale,
+         {worst(81, L::ok)},
+         true,
+         "eye.slash  muted | Daemon not responding (last poll 2m ago) \u00b7 worst session 81%"},
+    };
+    const char* tones[] = {"ok", "warn", "critical", "muted"};
+    for (const auto& [state, sessions, compact, expected] : cases) {
+        const auto look = StatusItemPresentation::make(state, sessions, compact, utc);
+        EXPECT_EQ(look.symbolName + " " + look.title + " " + tones[static_cast<int>(look.tone)] +
+                      " | " + look.tooltip,
+                  expected);
     }
 }
