@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <string_view>
 
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
@@ -48,10 +49,6 @@ int compareNewestFirst(const std::optional<Instant>& a, const std::optional<Inst
 }
 
 } // namespace
-
-bool nameLess(std::string_view a, std::string_view b) {
-    return nameKey(a) < nameKey(b);
-}
 
 std::vector<SessionStatus> sorted(std::vector<SessionStatus> sessions) {
     std::vector<std::string> names;

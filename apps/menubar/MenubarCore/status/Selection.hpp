@@ -8,7 +8,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "Models.hpp"
@@ -38,9 +37,6 @@ std::vector<HandoffItem> handoffItems(const std::vector<SessionStatus>& sessions
                                       const std::function<bool(const std::string&)>& exists);
 // At most `limit` events, newest `at` first (undated last).
 std::vector<TessalyEvent> recentEvents(const std::vector<TessalyEvent>& events, std::size_t limit);
-
-// The name order: true when `a` sorts before `b`.
-bool nameLess(std::string_view a, std::string_view b);
 
 } // namespace Selection
 
