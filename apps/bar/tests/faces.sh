@@ -2,8 +2,9 @@
 # tessaly-bar through the real executable:
 #   faces.sh BAR golden   every face of every daemon state (and the usage errors)
 #                         against golden.txt, exactly; UPDATE_GOLDEN=1 rewrites it
-#   faces.sh BAR follow   --follow prints again after a rename-replace, and ends
-#                         when its pipe closes and on SIGTERM
+#   faces.sh BAR follow   --follow prints again after a rename-replace and after its
+#                         folder is re-created, and ends when its pipe closes and
+#                         on SIGTERM
 #   faces.sh BAR tmux     a private tmux server shows --tmux in status-right
 set -euo pipefail
 bar=$1
@@ -55,6 +56,16 @@ follow() {
   # Sooner than the 3-second tick: the folder watch saw the rename.
   IFS= read -r -t 2.5 line <&"${BAR[0]}"
   [ "$line" = '#[fg=#ff3b30]▲ 87%#[default]' ] || { echo "after rename: $line"; exit 1; }
+  # The folder goes and comes back: its new inode is watched from the next tick on,
+  # so a file written after that tick shows well before the one after.
+  rm -rf "$scratch/state"
+  IFS= read -r -t 2.5 line <&"${BAR[0]}"
+  [ "$line" = '#[fg=#8e8e93]○ --#[default]' ] || { echo "folder gone: $line"; exit 1; }
+  mkdir "$scratch/state"
+  sleep 3.1
+  cp "$here/status/stale.json" "$file"
+  IFS= read -r -t 2 line <&"${BAR[0]}"
+  [ "$line" = '#[fg=#8e8e93]○ 64%#[default]' ] || { echo "folder re-created: $line"; exit 1; }
   exec {BAR[0]}<&-
   ended "$pid" "a closed pipe"
 
