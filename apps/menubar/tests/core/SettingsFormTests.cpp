@@ -110,6 +110,7 @@ TEST(SettingsForm, ValidationChecksInOrder) {
         {spec("duration", {.pattern = "(unclosed"}), text("anything"), nullptr},
         {spec("text"), list({}), "Must be text"},
         {spec("text", {.requiredPrefix = "Bearer"}), text("bearer x"), "Must start with Bearer"},
+        {spec("text", {.pattern = "^never$"}), text("x"), nullptr}, // a pattern is for durations
         {spec("list"), text("a"), "Must be a list"},
         {paths, list({"/a", "b", ""}), "Item 2 must match ^/"},
         {paths, list({"", "b"}), "Item 1 is empty"},
