@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "NotificationText.hpp"
+#include "system/NotificationText.hpp"
 
 namespace menubar::bar {
 

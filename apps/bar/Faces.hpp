@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "StatusView.hpp"
+#include "status/StatusView.hpp"
 
 namespace menubar::bar {
 

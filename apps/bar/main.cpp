@@ -21,9 +21,9 @@
 #endif
 
 #include "Faces.hpp"
-#include "LaunchAgentCommand.hpp"
-#include "Paths.hpp"
-#include "SystemdUnit.hpp"
+#include "system/LaunchAgentCommand.hpp"
+#include "system/Paths.hpp"
+#include "system/SystemdUnit.hpp"
 
 extern char** environ;
 
@@ -192,8 +192,8 @@ public:
     StatusView read() const {
         return StatusView::read(statusPath_, faceOptions_.logsDirectory,
                                 ServiceFiles::controls(ServiceFiles::native, environment_, home_),
-                                disk_, compact_,
-                                options_.now.value_or(currentInstant()), TimeZone::current());
+                                disk_, compact_, options_.now.value_or(currentInstant()),
+                                TimeZone::current());
     }
 
     std::string render(const StatusView& view) const {

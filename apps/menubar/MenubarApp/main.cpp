@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <QDir>
 
-#include "AppDelegate.hpp"
-#include "CommandLine.hpp"
-#include "Log.hpp"
-#include "ProcessEnvironment.hpp"
-#include "SettingsWindowController.hpp"
-#include "SingleInstance.hpp"
+#include "app/settings/SettingsWindowController.hpp"
+#include "app/start/AppDelegate.hpp"
+#include "app/system/Log.hpp"
+#include "app/system/ProcessEnvironment.hpp"
+#include "app/system/SingleInstance.hpp"
+#include "system/CommandLine.hpp"
 
 int main(int argc, char* argv[]) {
     // Answered before Qt opens a display, so --help works on a bare console.
@@ -53,9 +53,18 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    menubar::app::AppDelegate delegate(menubar::app::StatusMenuDependencies::system, [] {
-        menubar::app::SettingsWindowController::shared().show();
-    });
+    // The one place where the status item and the settings window meet: each
+    // poll reaches the settings window's model, and the menus open the window.
+    const auto dependencies = [](const std::string& home) {
+        auto system = menubar::app::StatusMenuDependencies::system(home);
+        system.settingsUpdate = [](const menubar::StatusFile* file,
+                                   const menubar::DaemonState& state) {
+            menubar::app::SettingsWindowController::shared().model()->update(file, state);
+        };
+        return system;
+    };
+    menubar::app::AppDelegate delegate(
+        dependencies, [] { menubar::app::SettingsWindowController::shared().show(); });
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
     QObject::connect(instance.get(), &menubar::app::SingleInstance::showRequested, &delegate,

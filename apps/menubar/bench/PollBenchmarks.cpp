@@ -14,13 +14,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "DaemonState.hpp"
 #include "Documents.hpp"
-#include "StatusDecoder.hpp"
-#include "StatusItemPresentation.hpp"
-#include "StatusMenu.hpp"
-#include "TimeZone.hpp"
-#include "Visibility.hpp"
+#include "status/DaemonState.hpp"
+#include "status/StatusDecoder.hpp"
+#include "status/StatusItemPresentation.hpp"
+#include "status/StatusMenu.hpp"
+#include "status/Visibility.hpp"
+#include "system/TimeZone.hpp"
 
 using namespace menubar;
 

@@ -7,8 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include "Documents.hpp"
-#include "SettingsForm.hpp"
-#include "SettingsSchema.hpp"
+#include "settings/SettingsForm.hpp"
+#include "settings/SettingsSchema.hpp"
 
 using namespace menubar;
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "UnicodeText.hpp"
+#include "system/UnicodeText.hpp"
 
 namespace menubar::fuzz {
 

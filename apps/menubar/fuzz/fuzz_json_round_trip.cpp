@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "FuzzSupport.hpp"
-#include "JSONValue.hpp"
+#include "json/JSONValue.hpp"
 
 using namespace menubar;
 using menubar::fuzz::isWellFormedUTF8;

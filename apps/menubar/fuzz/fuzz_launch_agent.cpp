@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "FuzzSupport.hpp"
-#include "LaunchAgentCommand.hpp"
+#include "system/LaunchAgentCommand.hpp"
 
 using namespace menubar;
 using menubar::fuzz::require;

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "FuzzSupport.hpp"
-#include "JSONValue.hpp"
-#include "SettingsForm.hpp"
-#include "SettingsSchema.hpp"
+#include "settings/SettingsForm.hpp"
+#include "settings/SettingsSchema.hpp"
+#include "json/JSONValue.hpp"
 
 using namespace menubar;
 using menubar::fuzz::isWellFormedUTF8;

@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "DaemonState.hpp"
 #include "FuzzSupport.hpp"
-#include "IconGlyphs.hpp"
-#include "StatusDecoder.hpp"
-#include "StatusItemPresentation.hpp"
-#include "StatusMenu.hpp"
-#include "TimeZone.hpp"
-#include "Visibility.hpp"
+#include "status/DaemonState.hpp"
+#include "status/IconGlyphs.hpp"
+#include "status/StatusDecoder.hpp"
+#include "status/StatusItemPresentation.hpp"
+#include "status/StatusMenu.hpp"
+#include "status/Visibility.hpp"
+#include "system/TimeZone.hpp"
 
 using namespace menubar;
 using menubar::fuzz::isWellFormedUTF8;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "FuzzSupport.hpp"
-#include "SystemdUnit.hpp"
+#include "system/SystemdUnit.hpp"
 
 using namespace menubar;
 using menubar::fuzz::require;

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "FuzzSupport.hpp"
-#include "SaveSettings.hpp"
+#include "settings/SaveSettings.hpp"
 
 using namespace menubar;
 using menubar::fuzz::require;

@@ -20,15 +20,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QSvgRenderer>
 #include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "QtText.hpp"
 #include "SettingsModel.hpp"
-#include "SettingsText.hpp"
-#include "TrayIconRenderer.hpp"
+#include "app/system/QtText.hpp"
+#include "app/system/Symbols.hpp"
+#include "settings/SettingsText.hpp"
 
 namespace menubar::app {
 
@@ -115,23 +114,7 @@ void monospaced(QWidget* widget) {
 }
 
 QIcon symbol(const char* name, const QColor& colour, int size) {
-    if (!hasSymbol(name)) // also makes sure the drawings are registered
-        return {};
-    QSvgRenderer renderer(QStringLiteral(":/symbols/%1.svg").arg(QLatin1String(name)));
-    QIcon icon;
-    for (const int scale : {1, 2}) {
-        QImage image(size * scale, size * scale, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        renderer.render(&painter);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(image.rect(), colour);
-        painter.end();
-        QPixmap pixmap = QPixmap::fromImage(image);
-        pixmap.setDevicePixelRatio(scale);
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return symbolIcon(name, colour, size);
 }
 
 } // namespace SettingsStyle

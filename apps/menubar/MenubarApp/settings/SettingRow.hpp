@@ -18,7 +18,7 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "SettingsForm.hpp"
+#include "settings/SettingsForm.hpp"
 
 class QBoxLayout;
 class QCheckBox;

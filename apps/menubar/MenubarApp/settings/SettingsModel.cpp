@@ -4,12 +4,12 @@
 
 #include <QPointer>
 
-#include "CommandRunner.hpp"
-#include "FileSystem.hpp"
-#include "LaunchAgent.hpp"
-#include "Log.hpp"
-#include "ProcessEnvironment.hpp"
-#include "SettingsSchema.hpp"
+#include "app/system/CommandRunner.hpp"
+#include "app/system/LaunchAgent.hpp"
+#include "app/system/Log.hpp"
+#include "app/system/ProcessEnvironment.hpp"
+#include "settings/SettingsSchema.hpp"
+#include "system/FileSystem.hpp"
 
 namespace menubar::app {
 

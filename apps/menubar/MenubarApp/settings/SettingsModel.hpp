@@ -22,14 +22,14 @@
 
 #include <QObject>
 
-#include "ConfigNotices.hpp"
-#include "DaemonService.hpp"
-#include "DaemonState.hpp"
-#include "LaunchAgentCommand.hpp"
-#include "Models.hpp"
-#include "SaveSettings.hpp"
-#include "SettingsForm.hpp"
-#include "SettingsText.hpp"
+#include "app/system/DaemonService.hpp"
+#include "settings/SaveSettings.hpp"
+#include "settings/SettingsForm.hpp"
+#include "settings/SettingsText.hpp"
+#include "status/ConfigNotices.hpp"
+#include "status/DaemonState.hpp"
+#include "status/Models.hpp"
+#include "system/LaunchAgentCommand.hpp"
 
 namespace menubar::app {
 

@@ -12,10 +12,10 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "QtText.hpp"
 #include "SettingRow.hpp"
 #include "SettingsModel.hpp"
-#include "SettingsText.hpp"
+#include "app/system/QtText.hpp"
+#include "settings/SettingsText.hpp"
 
 namespace menubar::app {
 

@@ -9,11 +9,11 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "Log.hpp"
-#include "MainMenu.hpp"
-#include "QtText.hpp"
-#include "SettingsText.hpp"
 #include "SettingsView.hpp"
+#include "app/system/Log.hpp"
+#include "app/system/MainMenu.hpp"
+#include "app/system/QtText.hpp"
+#include "settings/SettingsText.hpp"
 
 namespace menubar::app {
 

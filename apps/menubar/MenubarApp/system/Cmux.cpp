@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "FileSystem.hpp"
-#include "LaunchAgentCommand.hpp"
 #include "Log.hpp"
+#include "system/FileSystem.hpp"
+#include "system/LaunchAgentCommand.hpp"
 
 namespace menubar::app {
 

@@ -17,8 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "FileSystem.hpp"
 #include "Log.hpp"
+#include "system/FileSystem.hpp"
 
 extern char** environ;
 

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "CommandOutcome.hpp"
+#include "system/CommandOutcome.hpp"
 
 namespace menubar::app {
 

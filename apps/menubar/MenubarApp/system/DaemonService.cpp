@@ -2,10 +2,10 @@
 
 #include <QtGlobal>
 
-#include "FileSystem.hpp"
 #include "Log.hpp"
 #include "ProcessEnvironment.hpp"
-#include "SystemdUnit.hpp"
+#include "system/FileSystem.hpp"
+#include "system/SystemdUnit.hpp"
 
 namespace menubar::app {
 
@@ -55,7 +55,6 @@ std::string LaunchdService::logsDirectory() const {
     return ServiceFiles::logsDirectory(ServiceManager::launchd, {}, setup_.home);
 }
 
-
 SystemdService::Setup SystemdService::Setup::forUser(std::string home, Environment environment) {
     Setup setup;
     setup.directories = SystemdUnit::directories(environment, home);
@@ -67,7 +66,8 @@ SystemdService::Setup SystemdService::Setup::forUser(std::string home, Environme
 SystemdService::SystemdService(Setup setup) : setup_(std::move(setup)) {}
 
 ServiceControls SystemdService::controls() const {
-    return {ServiceManager::systemd, SystemdUnit::find(setup_.directories, SystemdUnit::Disk::real()).has_value()};
+    return {ServiceManager::systemd,
+            SystemdUnit::find(setup_.directories, SystemdUnit::Disk::real()).has_value()};
 }
 
 void SystemdService::start(Done done) const {

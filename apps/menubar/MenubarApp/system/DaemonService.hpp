@@ -20,8 +20,8 @@
 
 #include "CommandRunner.hpp"
 #include "LaunchAgent.hpp"
-#include "LaunchAgentCommand.hpp"
-#include "ServiceManager.hpp"
+#include "system/LaunchAgentCommand.hpp"
+#include "system/ServiceManager.hpp"
 
 namespace menubar::app {
 

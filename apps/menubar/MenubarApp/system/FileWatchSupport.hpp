@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "StatusWatch.hpp"
+#include "status/StatusWatch.hpp"
 
 namespace menubar::app {
 

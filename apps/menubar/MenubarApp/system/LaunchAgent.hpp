@@ -16,7 +16,7 @@
 #include <string>
 
 #include "CommandRunner.hpp"
-#include "LaunchAgentCommand.hpp"
+#include "system/LaunchAgentCommand.hpp"
 
 namespace menubar::app {
 

@@ -6,11 +6,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "AutostartEntry.hpp"
-#include "FileSystem.hpp"
 #include "Log.hpp"
 #include "ProcessEnvironment.hpp"
 #include "QtText.hpp"
+#include "system/AutostartEntry.hpp"
+#include "system/FileSystem.hpp"
 
 namespace menubar::app {
 

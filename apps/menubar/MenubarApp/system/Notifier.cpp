@@ -7,8 +7,8 @@
 #include <QSystemTrayIcon>
 
 #include "Log.hpp"
-#include "NotificationText.hpp"
 #include "QtText.hpp"
+#include "system/NotificationText.hpp"
 
 namespace menubar::app::Notifier {
 

@@ -7,9 +7,9 @@
 
 #include <unistd.h>
 
-#include "InstanceKey.hpp"
 #include "Log.hpp"
 #include "ProcessEnvironment.hpp"
+#include "system/InstanceKey.hpp"
 
 namespace menubar::app {
 

@@ -4,9 +4,9 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 
-#include "FileWatchSupport.hpp"
-#include "Log.hpp"
-#include "QtText.hpp"
+#include "app/system/FileWatchSupport.hpp"
+#include "app/system/Log.hpp"
+#include "app/system/QtText.hpp"
 
 namespace menubar::app {
 

@@ -17,7 +17,7 @@
 #include <QObject>
 #include <QStringList>
 
-#include "StatusWatch.hpp"
+#include "status/StatusWatch.hpp"
 
 class QFileSystemWatcher;
 class QTimer;

@@ -22,18 +22,17 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 
-#include "Cmux.hpp"
-#include "Legibility.hpp"
-#include "Log.hpp"
-#include "LoginItem.hpp"
-#include "ProcessEnvironment.hpp"
-#include "QtText.hpp"
-#include "SettingsWindowController.hpp"
 #include "StatusFileWatch.hpp"
-#include "StatusView.hpp"
 #include "TrayIconRenderer.hpp"
 #include "VisibilityProbe.hpp"
-#include "WakeWatch.hpp"
+#include "app/system/Cmux.hpp"
+#include "app/system/Log.hpp"
+#include "app/system/LoginItem.hpp"
+#include "app/system/ProcessEnvironment.hpp"
+#include "app/system/QtText.hpp"
+#include "app/system/WakeWatch.hpp"
+#include "status/Legibility.hpp"
+#include "status/StatusView.hpp"
 
 namespace menubar::app {
 
@@ -132,9 +131,7 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
         return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
     };
     dependencies.showSettings = [] {};
-    dependencies.settingsUpdate = [](const StatusFile* file, const DaemonState& state) {
-        SettingsWindowController::shared().model()->update(file, state);
-    };
+    dependencies.settingsUpdate = [](const StatusFile*, const DaemonState&) {};
     dependencies.quit = [] { QCoreApplication::quit(); };
     const std::optional<LoginItem> loginItem = LoginItem::forThisApp(dependencies.home);
     dependencies.startsAtLogin = [loginItem]() -> std::optional<bool> {
@@ -328,8 +325,7 @@ void StatusMenuController::probeTrayHost() {
         log(*response.logLine);
     }
     if (response.notificationTitle && response.notificationBody) {
-        dependencies_.notify(*response.notificationTitle, *response.notificationBody,
-                             statusItem_);
+        dependencies_.notify(*response.notificationTitle, *response.notificationBody, statusItem_);
     }
     switch (response.window) {
     case TrayHostResponse::Window::open:

@@ -24,18 +24,18 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "DaemonService.hpp"
-#include "DaemonState.hpp"
-#include "FileSystem.hpp"
-#include "Models.hpp"
-#include "StatusDecoder.hpp"
-#include "StatusItemPresentation.hpp"
-#include "Notifier.hpp"
-#include "StatusMenu.hpp"
 #include "StatusWindow.hpp"
-#include "TimeZone.hpp"
-#include "TrayHost.hpp"
-#include "Visibility.hpp"
+#include "app/system/DaemonService.hpp"
+#include "app/system/Notifier.hpp"
+#include "status/DaemonState.hpp"
+#include "status/Models.hpp"
+#include "status/StatusDecoder.hpp"
+#include "status/StatusItemPresentation.hpp"
+#include "status/StatusMenu.hpp"
+#include "status/TrayHost.hpp"
+#include "status/Visibility.hpp"
+#include "system/FileSystem.hpp"
+#include "system/TimeZone.hpp"
 
 class QAction;
 class QMenu;

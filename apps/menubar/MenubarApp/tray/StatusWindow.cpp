@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "QtText.hpp"
+#include "app/system/QtText.hpp"
 
 namespace menubar::app {
 

@@ -13,7 +13,7 @@
 
 #include <QWidget>
 
-#include "StatusMenu.hpp"
+#include "status/StatusMenu.hpp"
 
 class QLabel;
 class QVBoxLayout;

@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -14,30 +13,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QString>
-#include <QSvgRenderer>
 
-#include "IconGlyphs.hpp"
-#include "Legibility.hpp"
-
-// A static library's resource initialiser is dropped by the linker unless
-// something refers to it, so the drawings are registered on first use.
-static void registerSymbolDrawings() {
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(symbols);
-        return true;
-    }();
-    (void)registered;
-}
+#include "app/system/Symbols.hpp"
+#include "status/IconGlyphs.hpp"
+#include "status/Legibility.hpp"
 
 namespace menubar::app {
 
 namespace {
-
-QString symbolResource(std::string_view symbolName) {
-    return QStringLiteral(":/symbols/") +
-           QString::fromUtf8(symbolName.data(), static_cast<qsizetype>(symbolName.size())) +
-           QStringLiteral(".svg");
-}
 
 // A light glyph gets a dark halo and a dark one a light halo; the tone colours
 // are all mid-tones, so in practice the halo is dark and only sharpens edges on
@@ -72,14 +55,6 @@ QFont fittedFont(const QString& text, const QSizeF& box, IconShape shape) {
         }
     }
     return titleFont(4, shape);
-}
-
-void paintSymbol(QPainter& painter, std::string_view symbolName, const QRectF& box) {
-    if (!hasSymbol(symbolName)) {
-        return;
-    }
-    QSvgRenderer renderer(symbolResource(symbolName));
-    renderer.render(&painter, box);
 }
 
 QPainterPath pathOf(const IconGlyphs::Outline& outline) {
@@ -204,11 +179,6 @@ QColor toneColour(Tone tone, const QPalette& palette) {
         colourOf(baseToneColour(tone, palette)), colourOf(palette.color(QPalette::Window)));
     return QColor::fromRgbF(static_cast<float>(shown.red), static_cast<float>(shown.green),
                             static_cast<float>(shown.blue));
-}
-
-bool hasSymbol(std::string_view symbolName) {
-    registerSymbolDrawings();
-    return !symbolName.empty() && QFile::exists(symbolResource(symbolName));
 }
 
 QImage renderStatusImage(std::string_view symbolName, std::string_view title, const QColor& colour,

@@ -15,7 +15,7 @@
 #include <QImage>
 #include <QPalette>
 
-#include "StatusItemPresentation.hpp"
+#include "status/StatusItemPresentation.hpp"
 
 namespace menubar::app {
 
@@ -28,9 +28,6 @@ IconShape nativeIconShape();
 // colour, made opaque, for muted. Each is then fitted to keep the legible
 // contrast against the panel colour the palette reports (its window colour).
 QColor toneColour(Tone tone, const QPalette& palette);
-
-// Whether a drawing exists for the symbol name; an unknown name draws nothing.
-bool hasSymbol(std::string_view symbolName);
 
 // One rendering `height` pixels tall. Square renderings are `height` wide; wide
 // ones as wide as the symbol and " " + title need. An unknown symbol and an empty

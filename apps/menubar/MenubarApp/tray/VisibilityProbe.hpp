@@ -8,7 +8,7 @@
 
 #include <QSystemTrayIcon>
 
-#include "Visibility.hpp"
+#include "status/Visibility.hpp"
 
 namespace menubar::app::VisibilityProbe {
 

@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "FileSystem.hpp"
-#include "Paths.hpp"
+#include "system/FileSystem.hpp"
+#include "system/Paths.hpp"
 
 namespace menubar {
 

@@ -17,8 +17,8 @@
 #include <variant>
 #include <vector>
 
-#include "CommandOutcome.hpp"
 #include "SettingsForm.hpp"
+#include "system/CommandOutcome.hpp"
 
 namespace menubar {
 

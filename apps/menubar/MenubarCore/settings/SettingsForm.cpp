@@ -10,7 +10,7 @@
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
 
-#include "UnicodeText.hpp"
+#include "system/UnicodeText.hpp"
 
 namespace menubar {
 

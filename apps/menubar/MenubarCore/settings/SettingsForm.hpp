@@ -18,9 +18,9 @@
 #include <variant>
 #include <vector>
 
-#include "JSONValue.hpp"
-#include "Models.hpp"
 #include "SettingsSchema.hpp"
+#include "status/Models.hpp"
+#include "json/JSONValue.hpp"
 
 namespace menubar {
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "JSONReader.hpp"
-#include "JSONText.hpp"
-#include "UnicodeText.hpp"
+#include "system/UnicodeText.hpp"
+#include "json/JSONReader.hpp"
+#include "json/JSONText.hpp"
 
 namespace menubar {
 

@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "JSONValue.hpp"
 #include "SettingControl.hpp"
+#include "json/JSONValue.hpp"
 
 namespace menubar {
 

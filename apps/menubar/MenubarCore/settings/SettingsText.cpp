@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <limits>
 
-#include "Formatting.hpp"
-#include "LaunchAgentCommand.hpp"
-#include "Paths.hpp"
-#include "SystemdUnit.hpp"
+#include "status/Formatting.hpp"
+#include "system/LaunchAgentCommand.hpp"
+#include "system/Paths.hpp"
+#include "system/SystemdUnit.hpp"
 
 namespace menubar::SettingsText {
 

@@ -13,13 +13,13 @@
 #include <variant>
 #include <vector>
 
-#include "CommandOutcome.hpp"
-#include "JSONValue.hpp"
-#include "Models.hpp"
 #include "SaveSettings.hpp"
-#include "ServiceManager.hpp"
 #include "SettingsForm.hpp"
-#include "TimeZone.hpp"
+#include "status/Models.hpp"
+#include "system/CommandOutcome.hpp"
+#include "system/ServiceManager.hpp"
+#include "system/TimeZone.hpp"
+#include "json/JSONValue.hpp"
 
 namespace menubar {
 

@@ -10,7 +10,7 @@
 
 #include "Models.hpp"
 #include "StatusDecoder.hpp"
-#include "TimeZone.hpp"
+#include "system/TimeZone.hpp"
 
 namespace menubar {
 

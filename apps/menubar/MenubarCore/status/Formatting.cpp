@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "UnicodeText.hpp"
+#include "system/UnicodeText.hpp"
 
 namespace menubar::Formatting {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "JSONValue.hpp"
 #include "Models.hpp"
-#include "TimeZone.hpp"
+#include "system/TimeZone.hpp"
+#include "json/JSONValue.hpp"
 
 namespace menubar::Formatting {
 

@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "Instant.hpp"
-#include "JSONValue.hpp"
+#include "system/Instant.hpp"
+#include "json/JSONValue.hpp"
 
 namespace menubar {
 

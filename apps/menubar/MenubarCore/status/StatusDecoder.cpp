@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "JSONText.hpp"
-#include "Paths.hpp"
+#include "system/Paths.hpp"
+#include "json/JSONText.hpp"
 
 namespace menubar {
 

@@ -16,9 +16,9 @@
 #include <variant>
 #include <vector>
 
-#include "FileSystem.hpp"
-#include "JSONReader.hpp"
 #include "Models.hpp"
+#include "system/FileSystem.hpp"
+#include "json/JSONReader.hpp"
 
 namespace menubar {
 

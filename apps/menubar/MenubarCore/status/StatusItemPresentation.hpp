@@ -9,7 +9,7 @@
 
 #include "DaemonState.hpp"
 #include "Models.hpp"
-#include "TimeZone.hpp"
+#include "system/TimeZone.hpp"
 
 namespace menubar {
 

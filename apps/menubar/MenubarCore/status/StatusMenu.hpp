@@ -13,10 +13,10 @@
 
 #include "DaemonState.hpp"
 #include "Models.hpp"
-#include "ServiceManager.hpp"
 #include "StatusDecoder.hpp"
-#include "TimeZone.hpp"
 #include "Visibility.hpp"
+#include "system/ServiceManager.hpp"
+#include "system/TimeZone.hpp"
 
 namespace menubar {
 

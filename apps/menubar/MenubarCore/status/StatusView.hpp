@@ -9,12 +9,12 @@
 #include <string>
 
 #include "DaemonState.hpp"
-#include "FileSystem.hpp"
 #include "StatusDecoder.hpp"
 #include "StatusItemPresentation.hpp"
 #include "StatusMenu.hpp"
-#include "TimeZone.hpp"
 #include "Visibility.hpp"
+#include "system/FileSystem.hpp"
+#include "system/TimeZone.hpp"
 
 namespace menubar {
 
@@ -34,8 +34,8 @@ struct StatusView {
     StatusMenu menu;
 
     static StatusView read(const std::string& statusPath, const std::string& logsDirectory,
-                           const ServiceControls& service, const FileSystem& disk, const CompactSetting& compact, Instant now,
-                           const TimeZone& timeZone);
+                           const ServiceControls& service, const FileSystem& disk,
+                           const CompactSetting& compact, Instant now, const TimeZone& timeZone);
 
     bool operator==(const StatusView&) const = default;
 };

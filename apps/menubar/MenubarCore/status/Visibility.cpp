@@ -5,7 +5,7 @@
 #include <unicode/uchar.h>
 
 #include "Formatting.hpp"
-#include "UnicodeText.hpp"
+#include "system/UnicodeText.hpp"
 
 namespace menubar {
 

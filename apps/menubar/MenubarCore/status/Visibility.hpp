@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "Models.hpp"
-#include "TimeZone.hpp"
+#include "system/TimeZone.hpp"
 
 namespace menubar {
 

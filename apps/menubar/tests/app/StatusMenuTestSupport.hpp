@@ -19,8 +19,8 @@
 
 #include <unistd.h>
 
-#include "LoginItem.hpp"
-#include "StatusMenuController.hpp"
+#include "app/system/LoginItem.hpp"
+#include "app/tray/StatusMenuController.hpp"
 
 namespace status_menu_test {
 

@@ -3,9 +3,9 @@
 #include <QMenuBar>
 #include <QTest>
 
-#include "AppDelegate.hpp"
-#include "MainMenu.hpp"
 #include "StatusMenuTestSupport.hpp"
+#include "app/start/AppDelegate.hpp"
+#include "app/system/MainMenu.hpp"
 
 using namespace menubar;
 using namespace menubar::app;

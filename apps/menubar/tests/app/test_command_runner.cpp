@@ -9,11 +9,11 @@
 
 #include <unistd.h>
 
-#include "Cmux.hpp"
-#include "CommandRunner.hpp"
-#include "DaemonService.hpp"
-#include "LaunchAgent.hpp"
 #include "StatusMenuTestSupport.hpp"
+#include "app/system/Cmux.hpp"
+#include "app/system/CommandRunner.hpp"
+#include "app/system/DaemonService.hpp"
+#include "app/system/LaunchAgent.hpp"
 
 using namespace menubar::app;
 using namespace std::chrono_literals;

@@ -20,9 +20,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "LaunchAgentCommand.hpp"
-#include "SettingRow.hpp"
-#include "SettingsWindowController.hpp"
+#include "app/settings/SettingRow.hpp"
+#include "app/settings/SettingsWindowController.hpp"
+#include "system/LaunchAgentCommand.hpp"
 
 using namespace menubar;
 using namespace menubar::app;

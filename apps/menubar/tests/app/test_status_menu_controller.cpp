@@ -12,8 +12,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "StatusFileWatch.hpp"
 #include "StatusMenuTestSupport.hpp"
+#include "app/tray/StatusFileWatch.hpp"
 
 using namespace menubar;
 using namespace menubar::app;

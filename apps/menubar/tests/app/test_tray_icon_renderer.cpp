@@ -5,8 +5,9 @@
 
 #include <cstdlib>
 
-#include "Legibility.hpp"
-#include "TrayIconRenderer.hpp"
+#include "app/system/Symbols.hpp"
+#include "app/tray/TrayIconRenderer.hpp"
+#include "status/Legibility.hpp"
 
 using namespace menubar;
 using namespace menubar::app;

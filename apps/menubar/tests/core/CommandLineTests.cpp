@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "AutostartEntry.hpp"
-#include "CommandLine.hpp"
-#include "InstanceKey.hpp"
+#include "system/AutostartEntry.hpp"
+#include "system/CommandLine.hpp"
+#include "system/InstanceKey.hpp"
 
 using namespace menubar;
 using Kind = CommandLineRequest::Kind;

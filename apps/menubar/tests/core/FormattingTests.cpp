@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Formatting.hpp"
-#include "StatusDecoder.hpp"
+#include "status/Formatting.hpp"
+#include "status/StatusDecoder.hpp"
 
 using namespace menubar;
 namespace F = menubar::Formatting;

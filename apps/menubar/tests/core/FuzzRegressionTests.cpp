@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "JSONValue.hpp"
-#include "SettingsForm.hpp"
-#include "SettingsSchema.hpp"
-#include "StatusDecoder.hpp"
+#include "settings/SettingsForm.hpp"
+#include "settings/SettingsSchema.hpp"
+#include "status/StatusDecoder.hpp"
+#include "json/JSONValue.hpp"
 
 using namespace menubar;
 

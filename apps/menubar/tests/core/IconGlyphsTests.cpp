@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "IconGlyphs.hpp"
+#include "status/IconGlyphs.hpp"
 
 using namespace menubar::IconGlyphs;
 

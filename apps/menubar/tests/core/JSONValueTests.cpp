@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "JSONValue.hpp"
+#include "json/JSONValue.hpp"
 
 using menubar::JSONError;
 using menubar::JSONValue;

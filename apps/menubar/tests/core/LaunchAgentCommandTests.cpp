@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "LaunchAgentCommand.hpp"
+#include "system/LaunchAgentCommand.hpp"
 
 using menubar::LaunchAgentCommand;
 using Origin = menubar::LaunchAgentCommand::Origin;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Legibility.hpp"
+#include "status/Legibility.hpp"
 
 using namespace menubar::Legibility;
 

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "SaveSettings.hpp"
+#include "settings/SaveSettings.hpp"
 
 using namespace menubar;
 namespace fs = std::filesystem;

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Selection.hpp"
-#include "StatusDecoder.hpp"
+#include "status/Selection.hpp"
+#include "status/StatusDecoder.hpp"
 
 using namespace menubar;
 

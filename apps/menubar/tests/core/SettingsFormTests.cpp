@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "SettingsForm.hpp"
+#include "settings/SettingsForm.hpp"
 
 using namespace menubar;
 

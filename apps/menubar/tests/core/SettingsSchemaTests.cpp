@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <unicode/locid.h>
 
-#include "SettingsSchema.hpp"
+#include "settings/SettingsSchema.hpp"
 
 using menubar::JSONError;
 using menubar::JSONValue;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "SettingsText.hpp"
+#include "settings/SettingsText.hpp"
 
 using namespace menubar;
 using namespace menubar::SettingsText;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "StatusDecoder.hpp"
+#include "status/StatusDecoder.hpp"
 
 using namespace menubar;
 using namespace std::chrono_literals;

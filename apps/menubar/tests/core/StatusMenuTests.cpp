@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "StatusItemPresentation.hpp"
-#include "StatusMenu.hpp"
+#include "status/StatusItemPresentation.hpp"
+#include "status/StatusMenu.hpp"
 
 namespace menubar {
 // Failures print one readable line per entry instead of raw bytes.

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "StatusWatch.hpp"
+#include "status/StatusWatch.hpp"
 
 using namespace menubar;
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "SystemdUnit.hpp"
+#include "system/SystemdUnit.hpp"
 
 using menubar::LaunchAgentCommand;
 namespace SystemdUnit = menubar::SystemdUnit;

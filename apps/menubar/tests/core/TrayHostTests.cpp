@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "NotificationText.hpp"
+#include "system/NotificationText.hpp"
 
 using namespace menubar;
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Visibility.hpp"
+#include "status/Visibility.hpp"
 
 using namespace menubar;
 
@@ -12,8 +12,8 @@ TEST(Visibility, ItemVisibilityNeedsAPositiveWidth) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     using V = ItemVisibility;
     const std::vector<std::tuple<std::optional<bool>, std::optional<double>, V>> cases{
-        {true, 94, V::visible},         {false, 94, V::hidden},      {false, 0.5, V::hidden},
-        {false, 0, V::unknown},         {true, -1, V::unknown},      {false, nan, V::unknown},
+        {true, 94, V::visible},         {false, 94, V::hidden},           {false, 0.5, V::hidden},
+        {false, 0, V::unknown},         {true, -1, V::unknown},           {false, nan, V::unknown},
         {std::nullopt, 94, V::unknown}, {true, std::nullopt, V::unknown},
     };
     for (const auto& [onscreen, width, expected] : cases)
@@ -42,10 +42,14 @@ TEST(Visibility, Texts) {
 
 TEST(Visibility, CompactSettingFromTheEnvironmentOverTheStoredChoice) {
     const std::vector<std::pair<std::string, std::optional<bool>>> words{
-        {"1", true},         {"true", true},       {"YES", true},         {" Yes \n", true},
-        {"\tOn\r\n", true},  {"\u00a0on\u2028", true}, {"0", false},      {"False", false},
-        {"no", false},       {" OFF ", false},     {"", std::nullopt},    {"  ", std::nullopt},
-        {"2", std::nullopt}, {"y", std::nullopt},  {"o n", std::nullopt}, {"truee", std::nullopt},
+        {"1", true},           {"true", true},
+        {"YES", true},         {" Yes \n", true},
+        {"\tOn\r\n", true},    {"\u00a0on\u2028", true},
+        {"0", false},          {"False", false},
+        {"no", false},         {" OFF ", false},
+        {"", std::nullopt},    {"  ", std::nullopt},
+        {"2", std::nullopt},   {"y", std::nullopt},
+        {"o n", std::nullopt}, {"truee", std::nullopt},
     };
     for (const auto& [text, expected] : words)
         EXPECT_EQ(CompactSetting::parse(text), expected) << "'" << text << "'";

@@ -10,9 +10,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "Notifier.hpp"
 #include "PrivateDesktop.hpp"
-#include "TrayHost.hpp"
+#include "app/system/Notifier.hpp"
+#include "status/TrayHost.hpp"
 
 using namespace menubar;
 using namespace menubar::app;

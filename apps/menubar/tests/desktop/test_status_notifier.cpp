@@ -15,11 +15,11 @@
 
 #include <fstream>
 
-#include "DaemonState.hpp"
-#include "FileSystem.hpp"
 #include "PrivateDesktop.hpp"
-#include "StatusItemPresentation.hpp"
-#include "StatusMenu.hpp"
+#include "status/DaemonState.hpp"
+#include "status/StatusItemPresentation.hpp"
+#include "status/StatusMenu.hpp"
+#include "system/FileSystem.hpp"
 
 using namespace menubar;
 using namespace desktop_test;

@@ -1,8 +1,8 @@
 #include "AppDelegate.hpp"
 
-#include "Log.hpp"
-#include "MainMenu.hpp"
-#include "StatusDecoder.hpp"
+#include "app/system/Log.hpp"
+#include "app/system/MainMenu.hpp"
+#include "status/StatusDecoder.hpp"
 
 namespace menubar::app {
 

@@ -15,7 +15,7 @@
 
 #include <QObject>
 
-#include "StatusMenuController.hpp"
+#include "app/tray/StatusMenuController.hpp"
 
 namespace menubar::app {
 
