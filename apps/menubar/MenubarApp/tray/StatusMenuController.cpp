@@ -4,31 +4,19 @@
 #include <cstdio>
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QCursor>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenu>
-#include <QProcess>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
-#include <QUrl>
 
 #include "StatusFileWatch.hpp"
 #include "TrayIconRenderer.hpp"
-#include "VisibilityProbe.hpp"
-#include "app/system/Cmux.hpp"
+#include "app/system/Desktop.hpp"
 #include "app/system/Log.hpp"
-#include "app/system/LoginItem.hpp"
-#include "app/system/ProcessEnvironment.hpp"
 #include "app/system/QtText.hpp"
 #include "app/system/WakeWatch.hpp"
 #include "status/Legibility.hpp"
@@ -37,46 +25,6 @@
 namespace menubar::app {
 
 namespace {
-
-QUrl fileUrl(const std::string& path) {
-    return QUrl::fromLocalFile(QFileInfo(qs(path)).absoluteFilePath());
-}
-
-void openWithDesktop(const std::string& path) {
-    QDesktopServices::openUrl(fileUrl(path));
-}
-
-// The file manager selects the file when it offers the freedesktop interface;
-// otherwise (no such service, or it refuses) the containing folder opens.
-void revealInFileManager(const std::string& path) {
-#ifdef Q_OS_MACOS
-    QProcess::startDetached(QStringLiteral("/usr/bin/open"),
-                            {QStringLiteral("-R"), QFileInfo(qs(path)).absoluteFilePath()});
-#else
-    const QString absolute = QFileInfo(qs(path)).absoluteFilePath();
-    const auto openFolder = [absolute] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(absolute).absolutePath()));
-    };
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        openFolder();
-        return;
-    }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(absolute).toString()} << QString();
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [openFolder](QDBusPendingCallWatcher* finished) {
-                         if (finished->isError()) {
-                             openFolder();
-                         }
-                         finished->deleteLater();
-                     });
-#endif
-}
 
 // The entry's title as written, indented; a tab would start Qt's shortcut column.
 QString fullTitle(const MenuEntry& entry) {
@@ -105,45 +53,6 @@ public:
 };
 
 } // namespace
-
-StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
-    StatusMenuDependencies dependencies;
-    dependencies.home = std::move(home);
-    dependencies.now = [] { return currentInstant(); };
-    dependencies.timeZone = [] { return TimeZone::current(); };
-    dependencies.environment = processEnvironment;
-    dependencies.fileSystem = FileSystem::real();
-    dependencies.settings = [] {
-        return std::make_unique<QSettings>(QStringLiteral("tessaly-menubar"),
-                                           QStringLiteral("tessaly-menubar"));
-    };
-    dependencies.probe = VisibilityProbe::read;
-    dependencies.focusSession = [](const std::string& workspaceId,
-                                   const std::optional<std::string>& surfaceId, Done done) {
-        Cmux::focus(workspaceId, surfaceId, std::move(done));
-    };
-    dependencies.service = DaemonService::forThisSystem(dependencies.home);
-    dependencies.notify = Notifier::platform();
-    dependencies.trayHostPresent = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    dependencies.open = openWithDesktop;
-    dependencies.reveal = revealInFileManager;
-    dependencies.revealModifierHeld = [] {
-        return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
-    };
-    dependencies.showSettings = [] {};
-    dependencies.settingsUpdate = [](const StatusFile*, const DaemonState&) {};
-    dependencies.quit = [] { QCoreApplication::quit(); };
-    const std::optional<LoginItem> loginItem = LoginItem::forThisApp(dependencies.home);
-    dependencies.startsAtLogin = [loginItem]() -> std::optional<bool> {
-        return loginItem ? std::optional(loginItem->isEnabled()) : std::nullopt;
-    };
-    dependencies.setStartAtLogin = [loginItem](bool enabled) {
-        if (loginItem) {
-            loginItem->setEnabled(enabled);
-        }
-    };
-    return dependencies;
-}
 
 StatusMenuController::StatusMenuController(std::string statusPath,
                                            StatusMenuDependencies dependencies, QObject* parent)

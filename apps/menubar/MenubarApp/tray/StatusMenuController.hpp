@@ -24,6 +24,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "StatusMenuDependencies.hpp"
 #include "StatusWindow.hpp"
 #include "app/system/DaemonService.hpp"
 #include "app/system/Notifier.hpp"
@@ -45,48 +46,6 @@ class QSystemTrayIcon;
 namespace menubar::app {
 
 class StatusFileWatch;
-
-// Called exactly once, on the main thread, when a started command has ended.
-using Done = std::function<void()>;
-
-struct StatusMenuDependencies {
-    std::string home;
-    std::function<Instant()> now;
-    std::function<TimeZone()> timeZone;
-    std::function<std::map<std::string, std::string>()> environment;
-    FileSystem fileSystem;
-    // Where the "compact" user default lives.
-    std::function<std::unique_ptr<QSettings>()> settings;
-    std::function<VisibilityReading(const QSystemTrayIcon&)> probe;
-
-    std::function<void(const std::string& workspaceId, const std::optional<std::string>& surfaceId,
-                       Done done)>
-        focusSession;
-    // The daemon's service: installed or not, start, restart and stop, its logs.
-    std::shared_ptr<const DaemonService> service;
-    Notifier::Notify notify;
-    // Whether the desktop has a tray host for the status item right now.
-    std::function<bool()> trayHostPresent;
-    // Opens a file or folder with the desktop's default application.
-    std::function<void(const std::string& path)> open;
-    // Shows the file selected in a file-manager window.
-    std::function<void(const std::string& path)> reveal;
-    // Whether Alt (Option) is held as a handoff is chosen.
-    std::function<bool()> revealModifierHeld;
-    // The settings window opens here once it exists.
-    std::function<void()> showSettings;
-    // Each poll, for the settings window's model once it exists.
-    std::function<void(const StatusFile* file, const DaemonState& state)> settingsUpdate;
-    std::function<void()> quit;
-    // "Start at login": whether the app starts at login, read at each poll
-    // (nothing hides the item), and the switch.
-    std::function<std::optional<bool>()> startsAtLogin;
-    std::function<void(bool enabled)> setStartAtLogin;
-
-    // The real clock, zone, environment, disk, settings store, tray probe,
-    // desktop, cmux, notifier and launch agent.
-    static StatusMenuDependencies system(std::string home);
-};
 
 class StatusMenuController : public QObject {
     Q_OBJECT

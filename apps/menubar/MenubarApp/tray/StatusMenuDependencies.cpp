@@ -1,0 +1,55 @@
+#include "StatusMenuDependencies.hpp"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSettings>
+#include <QSystemTrayIcon>
+
+#include "VisibilityProbe.hpp"
+#include "app/system/Cmux.hpp"
+#include "app/system/Desktop.hpp"
+#include "app/system/LoginItem.hpp"
+#include "app/system/ProcessEnvironment.hpp"
+
+namespace menubar::app {
+
+StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
+    StatusMenuDependencies dependencies;
+    dependencies.home = std::move(home);
+    dependencies.now = [] { return currentInstant(); };
+    dependencies.timeZone = [] { return TimeZone::current(); };
+    dependencies.environment = processEnvironment;
+    dependencies.fileSystem = FileSystem::real();
+    dependencies.settings = [] {
+        return std::make_unique<QSettings>(QStringLiteral("tessaly-menubar"),
+                                           QStringLiteral("tessaly-menubar"));
+    };
+    dependencies.probe = VisibilityProbe::read;
+    dependencies.focusSession = [](const std::string& workspaceId,
+                                   const std::optional<std::string>& surfaceId, Done done) {
+        Cmux::focus(workspaceId, surfaceId, std::move(done));
+    };
+    dependencies.service = DaemonService::forThisSystem(dependencies.home);
+    dependencies.notify = Notifier::platform();
+    dependencies.trayHostPresent = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    dependencies.open = openWithDesktop;
+    dependencies.reveal = revealInFileManager;
+    dependencies.revealModifierHeld = [] {
+        return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
+    };
+    dependencies.showSettings = [] {};
+    dependencies.settingsUpdate = [](const StatusFile*, const DaemonState&) {};
+    dependencies.quit = [] { QCoreApplication::quit(); };
+    const std::optional<LoginItem> loginItem = LoginItem::forThisApp(dependencies.home);
+    dependencies.startsAtLogin = [loginItem]() -> std::optional<bool> {
+        return loginItem ? std::optional(loginItem->isEnabled()) : std::nullopt;
+    };
+    dependencies.setStartAtLogin = [loginItem](bool enabled) {
+        if (loginItem) {
+            loginItem->setEnabled(enabled);
+        }
+    };
+    return dependencies;
+}
+
+} // namespace menubar::app
