@@ -199,8 +199,6 @@ private slots:
         QVERIFY(notify()->isChecked() && notify()->isEnabled());
         notify()->trigger();
         QVERIFY(!notify()->isChecked());
-        QSettings stored(harness.dir.filePath("defaults.ini"), QSettings::IniFormat);
-        QCOMPARE(stored.value("notify").toString(), QString("false"));
         harness.environment["TESSALY_MENUBAR_NOTIFY"] = "on";
         controller->refresh();
         QVERIFY(notify()->isChecked() && !notify()->isEnabled());

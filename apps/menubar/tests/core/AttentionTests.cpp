@@ -34,15 +34,9 @@ std::vector<AttentionPoll> polls(const std::string& sessions, bool current) {
 }
 
 std::string shown(const AttentionKey& key) {
-    switch (key.kind) {
-    case AttentionKey::Kind::session:
-        return key.machine.empty() ? key.session : key.machine + "/" + key.session;
-    case AttentionKey::Kind::summary:
-        return "summary";
-    case AttentionKey::Kind::more:
-        return "more";
-    }
-    return {};
+    if (key.kind != AttentionKey::Kind::session)
+        return key.kind == AttentionKey::Kind::summary ? "summary" : "more";
+    return key.machine.empty() ? key.session : key.machine + "/" + key.session;
 }
 
 } // namespace
@@ -120,24 +114,4 @@ TEST(Attention, AnnouncesSessionsEnteringNeedsInputOncePerEpisode) {
             EXPECT_EQ(withdrawn, poll.withdrawn);
         }
     }
-}
-
-// The menu line's facts after the name, and where the click goes.
-TEST(Attention, NoticeSaysWhatTheMenuLineSays) {
-    const SessionStatus session{.sessionId = "sess-api",
-                                .dirName = "api",
-                                .model = "claude-sonnet-4",
-                                .contextPct = 81.4,
-                                .lifecycle = SessionLifecycle::needsInput,
-                                .lastActivityAt = start - std::chrono::seconds(125),
-                                .surfaceId = "s1",
-                                .workspaceId = "w1"};
-    EXPECT_EQ(Attention::notice("", session, start),
-              (AttentionNotice{.key = {AttentionKey::Kind::session, "", "sess-api"},
-                               .title = "api needs input",
-                               .body = "sonnet-4 \u00b7 81% \u00b7 needs input \u00b7 2m ago",
-                               .workspaceId = "w1",
-                               .surfaceId = "s1"}));
-    EXPECT_EQ(Attention::notice("box", session, start).body,
-              "box \u00b7 sonnet-4 \u00b7 81% \u00b7 needs input \u00b7 2m ago");
 }
