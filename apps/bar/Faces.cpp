@@ -43,6 +43,7 @@ bool tellsStatus(MenuAction action) {
     case MenuAction::openSettings:
     case MenuAction::toggleCompact:
     case MenuAction::toggleStartAtLogin:
+    case MenuAction::toggleNotify:
     case MenuAction::startDaemon:
     case MenuAction::restartDaemon:
     case MenuAction::stopDaemon:
@@ -93,6 +94,8 @@ std::string_view actionName(MenuAction action) {
         return "toggleCompact";
     case MenuAction::toggleStartAtLogin:
         return "toggleStartAtLogin";
+    case MenuAction::toggleNotify:
+        return "toggleNotify";
     case MenuAction::focusSession:
         return "focusSession";
     case MenuAction::openHandoff:
@@ -343,6 +346,7 @@ std::string swiftbarFace(const StatusView& view, const FaceOptions& options) {
         case MenuAction::openSettings:
         case MenuAction::toggleCompact:
         case MenuAction::toggleStartAtLogin:
+        case MenuAction::toggleNotify:
         case MenuAction::startDaemon:
         case MenuAction::restartDaemon:
         case MenuAction::stopDaemon:

@@ -13,11 +13,13 @@
 #include <QSettings>
 #include <QSystemTrayIcon>
 
+#include "AttentionNotices.hpp"
 #include "StatusFileWatch.hpp"
 #include "TrayIconRenderer.hpp"
 #include "app/system/Desktop.hpp"
 #include "app/system/Log.hpp"
 #include "app/system/QtText.hpp"
+#include "app/system/StoredFlag.hpp"
 #include "app/system/WakeWatch.hpp"
 #include "status/Legibility.hpp"
 #include "status/StatusView.hpp"
@@ -58,7 +60,10 @@ StatusMenuController::StatusMenuController(std::string statusPath,
                                            StatusMenuDependencies dependencies, QObject* parent)
     : QObject(parent), statusPath_(std::move(statusPath)), dependencies_(std::move(dependencies)),
       statusItem_(new QSystemTrayIcon(this)), menu_(std::make_unique<QMenu>()),
-      logsDirectory_(dependencies_.service->logsDirectory()) {
+      logsDirectory_(dependencies_.service->logsDirectory()),
+      attention_(new AttentionNotices(
+          {dependencies_.environment, dependencies_.settings, dependencies_.focusSession},
+          statusItem_, this)) {
     menu_->setObjectName(QStringLiteral("statusMenu"));
     menu_->setToolTipsVisible(true);
     auto* style = new ScrollingMenuStyle;
@@ -152,11 +157,14 @@ void StatusMenuController::refresh() {
     snapshot_ = StatusFileLocator::load(statusPath_, dependencies_.fileSystem);
     state_ = DaemonState::from(snapshot_, now);
     const StatusFile* file = snapshot_.file();
-    compact_ = CompactSetting::resolve(dependencies_.environment(), storedCompact());
+    compact_ =
+        CompactSetting::resolve(dependencies_.environment(),
+                                storedFlag(*dependencies_.settings(), CompactSetting::defaultsKey));
     presentation_ = StatusItemPresentation::make(
         state_, file ? file->sessions : std::vector<SessionStatus>{}, compact_.compact, timeZone);
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
+    attention_->observe(file, state_, menuIsOpen_, now);
     if (!menuIsOpen_) {
         probeTrayHost();
         probeVisibility(now);
@@ -265,6 +273,7 @@ void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
     MenuFacts facts = menuFactsOnDisk(dependencies_.fileSystem, statusPath_, logsDirectory_,
                                       dependencies_.service->controls());
     facts.startsAtLogin = dependencies_.startsAtLogin();
+    facts.notify = attention_->setting();
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          now, timeZone, facts);
     sessionsByTag_ = std::move(built.sessionsByTag);
@@ -375,6 +384,10 @@ void StatusMenuController::perform(MenuAction action, int tag,
         dependencies_.setStartAtLogin(!dependencies_.startsAtLogin().value_or(false));
         refresh();
         return;
+    case MenuAction::toggleNotify:
+        attention_->toggle();
+        refresh();
+        return;
     }
 }
 
@@ -405,25 +418,6 @@ void StatusMenuController::toggleCompact() {
     settings->setValue(QString::fromUtf8(CompactSetting::defaultsKey), !compact_.compact);
     settings->sync();
     refresh();
-}
-
-std::optional<bool> StatusMenuController::storedCompact() const {
-    const QVariant stored =
-        dependencies_.settings()->value(QString::fromUtf8(CompactSetting::defaultsKey));
-    // Text-based stores give back a written boolean as "true" / "false".
-    if (stored.typeId() == QMetaType::Bool) {
-        return stored.toBool();
-    }
-    if (stored.typeId() == QMetaType::QString) {
-        const QString text = stored.toString();
-        if (text == QLatin1String("true")) {
-            return true;
-        }
-        if (text == QLatin1String("false")) {
-            return false;
-        }
-    }
-    return std::nullopt;
 }
 
 int StatusMenuController::titleWidth() const {

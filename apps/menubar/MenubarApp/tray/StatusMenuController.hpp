@@ -45,6 +45,7 @@ class QSystemTrayIcon;
 
 namespace menubar::app {
 
+class AttentionNotices;
 class StatusFileWatch;
 
 class StatusMenuController : public QObject {
@@ -108,7 +109,6 @@ private:
     void focusSession(int tag);
     void openHandoff(const std::optional<std::string>& path);
     void toggleCompact();
-    std::optional<bool> storedCompact() const;
     Done refreshWhenDone();
     void startWatching();
     std::optional<std::string> environmentValue(std::string_view key) const;
@@ -133,6 +133,7 @@ private:
     bool trace_ = false;
     TrayHostTracker trayHost_;
     std::unique_ptr<StatusWindow> window_;
+    AttentionNotices* attention_;
 };
 
 } // namespace menubar::app

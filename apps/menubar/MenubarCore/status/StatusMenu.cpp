@@ -26,6 +26,16 @@ MenuEntry command(std::string title, MenuAction action, bool enabled = true) {
     return entry;
 }
 
+// A setting the environment may fix: then disabled, and the title says by what.
+MenuEntry toggle(std::string title, std::string_view environmentKey, bool locked, bool on,
+                 MenuAction action) {
+    if (locked)
+        title += " (set by " + std::string(environmentKey) + ")";
+    MenuEntry entry = command(std::move(title), action, !locked);
+    entry.checked = on;
+    return entry;
+}
+
 class Builder {
 public:
     Builder(const DaemonState& state, Instant now, const TimeZone& timeZone)
@@ -92,19 +102,18 @@ public:
         add(command("Refresh", MenuAction::refresh));
         add(command("Settings...", MenuAction::openSettings));
 
-        MenuEntry iconOnly =
-            command(compact.isLockedByEnvironment()
-                        ? "Icon only (set by " + std::string(CompactSetting::environmentKey) + ")"
-                        : "Icon only",
-                    MenuAction::toggleCompact, !compact.isLockedByEnvironment());
-        iconOnly.checked = compact.compact;
-        add(std::move(iconOnly));
+        add(toggle("Icon only", CompactSetting::environmentKey, compact.isLockedByEnvironment(),
+                   compact.compact, MenuAction::toggleCompact));
 
         if (facts.startsAtLogin) {
             MenuEntry startAtLogin = command("Start at login", MenuAction::toggleStartAtLogin);
             startAtLogin.checked = *facts.startsAtLogin;
             add(std::move(startAtLogin));
         }
+        if (facts.notify)
+            add(toggle("Notify when a session needs input", NotifySetting::environmentKey,
+                       facts.notify->isLockedByEnvironment(), facts.notify->enabled,
+                       MenuAction::toggleNotify));
 
         if (facts.service.installed) {
             const MenuAction restart =

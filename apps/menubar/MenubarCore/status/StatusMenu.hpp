@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Attention.hpp"
 #include "DaemonState.hpp"
 #include "Models.hpp"
 #include "StatusDecoder.hpp"
@@ -33,7 +34,8 @@ enum class MenuAction {
     openLogs,
     openStatusFile,
     quit,
-    toggleStartAtLogin
+    toggleStartAtLogin,
+    toggleNotify
 };
 
 struct MenuEntry {
@@ -45,7 +47,7 @@ struct MenuEntry {
     int tag = 0;                     // session items: position + 1
     std::optional<std::string> path; // handoff items: the handoff file's path
     int indentation = 0;             // recent events: 1
-    bool checked = false;            // "Icon only", "Start at login"
+    bool checked = false;            // "Icon only", "Start at login", "Notify when ...""
     std::string keyEquivalent;       // "q" for Quit
 
     static MenuEntry separator() {
@@ -57,7 +59,7 @@ struct MenuEntry {
     // Shown with a check box: the on/off settings, whether on or off now.
     bool checkable() const {
         return checked || action == MenuAction::toggleCompact ||
-               action == MenuAction::toggleStartAtLogin;
+               action == MenuAction::toggleStartAtLogin || action == MenuAction::toggleNotify;
     }
 
     bool operator==(const MenuEntry&) const = default;
@@ -74,6 +76,9 @@ struct MenuFacts {
     // Whether the app starts at login; nothing where the platform or the build
     // cannot make it do so, and the menu then has no such item.
     std::optional<bool> startsAtLogin;
+    // Whether a session starting to wait for input is announced; nothing where
+    // nobody would announce it (tessaly-bar), and the menu then has no such item.
+    std::optional<NotifySetting> notify;
 };
 
 struct StatusMenu {

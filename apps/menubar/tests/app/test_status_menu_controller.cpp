@@ -184,6 +184,27 @@ private slots:
         QCOMPARE(controller->presentation().title, std::string(""));
     }
 
+    // On until the item stores it off, in the same store as Icon only; the
+    // environment wins and locks the item.
+    void notifyingIsStoredUnlessTheEnvironmentLocksIt() {
+        Harness harness;
+        const auto controller = harness.started(runningFile);
+        // Found by its start: a narrow screen elides the locked title.
+        const auto notify = [&]() -> QAction* {
+            for (QAction* action : controller->menu()->actions())
+                if (action->text().startsWith("Notify when a session needs input"))
+                    return action;
+            return nullptr;
+        };
+        QVERIFY(notify()->isChecked() && notify()->isEnabled());
+        notify()->trigger();
+        QVERIFY(!notify()->isChecked());
+        harness.environment["TESSALY_MENUBAR_NOTIFY"] = "on";
+        controller->refresh();
+        QVERIFY(notify()->isChecked() && !notify()->isEnabled());
+        QVERIFY(notify()->toolTip().contains("(set by TESSALY_MENUBAR_NOTIFY)"));
+    }
+
     // The check mark is the autostart entry on disk, whoever wrote or removed it.
     void startAtLoginFollowsTheAutostartEntry() {
         Harness harness;

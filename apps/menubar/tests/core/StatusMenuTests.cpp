@@ -305,6 +305,21 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {line("No sessions")},
          {plainIconOnly, line("Daemon not installed (run: tessaly install)"), logs, statusFile},
          underSystemd(false)},
+        {"notices off by the environment, after Start at login",
+         StatusSnapshot::loaded(unsaid),
+         {running, summary},
+         {line("No sessions")},
+         {plainIconOnly,
+          MenuEntry{.title = "Start at login", .enabled = true, .action = A::toggleStartAtLogin},
+          item("Notify when a session needs input (set by TESSALY_MENUBAR_NOTIFY)", A::toggleNotify,
+               false),
+          line("Daemon not installed (run: tessaly install)"), logs, statusFile},
+         [] {
+             MenuFacts facts = underSystemd(false);
+             facts.startsAtLogin = false;
+             facts.notify = NotifySetting{false, CompactSetting::Source::environment};
+             return facts;
+         }()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

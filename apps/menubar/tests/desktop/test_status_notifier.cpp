@@ -260,7 +260,8 @@ private slots:
                                   {.handoffExists = disk.exists,
                                    .statusFileExists = true,
                                    .service = {ServiceManager::systemd, false},
-                                   .startsAtLogin = false}));
+                                   .startsAtLogin = false,
+                                   .notify = NotifySetting{}}));
         };
         QCOMPARE(layout(), expected(false));
 
