@@ -21,7 +21,7 @@
 #endif
 
 #include "Faces.hpp"
-#include "system/LaunchAgentCommand.hpp"
+#include "system/DaemonCommand.hpp"
 #include "system/Paths.hpp"
 #include "system/SystemdUnit.hpp"
 

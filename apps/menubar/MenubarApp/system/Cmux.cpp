@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "Log.hpp"
+#include "system/DaemonCommand.hpp"
 #include "system/FileSystem.hpp"
-#include "system/LaunchAgentCommand.hpp"
 
 namespace menubar::app {
 

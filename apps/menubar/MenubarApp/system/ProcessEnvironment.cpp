@@ -1,5 +1,6 @@
 #include "ProcessEnvironment.hpp"
 
+#include <QDir>
 #include <QProcessEnvironment>
 
 #include <cerrno>
@@ -16,6 +17,10 @@ std::map<std::string, std::string> processEnvironment() {
     for (const QString& name : system.keys())
         environment[name.toStdString()] = system.value(name).toStdString();
     return environment;
+}
+
+std::string homeDirectory() {
+    return QDir::homePath().toStdString();
 }
 
 void provideRuntimeDirectory() {

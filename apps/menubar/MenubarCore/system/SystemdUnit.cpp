@@ -1,8 +1,8 @@
 #include "SystemdUnit.hpp"
 
 #include <algorithm>
-#include <filesystem>
 #include <cctype>
+#include <filesystem>
 #include <map>
 
 #include "UnicodeText.hpp"
@@ -251,7 +251,7 @@ std::string resolved(const std::string& word, const std::string& home, bool isAr
 }
 
 // One command's words → its command, reading the program's prefixes.
-LaunchAgentCommand command(const std::vector<std::string>& words, const std::string& home) {
+DaemonCommand command(const std::vector<std::string>& words, const std::string& home) {
     const std::string& first = words.front();
     bool ignoreFailure = false, ownArgv0 = false, noEnvironment = false, privileged = false,
          noSetuid = false, ambient = false;
@@ -297,11 +297,10 @@ LaunchAgentCommand command(const std::vector<std::string>& words, const std::str
     for (const auto& element : commandLine)
         if (!UnicodeText::isWellFormed(element))
             refuse("ExecStart is not UTF-8 text");
-    return LaunchAgentCommand::fromCommandLine(commandLine,
-                                               LaunchAgentCommand::Origin::systemdUnit);
+    return DaemonCommand::fromCommandLine(commandLine, DaemonCommand::Origin::systemdUnit);
 }
 
-LaunchAgentCommand commandOf(const std::vector<UnitFile>& files, const std::string& home) {
+DaemonCommand commandOf(const std::vector<UnitFile>& files, const std::string& home) {
     Collector collector;
     for (const auto& file : files)
         collector.add(file);

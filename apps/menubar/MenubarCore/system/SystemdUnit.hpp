@@ -15,8 +15,8 @@
 #include <variant>
 #include <vector>
 
+#include "DaemonCommand.hpp"
 #include "FileSystem.hpp"
-#include "LaunchAgentCommand.hpp"
 #include "ServiceManager.hpp"
 
 namespace menubar::SystemdUnit {
@@ -47,7 +47,7 @@ struct Refusal {
     bool operator==(const Refusal&) const = default;
 };
 
-using Reading = std::variant<LaunchAgentCommand, Refusal>;
+using Reading = std::variant<DaemonCommand, Refusal>;
 
 // The unit (first) and its drop-ins (in the order systemd applies them) → the
 // command of the last ExecStart= in [Service] sections, where an empty one clears

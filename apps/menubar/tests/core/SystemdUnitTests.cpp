@@ -4,7 +4,7 @@
 
 #include "system/SystemdUnit.hpp"
 
-using menubar::LaunchAgentCommand;
+using menubar::DaemonCommand;
 namespace SystemdUnit = menubar::SystemdUnit;
 
 namespace {
@@ -12,8 +12,8 @@ namespace {
 const std::string home = "/home/ada";
 const std::string unitPath = "/u/tessaly.service";
 
-LaunchAgentCommand fromUnit(std::string executable, std::vector<std::string> leading = {}) {
-    return {std::move(executable), std::move(leading), LaunchAgentCommand::Origin::systemdUnit};
+DaemonCommand fromUnit(std::string executable, std::vector<std::string> leading = {}) {
+    return {std::move(executable), std::move(leading), DaemonCommand::Origin::systemdUnit};
 }
 
 SystemdUnit::Refusal refused(std::string reason) {
