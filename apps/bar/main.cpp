@@ -190,10 +190,10 @@ public:
     }
 
     StatusView read() const {
-        return StatusView::read(statusPath_, faceOptions_.logsDirectory,
-                                ServiceFiles::controls(ServiceFiles::native, environment_, home_),
-                                disk_, compact_, options_.now.value_or(currentInstant()),
-                                TimeZone::current());
+        return StatusView::read(
+            statusPath_, faceOptions_.logsDirectory,
+            ServiceFiles::controls(ServiceFiles::native, environment_, home_, disk_), disk_,
+            compact_, options_.now.value_or(currentInstant()), TimeZone::current());
     }
 
     std::string render(const StatusView& view) const {

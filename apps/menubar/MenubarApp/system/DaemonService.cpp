@@ -67,7 +67,7 @@ SystemdService::SystemdService(Setup setup) : setup_(std::move(setup)) {}
 
 ServiceControls SystemdService::controls() const {
     return {ServiceManager::systemd,
-            SystemdUnit::find(setup_.directories, SystemdUnit::Disk::real()).has_value()};
+            SystemdUnit::find(setup_.directories, FileSystem::real()).has_value()};
 }
 
 void SystemdService::start(Done done) const {
@@ -107,7 +107,7 @@ void SystemdService::request(const std::string& verb, Done done) const {
 }
 
 std::optional<DaemonCommand> SystemdService::locate(const Environment& environment) const {
-    const SystemdUnit::Disk disk = SystemdUnit::Disk::real();
+    const FileSystem disk = FileSystem::real();
     const auto fromUnit = [&]() -> std::optional<DaemonCommand> {
         const auto reading = SystemdUnit::load(setup_.directories, disk, setup_.home);
         if (!reading)
@@ -118,7 +118,7 @@ std::optional<DaemonCommand> SystemdService::locate(const Environment& environme
             return std::nullopt;
         }
         const auto& command = std::get<DaemonCommand>(*reading);
-        if (!FileSystem::real().isExecutable(command.executable))
+        if (!disk.isExecutable(command.executable))
             log(std::string(SystemdUnit::unitName) + " starts " + command.executable +
                 ", which is not an executable file; looking in the usual places");
         return command;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <map>
 
 #include "UnicodeText.hpp"
@@ -330,7 +329,7 @@ DaemonCommand commandOf(const std::vector<UnitFile>& files, const std::string& h
     return command(commands.front(), home);
 }
 
-UnitFile readUnitFile(const std::string& path, const Disk& disk) {
+UnitFile readUnitFile(const std::string& path, const FileSystem& disk) {
     auto read = disk.readFile(path, sizeLimit);
     if (auto* text = std::get_if<std::string>(&read))
         return {path, std::move(*text)};
@@ -363,7 +362,8 @@ Reading read(const std::vector<UnitFile>& files, const std::string& home) {
     }
 }
 
-std::optional<std::string> find(const std::vector<std::string>& directories, const Disk& disk) {
+std::optional<std::string> find(const std::vector<std::string>& directories,
+                                const FileSystem& disk) {
     for (const auto& directory : directories) {
         const std::string path = directory + "/" + std::string(unitName);
         if (disk.exists(path))
@@ -372,7 +372,7 @@ std::optional<std::string> find(const std::vector<std::string>& directories, con
     return std::nullopt;
 }
 
-std::optional<Reading> load(const std::vector<std::string>& directories, const Disk& disk,
+std::optional<Reading> load(const std::vector<std::string>& directories, const FileSystem& disk,
                             const std::string& home) {
     const auto unit = find(directories, disk);
     if (!unit)
@@ -398,29 +398,14 @@ std::optional<Reading> load(const std::vector<std::string>& directories, const D
 
 namespace menubar {
 
-SystemdUnit::Disk SystemdUnit::Disk::real() {
-    const FileSystem files = FileSystem::real();
-    return {.exists = files.exists,
-            .readFile = files.readFile,
-            .list = [](const std::string& directory) {
-                std::vector<std::string> names;
-                std::error_code error;
-                for (std::filesystem::directory_iterator entry(directory, error), end;
-                     !error && entry != end; entry.increment(error))
-                    names.push_back(entry->path().filename().string());
-                return names;
-            }};
-}
-
 ServiceControls ServiceFiles::controls(ServiceManager manager, const Environment& environment,
-                                       const std::string& home) {
+                                       const std::string& home, const FileSystem& disk) {
     switch (manager) {
     case ServiceManager::launchd:
-        return {manager, FileSystem::real().exists(launchAgentPlistPath(home))};
+        return {manager, disk.exists(launchAgentPlistPath(home))};
     case ServiceManager::systemd:
-        return {manager, SystemdUnit::find(SystemdUnit::directories(environment, home),
-                                           SystemdUnit::Disk::real())
-                             .has_value()};
+        return {manager,
+                SystemdUnit::find(SystemdUnit::directories(environment, home), disk).has_value()};
     }
     return {manager, false};
 }

@@ -98,7 +98,7 @@ TEST(SystemdUnit, LoadsTheFirstUnitAndEveryFoldersDropInsByName) {
         {"/etc/u/tessaly.service.d/20-b.conf", "[Unit]\n"},
         {"/usr/u/tessaly.service.d/notes.txt", "[Service]\nExecStart=/wrong\n"},
     };
-    const SystemdUnit::Disk fake{
+    const menubar::FileSystem fake{
         .exists = [&](const std::string& path) { return disk.count(path) > 0; },
         .readFile = [&](const std::string& path, std::uint64_t) -> menubar::FileReadResult {
             return disk.at(path);
