@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "status/Formatting.hpp"
+#include "status/TonePalette.hpp"
 #include "system/NotificationText.hpp"
 
 namespace menubar::bar {
@@ -207,13 +209,6 @@ std::vector<std::string> printLines(const StatusView& view, bool colour) {
     return lines;
 }
 
-std::string joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
-    return text;
-}
-
 std::string dumped(const Json& json) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -274,7 +269,7 @@ std::string tmuxFace(const StatusView& view) {
     std::string text;
     for (char c : fullText(view))
         text += c == '#' ? std::string("##") : std::string(1, c);
-    return "#[fg=" + std::string(toneColour(view.presentation.tone)) + "]" + text + "#[default]\n";
+    return "#[fg=" + TonePalette::hex(view.presentation.tone) + "]" + text + "#[default]\n";
 }
 
 // A parameter value of the plugin format: quoted when it holds a blank.
@@ -307,7 +302,7 @@ std::string pluginText(std::string_view text) {
 
 std::string swiftbarFace(const StatusView& view, const FaceOptions& options) {
     std::string text = pluginText(barText(view)) +
-                       " | color=" + std::string(toneColour(view.presentation.tone)) +
+                       " | color=" + TonePalette::hex(view.presentation.tone) +
                        " sfimage=" + view.presentation.symbolName + "\n---\n";
     for (const MenuEntry* entry : kept(view.menu, pluginCanDo)) {
         if (entry->isSeparator) {
@@ -374,20 +369,6 @@ std::string_view glyph(std::string_view symbolName) {
     return "\u25cb";     // ○
 }
 
-std::string_view toneColour(Tone tone) {
-    switch (tone) {
-    case Tone::ok:
-        return "#34c759";
-    case Tone::warn:
-        return "#ff9500";
-    case Tone::critical:
-        return "#ff3b30";
-    case Tone::muted:
-        return "#8e8e93";
-    }
-    return "#8e8e93";
-}
-
 std::string_view toneName(Tone tone) {
     switch (tone) {
     case Tone::ok:
@@ -419,14 +400,14 @@ int exitStatus(const DaemonState& state) {
 std::string render(Face face, const StatusView& view, const FaceOptions& options) {
     switch (face) {
     case Face::print:
-        return joined(printLines(view, options.colour));
+        return Formatting::join(printLines(view, options.colour), "\n") + "\n";
     case Face::json:
         return jsonFace(view, options);
     case Face::waybar:
         return waybarFace(view);
     case Face::i3blocks:
         return fullText(view) + "\n" + barText(view) + "\n" +
-               std::string(toneColour(view.presentation.tone)) + "\n";
+               TonePalette::hex(view.presentation.tone) + "\n";
     case Face::tmux:
         return tmuxFace(view);
     case Face::swiftbar:

@@ -28,8 +28,7 @@ std::string render(Face face, const StatusView& view, const FaceOptions& options
 // A short text sign for the icon's symbol, for bars that show text only.
 std::string_view glyph(std::string_view symbolName);
 
-// "#34c759" and so on: the tray icon's colour for each tone.
-std::string_view toneColour(Tone tone);
+// "ok", "warn", "critical" or "muted": the class a bar's style sheet picks on.
 std::string_view toneName(Tone tone);
 
 // 0 running, 1 stale or stopped, 2 missing or unreadable.

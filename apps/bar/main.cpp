@@ -21,7 +21,8 @@
 #endif
 
 #include "Faces.hpp"
-#include "system/LaunchAgentCommand.hpp"
+#include "system/DaemonCommand.hpp"
+#include "system/Environment.hpp"
 #include "system/Paths.hpp"
 #include "system/SystemdUnit.hpp"
 
@@ -69,17 +70,6 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) {
     stopRequested = 1;
-}
-
-std::map<std::string, std::string> processEnvironment() {
-    std::map<std::string, std::string> environment;
-    for (char** entry = environ; entry && *entry; ++entry) {
-        const std::string_view text(*entry);
-        const auto equals = text.find('=');
-        if (equals != std::string_view::npos)
-            environment.emplace(text.substr(0, equals), text.substr(equals + 1));
-    }
-    return environment;
 }
 
 std::string homeDirectory(const std::map<std::string, std::string>& environment) {
@@ -190,10 +180,10 @@ public:
     }
 
     StatusView read() const {
-        return StatusView::read(statusPath_, faceOptions_.logsDirectory,
-                                ServiceFiles::controls(ServiceFiles::native, environment_, home_),
-                                disk_, compact_, options_.now.value_or(currentInstant()),
-                                TimeZone::current());
+        return StatusView::read(
+            statusPath_, faceOptions_.logsDirectory,
+            ServiceFiles::controls(ServiceFiles::native, environment_, home_, disk_), disk_,
+            compact_, options_.now.value_or(currentInstant()), TimeZone::current());
     }
 
     std::string render(const StatusView& view) const {
@@ -326,6 +316,6 @@ int main(int argc, char** argv) {
         writeAll(helpText);
         return 0;
     }
-    const Shell shell(options, processEnvironment());
+    const Shell shell(options, environmentOf(environ));
     return options.follow ? shell.follow() : shell.once();
 }

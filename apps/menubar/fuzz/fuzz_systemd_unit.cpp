@@ -34,9 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(fuzz::isWellFormedUTF8(refusal->reason), "a refusal is well-formed text");
         return 0;
     }
-    const auto& command = std::get<LaunchAgentCommand>(reading);
+    const auto& command = std::get<DaemonCommand>(reading);
     require(command.executable.starts_with('/'), "the program is an absolute path");
-    require(command.origin == LaunchAgentCommand::Origin::systemdUnit,
+    require(command.origin == DaemonCommand::Origin::systemdUnit,
             "a read command comes from the unit");
     require(fuzz::isWellFormedUTF8(command.executable), "the program is well-formed text");
     for (const auto& argument : command.leadingArguments) {

@@ -5,7 +5,7 @@
 #include <QPointer>
 
 #include "app/system/CommandRunner.hpp"
-#include "app/system/LaunchAgent.hpp"
+#include "app/system/DaemonConfig.hpp"
 #include "app/system/Log.hpp"
 #include "app/system/ProcessEnvironment.hpp"
 #include "settings/SettingsSchema.hpp"
@@ -75,15 +75,15 @@ void SettingsModel::load() {
     }
     command_ = command;
     publish();
-    DaemonCommand::loadSchema(
+    DaemonConfig::loadSchema(
         *command, [self = QPointer(this), command = *command](const CommandResult& result) {
             if (self)
                 self->finishLoad(command, result);
         });
 }
 
-void SettingsModel::finishLoad(const LaunchAgentCommand& command, const CommandResult& result) {
-    const std::string description = command.describe(LaunchAgentCommand::configSchemaArguments());
+void SettingsModel::finishLoad(const DaemonCommand& command, const CommandResult& result) {
+    const std::string description = command.describe(DaemonCommand::configSchemaArguments());
     if (!result.succeeded()) {
         assign(phase_, SettingsText::schemaRunFailed(description, result.outcome()));
         publish();
@@ -192,7 +192,7 @@ void SettingsModel::save(SaveCompletion completion) {
                                     command = *command_, loaded = loaded_,
                                     completion = std::move(completion)] {
         const auto environment = SaveEnvironment::files([&command](const std::string& candidate) {
-            return DaemonCommand::validate(command, candidate).outcome();
+            return DaemonConfig::validate(command, candidate).outcome();
         });
         const SaveOutcome outcome = SavePipeline::save(form, path, loaded, environment);
         std::optional<std::string> written;

@@ -29,7 +29,7 @@
 #include "status/ConfigNotices.hpp"
 #include "status/DaemonState.hpp"
 #include "status/Models.hpp"
-#include "system/LaunchAgentCommand.hpp"
+#include "system/DaemonCommand.hpp"
 
 namespace menubar::app {
 
@@ -72,7 +72,7 @@ public:
     const ServiceControls& service() const { return service_; }
 
     const StatusFile* status() const { return status_ ? &*status_ : nullptr; }
-    const std::optional<LaunchAgentCommand>& command() const { return command_; }
+    const std::optional<DaemonCommand>& command() const { return command_; }
     const SettingsModelDependencies& dependencies() const { return dependencies_; }
     // Runs once, after the next load that succeeds; a later call replaces it.
     void setAfterLoad(std::function<void()> action) { afterLoad_ = std::move(action); }
@@ -102,7 +102,7 @@ signals:
     void formReplaced();
 
 private:
-    void finishLoad(const LaunchAgentCommand& command, const CommandResult& result);
+    void finishLoad(const DaemonCommand& command, const CommandResult& result);
     void finishSave(const SaveOutcome& outcome, const std::optional<std::string>& written);
     void edit(const std::function<void(SettingsForm&)>& change);
     void replaceForm(std::optional<SettingsForm> form);
@@ -131,7 +131,7 @@ private:
 
     std::optional<StatusFile> status_;
     std::function<void()> afterLoad_;
-    std::optional<LaunchAgentCommand> command_;
+    std::optional<DaemonCommand> command_;
     // What the form was loaded from, so a save never overwrites someone else's change.
     LoadedFile loaded_ = LoadedFile::absent();
     bool pending_ = false;

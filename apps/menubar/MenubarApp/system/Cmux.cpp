@@ -3,8 +3,9 @@
 #include <cstdlib>
 
 #include "Log.hpp"
+#include "status/Formatting.hpp"
+#include "system/DaemonCommand.hpp"
 #include "system/FileSystem.hpp"
-#include "system/LaunchAgentCommand.hpp"
 
 namespace menubar::app {
 
@@ -28,13 +29,10 @@ std::optional<std::string> processSearchPath() {
 }
 
 std::string candidatesDescription(const std::vector<std::string>& candidates) {
-    std::string text = "[";
-    for (std::size_t index = 0; index < candidates.size(); ++index) {
-        if (index > 0)
-            text += ", ";
-        text += "\"" + candidates[index] + "\"";
-    }
-    return text + "]";
+    std::vector<std::string> quoted;
+    for (const auto& candidate : candidates)
+        quoted.push_back("\"" + candidate + "\"");
+    return "[" + Formatting::join(quoted, ", ") + "]";
 }
 
 std::optional<std::string> path(const Setup& setup) {

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "Log.hpp"
+#include "system/Environment.hpp"
 #include "system/FileSystem.hpp"
 
 extern char** environ;
@@ -58,13 +59,7 @@ std::string secondsText(std::chrono::milliseconds limit) {
 }
 
 std::vector<std::string> mergedEnvironment(const Environment& extra) {
-    Environment merged;
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        const auto equals = text.find('=');
-        if (equals != std::string::npos && equals > 0)
-            merged.emplace(text.substr(0, equals), text.substr(equals + 1));
-    }
+    Environment merged = environmentOf(environ);
     for (const auto& [name, value] : extra)
         merged[name] = value;
     std::vector<std::string> entries;

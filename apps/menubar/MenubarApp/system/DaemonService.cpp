@@ -38,7 +38,7 @@ void LaunchdService::stop(Done done) const {
     LaunchAgent::stop(std::move(done), setup_);
 }
 
-std::optional<LaunchAgentCommand> LaunchdService::locate(const Environment& environment) const {
+std::optional<DaemonCommand> LaunchdService::locate(const Environment& environment) const {
     const FileSystem files = FileSystem::real();
     const auto readFile = [&files](const std::string& path) -> std::optional<std::string> {
         // A launch agent's list is a few kilobytes; anything huge is not one.
@@ -47,8 +47,8 @@ std::optional<LaunchAgentCommand> LaunchdService::locate(const Environment& envi
             return std::move(*bytes);
         return std::nullopt;
     };
-    return LaunchAgentCommand::resolve(environment, setup_.home, launchAgentPlistPath(setup_.home),
-                                       readFile, files.isExecutable);
+    return DaemonCommand::resolve(environment, setup_.home, launchAgentPlistPath(setup_.home),
+                                  readFile, files.isExecutable);
 }
 
 std::string LaunchdService::logsDirectory() const {
@@ -67,7 +67,7 @@ SystemdService::SystemdService(Setup setup) : setup_(std::move(setup)) {}
 
 ServiceControls SystemdService::controls() const {
     return {ServiceManager::systemd,
-            SystemdUnit::find(setup_.directories, SystemdUnit::Disk::real()).has_value()};
+            SystemdUnit::find(setup_.directories, FileSystem::real()).has_value()};
 }
 
 void SystemdService::start(Done done) const {
@@ -106,9 +106,9 @@ void SystemdService::request(const std::string& verb, Done done) const {
         [done = std::move(done)](const CommandResult&) { done(); }, setup_.timeLimit);
 }
 
-std::optional<LaunchAgentCommand> SystemdService::locate(const Environment& environment) const {
-    const SystemdUnit::Disk disk = SystemdUnit::Disk::real();
-    const auto fromUnit = [&]() -> std::optional<LaunchAgentCommand> {
+std::optional<DaemonCommand> SystemdService::locate(const Environment& environment) const {
+    const FileSystem disk = FileSystem::real();
+    const auto fromUnit = [&]() -> std::optional<DaemonCommand> {
         const auto reading = SystemdUnit::load(setup_.directories, disk, setup_.home);
         if (!reading)
             return std::nullopt;
@@ -117,14 +117,14 @@ std::optional<LaunchAgentCommand> SystemdService::locate(const Environment& envi
                 refusal->reason + "); looking in the usual places");
             return std::nullopt;
         }
-        const auto& command = std::get<LaunchAgentCommand>(*reading);
-        if (!FileSystem::real().isExecutable(command.executable))
+        const auto& command = std::get<DaemonCommand>(*reading);
+        if (!disk.isExecutable(command.executable))
             log(std::string(SystemdUnit::unitName) + " starts " + command.executable +
                 ", which is not an executable file; looking in the usual places");
         return command;
     };
-    return LaunchAgentCommand::resolve(environment, setup_.home, fromUnit,
-                                       FileSystem::real().isExecutable);
+    return DaemonCommand::resolve(environment, setup_.home, fromUnit,
+                                  FileSystem::real().isExecutable);
 }
 
 std::string SystemdService::logsDirectory() const {

@@ -20,7 +20,7 @@
 
 #include "CommandRunner.hpp"
 #include "LaunchAgent.hpp"
-#include "system/LaunchAgentCommand.hpp"
+#include "system/DaemonCommand.hpp"
 #include "system/ServiceManager.hpp"
 
 namespace menubar::app {
@@ -38,7 +38,7 @@ public:
     virtual void restart(Done done) const = 0;
     virtual void stop(Done done) const = 0;
     // TESSALY_CLI, then this service's definition, then the fixed places and PATH.
-    virtual std::optional<LaunchAgentCommand> locate(const Environment& environment) const = 0;
+    virtual std::optional<DaemonCommand> locate(const Environment& environment) const = 0;
     virtual std::string logsDirectory() const = 0;
 
     // launchd on macOS, the systemd user unit elsewhere, for `home` and the
@@ -56,7 +56,7 @@ public:
     void start(Done done) const override;
     void restart(Done done) const override;
     void stop(Done done) const override;
-    std::optional<LaunchAgentCommand> locate(const Environment& environment) const override;
+    std::optional<DaemonCommand> locate(const Environment& environment) const override;
     std::string logsDirectory() const override;
 
 private:
@@ -86,7 +86,7 @@ public:
     void start(Done done) const override;
     void restart(Done done) const override;
     void stop(Done done) const override;
-    std::optional<LaunchAgentCommand> locate(const Environment& environment) const override;
+    std::optional<DaemonCommand> locate(const Environment& environment) const override;
     std::string logsDirectory() const override;
 
 private:

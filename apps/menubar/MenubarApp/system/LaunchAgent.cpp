@@ -1,14 +1,10 @@
 #include "LaunchAgent.hpp"
 
-#include <QDir>
-
 #include <unistd.h>
 
-namespace menubar::app {
+#include "system/DaemonCommand.hpp"
 
-std::string homeDirectory() {
-    return QDir::homePath().toStdString();
-}
+namespace menubar::app {
 
 namespace LaunchAgent {
 
@@ -41,24 +37,5 @@ void stop(std::function<void()> completion, const Setup& setup) {
 }
 
 } // namespace LaunchAgent
-
-namespace DaemonCommand {
-
-void loadSchema(const LaunchAgentCommand& command, CommandRunner::Completion completion,
-                std::chrono::milliseconds timeLimit) {
-    CommandRunner::run(command.executable,
-                       command.arguments(LaunchAgentCommand::configSchemaArguments()), {},
-                       std::move(completion), timeLimit);
-}
-
-CommandResult validate(const LaunchAgentCommand& command, const std::string& candidatePath,
-                       std::chrono::milliseconds timeLimit) {
-    return CommandRunner::runSync(
-        command.executable,
-        command.arguments(LaunchAgentCommand::configValidateArguments(candidatePath)), {},
-        timeLimit);
-}
-
-} // namespace DaemonCommand
 
 } // namespace menubar::app

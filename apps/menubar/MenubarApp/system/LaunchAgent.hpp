@@ -1,7 +1,7 @@
 #pragma once
 
-// Driving the daemon: through launchd (`launchctl`) for start, restart and stop
-// on macOS, and through its own command line for the settings window.
+// Driving the daemon through launchd (`launchctl`): start, restart and stop on
+// macOS.
 //
 // LaunchdService (DaemonService.hpp) calls, on the main thread:
 //   LaunchAgent::start([self = QPointer(this)] { if (self) self->refresh(); });
@@ -16,12 +16,9 @@
 #include <string>
 
 #include "CommandRunner.hpp"
-#include "system/LaunchAgentCommand.hpp"
+#include "ProcessEnvironment.hpp"
 
 namespace menubar::app {
-
-// The user's home directory as the app sees it.
-std::string homeDirectory();
 
 namespace LaunchAgent {
 
@@ -44,19 +41,5 @@ void start(std::function<void()> completion, const Setup& setup = {});
 void stop(std::function<void()> completion, const Setup& setup = {});
 
 } // namespace LaunchAgent
-
-namespace DaemonCommand {
-
-// "<command> config schema", asynchronously; the completion gets the result on
-// the main thread (standard output is the schema when the status is 0).
-void loadSchema(const LaunchAgentCommand& command, CommandRunner::Completion completion,
-                std::chrono::milliseconds timeLimit = CommandRunner::defaultTimeLimit);
-
-// "<command> config validate <candidatePath> --json", blocking: for the save
-// worker thread only. Only standard output answers; see the save pipeline.
-CommandResult validate(const LaunchAgentCommand& command, const std::string& candidatePath,
-                       std::chrono::milliseconds timeLimit = CommandRunner::defaultTimeLimit);
-
-} // namespace DaemonCommand
 
 } // namespace menubar::app

@@ -1,6 +1,7 @@
 #include "ProcessEnvironment.hpp"
 
-#include <QProcessEnvironment>
+#include <QDir>
+#include <QtGlobal>
 
 #include <cerrno>
 #include <string>
@@ -8,14 +9,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "system/Environment.hpp"
+
+extern char** environ;
+
 namespace menubar::app {
 
 std::map<std::string, std::string> processEnvironment() {
-    std::map<std::string, std::string> environment;
-    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : system.keys())
-        environment[name.toStdString()] = system.value(name).toStdString();
-    return environment;
+    return environmentOf(environ);
+}
+
+std::string homeDirectory() {
+    return QDir::homePath().toStdString();
 }
 
 void provideRuntimeDirectory() {

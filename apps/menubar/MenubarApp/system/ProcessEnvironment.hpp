@@ -10,6 +10,9 @@ namespace menubar::app {
 
 std::map<std::string, std::string> processEnvironment();
 
+// The user's home directory as the app sees it.
+std::string homeDirectory();
+
 } // namespace menubar::app
 
 namespace menubar::app {

@@ -8,8 +8,8 @@
 #include "VisibilityProbe.hpp"
 #include "app/system/Cmux.hpp"
 #include "app/system/Desktop.hpp"
-#include "app/system/LoginItem.hpp"
 #include "app/system/ProcessEnvironment.hpp"
+#include "app/system/StartAtLogin.hpp"
 
 namespace menubar::app {
 
@@ -40,13 +40,13 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
     dependencies.showSettings = [] {};
     dependencies.settingsUpdate = [](const StatusFile*, const DaemonState&) {};
     dependencies.quit = [] { QCoreApplication::quit(); };
-    const std::optional<LoginItem> loginItem = LoginItem::forThisApp(dependencies.home);
-    dependencies.startsAtLogin = [loginItem]() -> std::optional<bool> {
-        return loginItem ? std::optional(loginItem->isEnabled()) : std::nullopt;
+    const std::optional<StartAtLogin> startAtLogin = StartAtLogin::forThisApp(dependencies.home);
+    dependencies.startsAtLogin = [startAtLogin]() -> std::optional<bool> {
+        return startAtLogin ? std::optional(startAtLogin->isEnabled()) : std::nullopt;
     };
-    dependencies.setStartAtLogin = [loginItem](bool enabled) {
-        if (loginItem) {
-            loginItem->setEnabled(enabled);
+    dependencies.setStartAtLogin = [startAtLogin](bool enabled) {
+        if (startAtLogin) {
+            startAtLogin->setEnabled(enabled);
         }
     };
     return dependencies;

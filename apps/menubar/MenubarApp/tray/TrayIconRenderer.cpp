@@ -17,6 +17,7 @@
 #include "app/system/Symbols.hpp"
 #include "status/IconGlyphs.hpp"
 #include "status/Legibility.hpp"
+#include "status/TonePalette.hpp"
 
 namespace menubar::app {
 
@@ -149,11 +150,11 @@ Legibility::Colour colourOf(const QColor& colour) {
 QColor baseToneColour(Tone tone, const QPalette& palette) {
     switch (tone) {
     case Tone::ok:
-        return QColor(0x34, 0xc7, 0x59);
     case Tone::warn:
-        return QColor(0xff, 0x95, 0x00);
-    case Tone::critical:
-        return QColor(0xff, 0x3b, 0x30);
+    case Tone::critical: {
+        const TonePalette::Colour shade = TonePalette::colour(tone);
+        return QColor(shade.red, shade.green, shade.blue);
+    }
     case Tone::muted: {
         // The text colour laid at secondary strength onto the window colour, kept
         // a mid grey. Not the placeholder colour: some dark palettes keep the

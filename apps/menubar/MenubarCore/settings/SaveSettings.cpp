@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,30 +77,18 @@ void writeDurably(const std::string& path, const std::string& bytes,
     }
 }
 
-std::optional<std::string> readWhole(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return std::nullopt;
-        throw systemError("could not read ", path, errno);
-    }
-    std::string bytes;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            ::close(fd);
-            throw systemError("could not read ", path, error);
-        }
-        if (count == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return bytes;
+// The file as the save compares it with what the form was loaded from: nothing
+// when there is none, whatever its size, since any difference is a change.
+std::optional<std::string> currentContents(const std::string& path) {
+    const FileSystem disk = FileSystem::real();
+    if (!disk.exists(path))
+        return std::nullopt;
+    auto read = disk.readFile(path, std::numeric_limits<std::uint64_t>::max());
+    if (auto* bytes = std::get_if<std::string>(&read))
+        return std::move(*bytes);
+    if (!disk.exists(path)) // removed while it was being read
+        return std::nullopt;
+    throw std::runtime_error(std::get<FileReadError>(read).message);
 }
 
 std::string followLinks(const std::string& path) {
@@ -147,7 +136,7 @@ SaveEnvironment::files(std::function<CommandOutcome(const std::string&)> runVali
                 return std::nullopt;
             return static_cast<std::uint32_t>(info.st_mode & 07777);
         },
-        .readFile = readWhole,
+        .readFile = currentContents,
         .syncDirectory =
             [](const std::string& path) {
                 const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "status/Formatting.hpp"
-#include "system/LaunchAgentCommand.hpp"
+#include "system/DaemonCommand.hpp"
 #include "system/Paths.hpp"
 #include "system/SystemdUnit.hpp"
 
@@ -72,7 +72,7 @@ SettingsPhase commandNotFound() {
         "Daemon command line not found",
         "The settings window runs tessaly config schema to learn the settings. Install the daemon "
         "(tessaly install), put tessaly on PATH, or set " +
-            std::string(LaunchAgentCommand::environmentKey) + " to the executable.");
+            std::string(DaemonCommand::environmentKey) + " to the executable.");
 }
 
 SettingsPhase schemaRunFailed(const std::string& description, const CommandOutcome& result) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <locale.h>
@@ -87,6 +88,15 @@ FileSystem FileSystem::real() {
                 struct stat info {};
                 return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
                        ::access(path.c_str(), X_OK) == 0;
+            },
+        .list =
+            [](const std::string& directory) {
+                std::vector<std::string> names;
+                std::error_code error;
+                for (std::filesystem::directory_iterator entry(directory, error), end;
+                     !error && entry != end; entry.increment(error))
+                    names.push_back(entry->path().filename().string());
+                return names;
             },
     };
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 // The file-system access that logic needs, passed in as function values so the
-// logic can be exercised without a disk. `FileSystem::real()` is the POSIX one.
+// logic can be exercised without a disk. `FileSystem::real()` is the POSIX one,
+// and the only code in the core that reads a file.
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace menubar {
 
@@ -31,6 +33,8 @@ struct FileSystem {
     std::function<FileReadResult(const std::string& path, std::uint64_t limit)> readFile;
     // Whether the path names a regular file the user may execute.
     std::function<bool(const std::string& path)> isExecutable;
+    // The names of the entries in a folder; none for a missing one.
+    std::function<std::vector<std::string>(const std::string& directory)> list;
 
     static FileSystem real();
 };

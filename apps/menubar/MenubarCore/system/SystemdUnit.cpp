@@ -1,7 +1,6 @@
 #include "SystemdUnit.hpp"
 
 #include <algorithm>
-#include <filesystem>
 #include <cctype>
 #include <map>
 
@@ -251,7 +250,7 @@ std::string resolved(const std::string& word, const std::string& home, bool isAr
 }
 
 // One command's words → its command, reading the program's prefixes.
-LaunchAgentCommand command(const std::vector<std::string>& words, const std::string& home) {
+DaemonCommand command(const std::vector<std::string>& words, const std::string& home) {
     const std::string& first = words.front();
     bool ignoreFailure = false, ownArgv0 = false, noEnvironment = false, privileged = false,
          noSetuid = false, ambient = false;
@@ -297,11 +296,10 @@ LaunchAgentCommand command(const std::vector<std::string>& words, const std::str
     for (const auto& element : commandLine)
         if (!UnicodeText::isWellFormed(element))
             refuse("ExecStart is not UTF-8 text");
-    return LaunchAgentCommand::fromCommandLine(commandLine,
-                                               LaunchAgentCommand::Origin::systemdUnit);
+    return DaemonCommand::fromCommandLine(commandLine, DaemonCommand::Origin::systemdUnit);
 }
 
-LaunchAgentCommand commandOf(const std::vector<UnitFile>& files, const std::string& home) {
+DaemonCommand commandOf(const std::vector<UnitFile>& files, const std::string& home) {
     Collector collector;
     for (const auto& file : files)
         collector.add(file);
@@ -331,7 +329,7 @@ LaunchAgentCommand commandOf(const std::vector<UnitFile>& files, const std::stri
     return command(commands.front(), home);
 }
 
-UnitFile readUnitFile(const std::string& path, const Disk& disk) {
+UnitFile readUnitFile(const std::string& path, const FileSystem& disk) {
     auto read = disk.readFile(path, sizeLimit);
     if (auto* text = std::get_if<std::string>(&read))
         return {path, std::move(*text)};
@@ -364,7 +362,8 @@ Reading read(const std::vector<UnitFile>& files, const std::string& home) {
     }
 }
 
-std::optional<std::string> find(const std::vector<std::string>& directories, const Disk& disk) {
+std::optional<std::string> find(const std::vector<std::string>& directories,
+                                const FileSystem& disk) {
     for (const auto& directory : directories) {
         const std::string path = directory + "/" + std::string(unitName);
         if (disk.exists(path))
@@ -373,7 +372,7 @@ std::optional<std::string> find(const std::vector<std::string>& directories, con
     return std::nullopt;
 }
 
-std::optional<Reading> load(const std::vector<std::string>& directories, const Disk& disk,
+std::optional<Reading> load(const std::vector<std::string>& directories, const FileSystem& disk,
                             const std::string& home) {
     const auto unit = find(directories, disk);
     if (!unit)
@@ -399,29 +398,14 @@ std::optional<Reading> load(const std::vector<std::string>& directories, const D
 
 namespace menubar {
 
-SystemdUnit::Disk SystemdUnit::Disk::real() {
-    const FileSystem files = FileSystem::real();
-    return {.exists = files.exists,
-            .readFile = files.readFile,
-            .list = [](const std::string& directory) {
-                std::vector<std::string> names;
-                std::error_code error;
-                for (std::filesystem::directory_iterator entry(directory, error), end;
-                     !error && entry != end; entry.increment(error))
-                    names.push_back(entry->path().filename().string());
-                return names;
-            }};
-}
-
 ServiceControls ServiceFiles::controls(ServiceManager manager, const Environment& environment,
-                                       const std::string& home) {
+                                       const std::string& home, const FileSystem& disk) {
     switch (manager) {
     case ServiceManager::launchd:
-        return {manager, FileSystem::real().exists(launchAgentPlistPath(home))};
+        return {manager, disk.exists(launchAgentPlistPath(home))};
     case ServiceManager::systemd:
-        return {manager, SystemdUnit::find(SystemdUnit::directories(environment, home),
-                                           SystemdUnit::Disk::real())
-                             .has_value()};
+        return {manager,
+                SystemdUnit::find(SystemdUnit::directories(environment, home), disk).has_value()};
     }
     return {manager, false};
 }

@@ -15,8 +15,8 @@
 #include <variant>
 #include <vector>
 
+#include "DaemonCommand.hpp"
 #include "FileSystem.hpp"
-#include "LaunchAgentCommand.hpp"
 #include "ServiceManager.hpp"
 
 namespace menubar::SystemdUnit {
@@ -47,7 +47,7 @@ struct Refusal {
     bool operator==(const Refusal&) const = default;
 };
 
-using Reading = std::variant<LaunchAgentCommand, Refusal>;
+using Reading = std::variant<DaemonCommand, Refusal>;
 
 // The unit (first) and its drop-ins (in the order systemd applies them) → the
 // command of the last ExecStart= in [Service] sections, where an empty one clears
@@ -55,32 +55,23 @@ using Reading = std::variant<LaunchAgentCommand, Refusal>;
 // `%%` resolved) and what precedes its first "watch", origin systemdUnit.
 Reading read(const std::vector<UnitFile>& files, const std::string& home);
 
-struct Disk {
-    std::function<bool(const std::string& path)> exists;
-    std::function<FileReadResult(const std::string& path, std::uint64_t limit)> readFile;
-    // The names of the entries in a folder; none for a missing one.
-    std::function<std::vector<std::string>(const std::string& directory)> list;
-
-    // The real file system.
-    static Disk real();
-};
-
 // The unit of the first folder that has one; nothing when none does.
-std::optional<std::string> find(const std::vector<std::string>& directories, const Disk& disk);
+std::optional<std::string> find(const std::vector<std::string>& directories,
+                                const FileSystem& disk);
 
 // `find`, then `read` on that unit and the `tessaly.service.d/*.conf` drop-ins of
 // every folder, in the order of their names, where a name in a more important
 // folder hides the same name further down. Nothing when no unit is installed.
-std::optional<Reading> load(const std::vector<std::string>& directories, const Disk& disk,
+std::optional<Reading> load(const std::vector<std::string>& directories, const FileSystem& disk,
                             const std::string& home);
 
 } // namespace menubar::SystemdUnit
 
 namespace menubar::ServiceFiles {
 
-// The service as the menu shows it, read from the real disk: whether the launch
-// agent's list (launchd) or a user unit (systemd) is there.
+// The service as the menu shows it, read from `disk`: whether the launch agent's
+// list (launchd) or a user unit (systemd) is there.
 ServiceControls controls(ServiceManager manager, const Environment& environment,
-                         const std::string& home);
+                         const std::string& home, const FileSystem& disk);
 
 } // namespace menubar::ServiceFiles

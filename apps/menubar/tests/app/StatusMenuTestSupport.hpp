@@ -19,7 +19,7 @@
 
 #include <unistd.h>
 
-#include "app/system/LoginItem.hpp"
+#include "app/system/StartAtLogin.hpp"
 #include "app/tray/StatusMenuController.hpp"
 
 namespace status_menu_test {
@@ -39,7 +39,7 @@ struct RecordingService : DaemonService {
     void start(Done done) const override { note("start", done); }
     void restart(Done done) const override { note("restart", done); }
     void stop(Done done) const override { note("stop", done); }
-    std::optional<LaunchAgentCommand> locate(const Environment& environment) const override {
+    std::optional<DaemonCommand> locate(const Environment& environment) const override {
         return real->locate(environment);
     }
     std::string logsDirectory() const override { return real->logsDirectory(); }
@@ -98,9 +98,9 @@ struct Harness {
         d.reveal = [this](const std::string& path) { revealed.push_back(path); };
         d.revealModifierHeld = [this] { return altHeld; };
         d.settingsUpdate = [this](const StatusFile*, const DaemonState&) { ++polls; };
-        const LoginItem loginItem(autostartEntry(), home + "/bin/tessaly-menubar");
-        d.startsAtLogin = [loginItem] { return std::optional(loginItem.isEnabled()); };
-        d.setStartAtLogin = [loginItem](bool enabled) { loginItem.setEnabled(enabled); };
+        const StartAtLogin startAtLogin(autostartEntry(), home + "/bin/tessaly-menubar");
+        d.startsAtLogin = [startAtLogin] { return std::optional(startAtLogin.isEnabled()); };
+        d.setStartAtLogin = [startAtLogin](bool enabled) { startAtLogin.setEnabled(enabled); };
         return d;
     }
 

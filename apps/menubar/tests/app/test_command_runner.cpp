@@ -12,6 +12,7 @@
 #include "StatusMenuTestSupport.hpp"
 #include "app/system/Cmux.hpp"
 #include "app/system/CommandRunner.hpp"
+#include "app/system/DaemonConfig.hpp"
 #include "app/system/DaemonService.hpp"
 #include "app/system/LaunchAgent.hpp"
 
@@ -237,9 +238,9 @@ private slots:
             Notifier::notify("Hidden", "Menu bar is full", calls.result(), {.candidates = {tool}});
         };
         const Run daemon = [](auto& tool, Calls& calls) {
-            const menubar::LaunchAgentCommand command{tool, {"--profile", "w"}};
-            DaemonCommand::validate(command, "/c/my candidate.json");
-            DaemonCommand::loadSchema(command, calls.result());
+            const menubar::DaemonCommand command{tool, {"--profile", "w"}};
+            DaemonConfig::validate(command, "/c/my candidate.json");
+            DaemonConfig::loadSchema(command, calls.result());
         };
         const struct {
             QString tool;

@@ -274,6 +274,11 @@ TEST(SavePipelineOnDisk, SavesInPlaceKeepingModeAndLinks) {
     fs::create_directories(blocker / "inside");
     EXPECT_EQ(SavePipeline::save(form, (directory.path / "config.json").string(), {}, environment),
               SaveOutcome::writeFailed("could not write " + blocker.string() + ": File exists"));
+    // A FIFO in the file's place is refused: reading it would wait for a writer for good.
+    const auto fifo = directory.path / "fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(SavePipeline::save(form, fifo.string(), {}, environment),
+              SaveOutcome::writeFailed("could not read " + fifo.string() + ": not a regular file"));
 }
 
 // Kill a saving process at random moments, 200 times: whatever instant it dies,

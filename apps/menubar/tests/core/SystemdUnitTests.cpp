@@ -4,7 +4,7 @@
 
 #include "system/SystemdUnit.hpp"
 
-using menubar::LaunchAgentCommand;
+using menubar::DaemonCommand;
 namespace SystemdUnit = menubar::SystemdUnit;
 
 namespace {
@@ -12,8 +12,8 @@ namespace {
 const std::string home = "/home/ada";
 const std::string unitPath = "/u/tessaly.service";
 
-LaunchAgentCommand fromUnit(std::string executable, std::vector<std::string> leading = {}) {
-    return {std::move(executable), std::move(leading), LaunchAgentCommand::Origin::systemdUnit};
+DaemonCommand fromUnit(std::string executable, std::vector<std::string> leading = {}) {
+    return {std::move(executable), std::move(leading), DaemonCommand::Origin::systemdUnit};
 }
 
 SystemdUnit::Refusal refused(std::string reason) {
@@ -98,7 +98,7 @@ TEST(SystemdUnit, LoadsTheFirstUnitAndEveryFoldersDropInsByName) {
         {"/etc/u/tessaly.service.d/20-b.conf", "[Unit]\n"},
         {"/usr/u/tessaly.service.d/notes.txt", "[Service]\nExecStart=/wrong\n"},
     };
-    const SystemdUnit::Disk fake{
+    const menubar::FileSystem fake{
         .exists = [&](const std::string& path) { return disk.count(path) > 0; },
         .readFile = [&](const std::string& path, std::uint64_t) -> menubar::FileReadResult {
             return disk.at(path);

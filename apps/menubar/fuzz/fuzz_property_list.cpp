@@ -10,24 +10,24 @@
 #include <string_view>
 
 #include "FuzzSupport.hpp"
-#include "system/LaunchAgentCommand.hpp"
+#include "system/DaemonCommand.hpp"
 
 using namespace menubar;
 using menubar::fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view plist(reinterpret_cast<const char*>(data), size);
-    LaunchAgentCommand command;
+    DaemonCommand command;
     try {
-        command = LaunchAgentCommand::parse(plist);
-    } catch (const LaunchAgentCommand::ReadError&) {
+        command = DaemonCommand::fromPropertyList(plist);
+    } catch (const DaemonCommand::ReadError&) {
         return 0;
-    } catch (const LaunchAgentCommand::ParseError& error) {
+    } catch (const DaemonCommand::ParseError& error) {
         require(std::string_view(error.what()).size() > 0, "a refusal says why");
         return 0;
     }
     require(!command.executable.empty(), "a command has a program");
-    require(command.origin == LaunchAgentCommand::Origin::launchAgent,
+    require(command.origin == DaemonCommand::Origin::launchAgent,
             "a parsed command comes from the launch agent");
     require(std::find(command.leadingArguments.begin(), command.leadingArguments.end(), "watch") ==
                 command.leadingArguments.end(),

@@ -1,4 +1,4 @@
-#include "LoginItem.hpp"
+#include "StartAtLogin.hpp"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,10 +21,10 @@ constexpr std::uint64_t entryLimit = 64 * 1024;
 
 } // namespace
 
-LoginItem::LoginItem(std::string entryPath, std::string executable)
+StartAtLogin::StartAtLogin(std::string entryPath, std::string executable)
     : entryPath_(std::move(entryPath)), executable_(std::move(executable)) {}
 
-std::optional<LoginItem> LoginItem::forThisApp(const std::string& home) {
+std::optional<StartAtLogin> StartAtLogin::forThisApp(const std::string& home) {
 #ifdef Q_OS_MACOS
     (void)home;
     return std::nullopt;
@@ -32,20 +32,20 @@ std::optional<LoginItem> LoginItem::forThisApp(const std::string& home) {
     const auto environment = processEnvironment();
     const auto searchPath = environment.find("PATH");
     const std::string running = QCoreApplication::applicationFilePath().toStdString();
-    return LoginItem(AutostartEntry::path(environment, home),
-                     AutostartEntry::executable(
-                         running, searchPath == environment.end() ? "" : searchPath->second,
-                         FileSystem::real().isExecutable));
+    return StartAtLogin(AutostartEntry::path(environment, home),
+                        AutostartEntry::executable(
+                            running, searchPath == environment.end() ? "" : searchPath->second,
+                            FileSystem::real().isExecutable));
 #endif
 }
 
-bool LoginItem::isEnabled() const {
+bool StartAtLogin::isEnabled() const {
     const FileReadResult content = FileSystem::real().readFile(entryPath_, entryLimit);
     const auto* text = std::get_if<std::string>(&content);
     return text && AutostartEntry::isEnabled(*text);
 }
 
-void LoginItem::setEnabled(bool enabled) const {
+void StartAtLogin::setEnabled(bool enabled) const {
     const QString path = qs(entryPath_);
     if (!enabled) {
         if (QFile::exists(path) && !QFile::remove(path)) {

@@ -11,15 +11,15 @@
 
 namespace menubar::app {
 
-class LoginItem {
+class StartAtLogin {
 public:
     // The entry at `entryPath` that starts `executable`.
-    LoginItem(std::string entryPath, std::string executable);
+    StartAtLogin(std::string entryPath, std::string executable);
 
     // The one for this process: the entry under the user's config folder that
     // starts the installed app, or this very executable when it is not installed.
     // Nothing where the platform has no support.
-    static std::optional<LoginItem> forThisApp(const std::string& home);
+    static std::optional<StartAtLogin> forThisApp(const std::string& home);
 
     // Read afresh at each call: the user may add or delete the entry by hand.
     bool isEnabled() const;

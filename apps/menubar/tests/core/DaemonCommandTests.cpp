@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "system/LaunchAgentCommand.hpp"
+#include "system/DaemonCommand.hpp"
 
-using menubar::LaunchAgentCommand;
-using Origin = menubar::LaunchAgentCommand::Origin;
-using ParseError = menubar::LaunchAgentCommand::ParseError;
+using menubar::DaemonCommand;
+using Origin = menubar::DaemonCommand::Origin;
+using ParseError = menubar::DaemonCommand::ParseError;
 namespace ExecutableLocator = menubar::ExecutableLocator;
 
 namespace {
@@ -42,7 +42,7 @@ std::string agentWith(const std::vector<std::string>& arguments) {
 
 } // namespace
 
-TEST(LaunchAgentCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
+TEST(DaemonCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
     const struct {
         const char* xml;
         const char* binary;
@@ -58,16 +58,17 @@ TEST(LaunchAgentCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
         SCOPED_TRACE(c.xml);
         // None of them has a "watch", so only the program itself is kept: the
         // options of "sh -c …" must never become leading arguments.
-        const LaunchAgentCommand expected{c.executable, {}, Origin::launchAgent};
-        EXPECT_EQ(LaunchAgentCommand::parse(readFixture(std::string("plists/") + c.xml)), expected);
-        EXPECT_EQ(LaunchAgentCommand::parse(
+        const DaemonCommand expected{c.executable, {}, Origin::launchAgent};
+        EXPECT_EQ(DaemonCommand::fromPropertyList(readFixture(std::string("plists/") + c.xml)),
+                  expected);
+        EXPECT_EQ(DaemonCommand::fromPropertyList(
                       readFixture(std::string("plists/binary-generated/") + c.binary)),
                   expected);
     }
 }
 
 // The usual agent, options before "watch", is the resolve table's own.
-TEST(LaunchAgentCommand, KeepsWhatPrecedesTheFirstWatch) {
+TEST(DaemonCommand, KeepsWhatPrecedesTheFirstWatch) {
     const struct {
         std::vector<std::string> programArguments;
         std::string executable;
@@ -81,21 +82,21 @@ TEST(LaunchAgentCommand, KeepsWhatPrecedesTheFirstWatch) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.executable);
-        EXPECT_EQ(LaunchAgentCommand::parse(agentWith(c.programArguments)),
-                  (LaunchAgentCommand{c.executable, c.leading, Origin::launchAgent}));
+        EXPECT_EQ(DaemonCommand::fromPropertyList(agentWith(c.programArguments)),
+                  (DaemonCommand{c.executable, c.leading, Origin::launchAgent}));
     }
 }
 
 // A list that reads but gives no command is a ParseError with one text per kind;
 // bytes that are no property list at all fail in the reader.
-TEST(LaunchAgentCommand, RefusesWhatGivesNoCommand) {
+TEST(DaemonCommand, RefusesWhatGivesNoCommand) {
     const auto refusal = [](const std::string& bytes) -> std::string {
         try {
-            LaunchAgentCommand::parse(bytes);
+            DaemonCommand::fromPropertyList(bytes);
         } catch (const ParseError& error) {
             return (error.kind == ParseError::Kind::notAPlist ? "notAPlist: " : "missing: ") +
                    std::string(error.what());
-        } catch (const LaunchAgentCommand::ReadError&) {
+        } catch (const DaemonCommand::ReadError&) {
             return "read error";
         }
         return "parsed";
@@ -118,25 +119,25 @@ TEST(LaunchAgentCommand, RefusesWhatGivesNoCommand) {
         EXPECT_EQ(refusal(bytes), expected) << bytes;
 }
 
-TEST(LaunchAgentCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
+TEST(DaemonCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
     const std::string home = "/home/ada";
     const std::string plistPath = menubar::launchAgentPlistPath(home);
     const std::string agent = agentWith({"/srv/tessaly/bin/tessaly", "--data", "/d", "watch"});
-    const LaunchAgentCommand fromAgent{
+    const DaemonCommand fromAgent{
         "/srv/tessaly/bin/tessaly", {"--data", "/d"}, Origin::launchAgent};
 
     const struct {
         const char* name;
-        LaunchAgentCommand::Environment environment;
+        DaemonCommand::Environment environment;
         std::optional<std::string> plist;
         std::set<std::string> executables;
-        std::optional<LaunchAgentCommand> expected;
+        std::optional<DaemonCommand> expected;
     } cases[] = {
         {"TESSALY_CLI with a tilde beats the launch agent",
          {{"TESSALY_CLI", "~/bin/tessaly"}, {"PATH", "/usr/bin"}},
          agent,
          {"/home/ada/bin/tessaly", "/srv/tessaly/bin/tessaly", "/usr/local/bin/tessaly"},
-         LaunchAgentCommand{"/home/ada/bin/tessaly", {}, Origin::environment}},
+         DaemonCommand{"/home/ada/bin/tessaly", {}, Origin::environment}},
         {"empty TESSALY_CLI is ignored",
          {{"TESSALY_CLI", ""}},
          agent,
@@ -151,17 +152,17 @@ TEST(LaunchAgentCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
          {{"PATH", "/usr/bin"}},
          agent,
          {"/usr/local/bin/tessaly", "/usr/bin/tessaly"},
-         LaunchAgentCommand{"/usr/local/bin/tessaly", {}, Origin::path}},
+         DaemonCommand{"/usr/local/bin/tessaly", {}, Origin::path}},
         {"a broken property list falls through to PATH",
          {{"PATH", "/usr/bin"}},
          std::string("not a plist"),
          {"/usr/bin/tessaly"},
-         LaunchAgentCommand{"/usr/bin/tessaly", {}, Origin::path}},
+         DaemonCommand{"/usr/bin/tessaly", {}, Origin::path}},
         {"Homebrew's place beats /usr/local and PATH",
          {{"PATH", "/usr/bin"}},
          std::nullopt,
          {"/usr/bin/tessaly", "/usr/local/bin/tessaly", "/opt/homebrew/bin/tessaly"},
-         LaunchAgentCommand{"/opt/homebrew/bin/tessaly", {}, Origin::path}},
+         DaemonCommand{"/opt/homebrew/bin/tessaly", {}, Origin::path}},
         {"no PATH at all", {}, std::nullopt, {"/usr/bin/tessaly"}, std::nullopt},
     };
     for (const auto& c : cases) {
@@ -171,7 +172,7 @@ TEST(LaunchAgentCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
             return c.plist;
         };
         const auto exists = [&](const std::string& path) { return c.executables.count(path) > 0; };
-        EXPECT_EQ(LaunchAgentCommand::resolve(c.environment, home, plistPath, readFile, exists),
+        EXPECT_EQ(DaemonCommand::resolve(c.environment, home, plistPath, readFile, exists),
                   c.expected);
     }
 }
@@ -194,8 +195,8 @@ TEST(ExecutableLocator, TriesCandidatesThenEachNonEmptyPathPieceInOrder) {
 
 // The argument lists and the plist's place are checked where the command runner
 // runs them and drives the launch agent.
-TEST(LaunchAgentCommand, DescribesTheSubcommandLines) {
-    const LaunchAgentCommand command{"/usr/bin/node", {"/opt/t/cli.js"}, Origin::launchAgent};
-    EXPECT_EQ(command.describe(LaunchAgentCommand::configSchemaArguments()),
+TEST(DaemonCommand, DescribesTheSubcommandLines) {
+    const DaemonCommand command{"/usr/bin/node", {"/opt/t/cli.js"}, Origin::launchAgent};
+    EXPECT_EQ(command.describe(DaemonCommand::configSchemaArguments()),
               "/usr/bin/node /opt/t/cli.js config schema");
 }

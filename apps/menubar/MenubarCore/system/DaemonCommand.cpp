@@ -1,4 +1,4 @@
-#include "LaunchAgentCommand.hpp"
+#include "DaemonCommand.hpp"
 
 #include <cstdint>
 #include <limits>
@@ -12,11 +12,11 @@ namespace menubar {
 
 namespace {
 
-const char* describe(LaunchAgentCommand::ParseError::Kind kind) {
+const char* describe(DaemonCommand::ParseError::Kind kind) {
     switch (kind) {
-    case LaunchAgentCommand::ParseError::Kind::notAPlist:
+    case DaemonCommand::ParseError::Kind::notAPlist:
         return "the launch agent plist could not be read";
-    case LaunchAgentCommand::ParseError::Kind::missingProgramArguments:
+    case DaemonCommand::ParseError::Kind::missingProgramArguments:
         return "the launch agent plist has no ProgramArguments";
     }
     return "";
@@ -43,29 +43,29 @@ std::string launchAgentPlistPath(const std::string& home) {
     return home + "/Library/LaunchAgents/" + std::string(LaunchAgentLabel) + ".plist";
 }
 
-LaunchAgentCommand::ParseError::ParseError(Kind kind)
+DaemonCommand::ParseError::ParseError(Kind kind)
     : std::runtime_error(menubar::describe(kind)), kind(kind) {}
 
-LaunchAgentCommand::ReadError::ReadError()
+DaemonCommand::ReadError::ReadError()
     : std::runtime_error("the data is not a property list in XML or binary format") {}
 
-const std::vector<std::string>& LaunchAgentCommand::candidates() {
+const std::vector<std::string>& DaemonCommand::candidates() {
     static const std::vector<std::string> places{"/opt/homebrew/bin/tessaly",
                                                  "/usr/local/bin/tessaly"};
     return places;
 }
 
-std::optional<LaunchAgentCommand> LaunchAgentCommand::resolve(const Environment& environment,
-                                                              const std::string& home,
-                                                              const std::string& plistPath,
-                                                              const ReadFile& readFile,
-                                                              const ExecutableTest& exists) {
-    const ServiceCommand fromAgent = [&]() -> std::optional<LaunchAgentCommand> {
+std::optional<DaemonCommand> DaemonCommand::resolve(const Environment& environment,
+                                                    const std::string& home,
+                                                    const std::string& plistPath,
+                                                    const ReadFile& readFile,
+                                                    const ExecutableTest& exists) {
+    const ServiceCommand fromAgent = [&]() -> std::optional<DaemonCommand> {
         const auto bytes = readFile(plistPath);
         if (!bytes)
             return std::nullopt;
         try {
-            return parse(*bytes);
+            return fromPropertyList(*bytes);
         } catch (const std::exception&) {
             // A broken or foreign property list only means "look elsewhere".
             return std::nullopt;
@@ -74,15 +74,15 @@ std::optional<LaunchAgentCommand> LaunchAgentCommand::resolve(const Environment&
     return resolve(environment, home, fromAgent, exists);
 }
 
-std::optional<LaunchAgentCommand> LaunchAgentCommand::resolve(const Environment& environment,
-                                                              const std::string& home,
-                                                              const ServiceCommand& fromService,
-                                                              const ExecutableTest& exists) {
+std::optional<DaemonCommand> DaemonCommand::resolve(const Environment& environment,
+                                                    const std::string& home,
+                                                    const ServiceCommand& fromService,
+                                                    const ExecutableTest& exists) {
     if (const auto variable = environment.find(std::string(environmentKey));
         variable != environment.end() && !variable->second.empty()) {
         const std::string expanded = Paths::expandTilde(variable->second, home);
         if (exists(expanded))
-            return LaunchAgentCommand{expanded, {}, Origin::environment};
+            return DaemonCommand{expanded, {}, Origin::environment};
     }
 
     if (auto command = fromService(); command && exists(command->executable))
@@ -93,11 +93,11 @@ std::optional<LaunchAgentCommand> LaunchAgentCommand::resolve(const Environment&
         searchPath = variable->second;
     if (auto found = ExecutableLocator::resolve(std::string(executableName), candidates(),
                                                 searchPath, exists))
-        return LaunchAgentCommand{std::move(*found), {}, Origin::path};
+        return DaemonCommand{std::move(*found), {}, Origin::path};
     return std::nullopt;
 }
 
-LaunchAgentCommand LaunchAgentCommand::parse(std::string_view plist) {
+DaemonCommand DaemonCommand::fromPropertyList(std::string_view plist) {
     // libplist takes a 32-bit length and reads nothing from an empty buffer.
     if (plist.empty() || plist.size() > std::numeric_limits<std::uint32_t>::max())
         throw ReadError();
@@ -126,8 +126,8 @@ LaunchAgentCommand LaunchAgentCommand::parse(std::string_view plist) {
     return fromCommandLine(elements, Origin::launchAgent);
 }
 
-LaunchAgentCommand LaunchAgentCommand::fromCommandLine(const std::vector<std::string>& commandLine,
-                                                       Origin origin) {
+DaemonCommand DaemonCommand::fromCommandLine(const std::vector<std::string>& commandLine,
+                                             Origin origin) {
     // Options given to `watch` belong to watching and must not leak into other
     // subcommands, so only what precedes it is kept.
     std::size_t end = 1;
@@ -137,21 +137,20 @@ LaunchAgentCommand LaunchAgentCommand::fromCommandLine(const std::vector<std::st
             break;
         }
     }
-    return LaunchAgentCommand{
+    return DaemonCommand{
         commandLine.front(),
         std::vector<std::string>(commandLine.begin() + 1,
                                  commandLine.begin() + static_cast<std::ptrdiff_t>(end)),
         origin};
 }
 
-std::vector<std::string>
-LaunchAgentCommand::arguments(const std::vector<std::string>& extra) const {
+std::vector<std::string> DaemonCommand::arguments(const std::vector<std::string>& extra) const {
     std::vector<std::string> all = leadingArguments;
     all.insert(all.end(), extra.begin(), extra.end());
     return all;
 }
 
-std::string LaunchAgentCommand::describe(const std::vector<std::string>& extra) const {
+std::string DaemonCommand::describe(const std::vector<std::string>& extra) const {
     std::string line = executable;
     for (const auto& argument : arguments(extra)) {
         line += ' ';
@@ -160,12 +159,11 @@ std::string LaunchAgentCommand::describe(const std::vector<std::string>& extra) 
     return line;
 }
 
-std::vector<std::string> LaunchAgentCommand::configSchemaArguments() {
+std::vector<std::string> DaemonCommand::configSchemaArguments() {
     return {"config", "schema"};
 }
 
-std::vector<std::string>
-LaunchAgentCommand::configValidateArguments(const std::string& candidatePath) {
+std::vector<std::string> DaemonCommand::configValidateArguments(const std::string& candidatePath) {
     return {"config", "validate", candidatePath, "--json"};
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 // How to start the daemon's command line: which executable, and which arguments
-// must precede a subcommand. Reusing the launch agent's own command (up to its
-// `watch`) makes the app talk to the same installation the service manager runs.
-// Nothing here reads a file or tests a path itself; those come in as functions.
+// must precede a subcommand. Reusing the command of the daemon's own service
+// definition (up to its `watch`), read from the launch agent's property list or
+// the systemd user unit, makes the app talk to the same installation the service
+// manager runs. Nothing here reads a file or tests a path itself; those come in
+// as functions.
 
 #include <functional>
 #include <map>
@@ -27,7 +29,7 @@ std::string launchAgentPlistPath(const std::string& home);
 // file and for one without execute permission).
 using ExecutableTest = std::function<bool(const std::string& path)>;
 
-struct LaunchAgentCommand {
+struct DaemonCommand {
     enum class Origin {
         environment, // the TESSALY_CLI variable
         launchAgent, // the launch agent's ProgramArguments
@@ -57,7 +59,7 @@ struct LaunchAgentCommand {
     using Environment = std::map<std::string, std::string>;
     using ReadFile = std::function<std::optional<std::string>(const std::string& path)>;
     // The command the service manager's definition of the daemon gives, or nothing.
-    using ServiceCommand = std::function<std::optional<LaunchAgentCommand>()>;
+    using ServiceCommand = std::function<std::optional<DaemonCommand>()>;
 
     static constexpr std::string_view environmentKey = "TESSALY_CLI";
     static constexpr std::string_view executableName = "tessaly";
@@ -68,34 +70,34 @@ struct LaunchAgentCommand {
     std::vector<std::string> leadingArguments;
     Origin origin = Origin::path;
 
-    bool operator==(const LaunchAgentCommand&) const = default;
+    bool operator==(const DaemonCommand&) const = default;
 
     // First match wins, and every problem in a source just moves on to the next:
     // TESSALY_CLI (a leading tilde expands to `home`) when it names an executable;
     // then the property list at `plistPath` when it parses and its executable
     // exists; then the candidates and environment's PATH. Nothing when all fail.
     // `readFile` gives nothing for a missing or unreadable file.
-    static std::optional<LaunchAgentCommand>
+    static std::optional<DaemonCommand>
     resolve(const Environment& environment, const std::string& home, const std::string& plistPath,
             const ReadFile& readFile, const ExecutableTest& exists);
 
     // The same order with any service manager's definition in the second place:
     // `fromService` is asked only when TESSALY_CLI gives nothing, and its command
     // counts only when its executable `exists`.
-    static std::optional<LaunchAgentCommand> resolve(const Environment& environment,
-                                                     const std::string& home,
-                                                     const ServiceCommand& fromService,
-                                                     const ExecutableTest& exists);
+    static std::optional<DaemonCommand> resolve(const Environment& environment,
+                                                const std::string& home,
+                                                const ServiceCommand& fromService,
+                                                const ExecutableTest& exists);
 
     // XML or binary property list → the command before "watch" (or the first
     // element alone when there is no "watch" after it), origin launchAgent.
     // Throws ReadError or ParseError.
-    static LaunchAgentCommand parse(std::string_view plist);
+    static DaemonCommand fromPropertyList(std::string_view plist);
 
     // A service's whole command line (program first, never empty) → the program
     // and what precedes the first "watch" after it.
-    static LaunchAgentCommand fromCommandLine(const std::vector<std::string>& commandLine,
-                                              Origin origin);
+    static DaemonCommand fromCommandLine(const std::vector<std::string>& commandLine,
+                                         Origin origin);
 
     // leadingArguments followed by `extra`: the child's whole argument list.
     std::vector<std::string> arguments(const std::vector<std::string>& extra) const;
