@@ -8,6 +8,8 @@ namespace menubar::SettingsWindowText {
 namespace {
 
 constexpr std::string_view zeroWidthSpace = "\u200B";
+// Keeps "folder-name" whole: a hyphen is a break opportunity of its own.
+constexpr std::string_view wordJoiner = "\u2060";
 
 } // namespace
 
@@ -87,15 +89,17 @@ std::string withPathBreaks(const std::string& text) {
         result += character;
         if (character == '/')
             result += zeroWidthSpace;
+        else if (character == '-')
+            result += wordJoiner;
     }
     return result;
 }
 
 std::string withoutBreaks(const std::string& text) {
     std::string result = text;
-    for (auto at = result.find(zeroWidthSpace); at != std::string::npos;
-         at = result.find(zeroWidthSpace, at))
-        result.erase(at, zeroWidthSpace.size());
+    for (const auto mark : {zeroWidthSpace, wordJoiner})
+        for (auto at = result.find(mark); at != std::string::npos; at = result.find(mark, at))
+            result.erase(at, mark.size());
     return result;
 }
 

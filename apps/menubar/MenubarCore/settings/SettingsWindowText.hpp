@@ -52,9 +52,10 @@ std::string restartHelp(const ServiceControls& service);
 // The warning above the groups, or nothing when every key is known.
 std::optional<std::string> unknownKeysNotice(const std::vector<std::string>& unknownKeys);
 
-// A line that may be wrapped: a zero-width space after each slash, so that a
-// long path breaks between its folders rather than inside a name. A reader
-// drops the spaces again (withoutBreaks) before showing or copying a line.
+// A line that may be wrapped: a zero-width space after each slash and a word
+// joiner after each hyphen, so that a long path breaks between its folders
+// rather than inside a name. A reader drops the marks again (withoutBreaks)
+// before showing or copying a line.
 std::string withPathBreaks(const std::string& text);
 std::string withoutBreaks(const std::string& text);
 

@@ -197,8 +197,8 @@ TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
 
 // The footer breaks a path between folders; the lock note names where the flags live.
 TEST(SettingsText, PathBreaksAndTheLockNoteByServiceManager) {
-    EXPECT_EQ(withPathBreaks("Editing /a/b.json"), "Editing /\u200Ba/\u200Bb.json");
-    EXPECT_EQ(withoutBreaks(withPathBreaks("/x/y/")), "/x/y/");
+    EXPECT_EQ(withPathBreaks("Editing /a-b/c"), "Editing /\u200Ba-\u2060b/\u200Bc");
+    EXPECT_EQ(withoutBreaks(withPathBreaks("/x-y/z/")), "/x-y/z/");
     EXPECT_EQ(lockNote(ServiceManager::launchd),
               "Set by a command-line flag in the launch agent; reinstall the daemon to manage it "
               "here.");
