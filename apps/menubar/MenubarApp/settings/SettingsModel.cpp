@@ -8,6 +8,9 @@
 #include "app/system/DaemonConfig.hpp"
 #include "app/system/Log.hpp"
 #include "app/system/ProcessEnvironment.hpp"
+#include "settings/ConfigLocation.hpp"
+#include "settings/SaveReport.hpp"
+#include "settings/SettingRowText.hpp"
 #include "settings/SettingsSchema.hpp"
 #include "system/FileSystem.hpp"
 
@@ -37,7 +40,7 @@ SettingsModelDependencies SettingsModelDependencies::system() {
 SettingsModel::SettingsModel(SettingsModelDependencies dependencies, QObject* parent)
     : QObject(parent), dependencies_(std::move(dependencies)) {
     configPath_ =
-        SettingsText::defaultConfigPath(dependencies_.environment(), dependencies_.home, nullptr);
+        ConfigLocation::defaultConfigPath(dependencies_.environment(), dependencies_.home, nullptr);
     service_ = dependencies_.service->controls();
 }
 
@@ -65,11 +68,12 @@ void SettingsModel::load() {
     assign(saveState_, SaveState::idle());
     assign(generalErrors_, {});
     const auto environment = dependencies_.environment();
-    assign(configPath_, SettingsText::defaultConfigPath(environment, dependencies_.home, status()));
+    assign(configPath_,
+           ConfigLocation::defaultConfigPath(environment, dependencies_.home, status()));
 
     const auto command = dependencies_.service->locate(environment);
     if (!command) {
-        assign(phase_, SettingsText::commandNotFound());
+        assign(phase_, SettingsPhase::commandNotFound());
         publish();
         return;
     }
@@ -85,7 +89,7 @@ void SettingsModel::load() {
 void SettingsModel::finishLoad(const DaemonCommand& command, const CommandResult& result) {
     const std::string description = command.describe(DaemonCommand::configSchemaArguments());
     if (!result.succeeded()) {
-        assign(phase_, SettingsText::schemaRunFailed(description, result.outcome()));
+        assign(phase_, SettingsPhase::schemaRunFailed(description, result.outcome()));
         publish();
         return;
     }
@@ -93,7 +97,7 @@ void SettingsModel::finishLoad(const DaemonCommand& command, const CommandResult
     try {
         schema = SettingsSchema::decode(result.standardOutput);
     } catch (const std::exception& error) {
-        assign(phase_, SettingsText::schemaUnreadable(description, error.what()));
+        assign(phase_, SettingsPhase::schemaUnreadable(description, error.what()));
         publish();
         return;
     }
@@ -119,7 +123,7 @@ void SettingsModel::finishLoad(const DaemonCommand& command, const CommandResult
             failure = "the file is larger than " + std::to_string(configSizeLimit) + " bytes";
         }
         if (!failure.empty()) {
-            assign(phase_, SettingsText::configUnreadable(configPath_, failure));
+            assign(phase_, SettingsPhase::configUnreadable(configPath_, failure));
             publish();
             return;
         }
@@ -174,11 +178,11 @@ void SettingsModel::update(const StatusFile* status, const DaemonState& state) {
 }
 
 bool SettingsModel::canSave() const {
-    return SettingsText::canSave(phase_, form(), saveState_);
+    return menubar::canSave(phase_, form(), saveState_);
 }
 
 std::optional<std::string> SettingsModel::liveValue(const SettingField& field) const {
-    return SettingsText::liveValue(liveSettings_, field);
+    return SettingRowText::liveValue(liveSettings_, field);
 }
 
 void SettingsModel::save(SaveCompletion completion) {
@@ -214,7 +218,7 @@ void SettingsModel::save(SaveCompletion completion) {
 
 void SettingsModel::finishSave(const SaveOutcome& outcome,
                                const std::optional<std::string>& written) {
-    const SettingsText::SaveReport report = SettingsText::report(outcome, configPath_);
+    const SaveReport report = SaveReport::of(outcome, configPath_);
     log(report.logLine);
     if (const auto* rejected = std::get_if<SaveOutcome::Rejected>(&outcome.value())) {
         if (form_)

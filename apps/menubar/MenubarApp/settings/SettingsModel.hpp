@@ -9,7 +9,8 @@
 // different value, so a poll that repeats the previous status redraws nothing.
 // `formReplaced` is emitted when a load brings a new form (or drops it): the
 // only time the view rebuilds its rows. Every rule comes from the core
-// (SettingsText, SettingsForm, SavePipeline, ConfigNotices); this class holds
+// (SettingsPhase, SaveState, ConfigLocation, SaveReport, SettingsForm, SavePipeline,
+// ConfigNotices); this class holds
 // the state, runs the child processes off the GUI thread and hands results
 // back on it. Main thread only.
 
@@ -24,8 +25,9 @@
 
 #include "app/system/DaemonService.hpp"
 #include "settings/SaveSettings.hpp"
+#include "settings/SaveState.hpp"
 #include "settings/SettingsForm.hpp"
-#include "settings/SettingsText.hpp"
+#include "settings/SettingsPhase.hpp"
 #include "status/ConfigNotices.hpp"
 #include "status/DaemonState.hpp"
 #include "status/Models.hpp"

@@ -12,10 +12,11 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "SettingLabels.hpp"
 #include "SettingRow.hpp"
 #include "SettingsModel.hpp"
 #include "app/system/QtText.hpp"
-#include "settings/SettingsText.hpp"
+#include "settings/SettingsWindowText.hpp"
 
 namespace menubar::app {
 
@@ -80,7 +81,7 @@ QWidget* SettingsView::buildLoadingPage() {
     spinner->setTextVisible(false);
     spinner->setFixedWidth(160);
     layout->addWidget(spinner, 0, Qt::AlignHCenter);
-    auto* text = new QLabel(qs(SettingsText::loadingText), page);
+    auto* text = new QLabel(qs(SettingsWindowText::loadingText), page);
     text->setObjectName(QStringLiteral("loading"));
     SettingsStyle::apply(text, SettingsStyle::Tone::secondary);
     layout->addWidget(text, 0, Qt::AlignHCenter);
@@ -107,7 +108,7 @@ QWidget* SettingsView::buildFailedPage() {
     failedDetail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     SettingsStyle::monospaced(failedDetail_);
     layout->addWidget(failedDetail_);
-    auto* tryAgain = new QPushButton(qs(SettingsText::tryAgainTitle), page);
+    auto* tryAgain = new QPushButton(qs(SettingsWindowText::tryAgainTitle), page);
     tryAgain->setObjectName(QStringLiteral("failed:tryAgain"));
     connect(tryAgain, &QPushButton::clicked, this, [this] { model_->load(); });
     layout->addWidget(tryAgain, 0, Qt::AlignLeft);
@@ -133,7 +134,7 @@ QWidget* SettingsView::buildFormPage() {
         box->setSpacing(4);
         auto* title =
             new SymbolLabel("xmark.octagon", SettingsStyle::Tone::red, configErrorBanner_);
-        title->setText(qs(SettingsText::configErrorBanner));
+        title->setText(qs(SettingsWindowText::configErrorBanner));
         QFont headline = title->textLabel()->font();
         headline.setBold(true);
         title->textLabel()->setFont(headline);
@@ -158,9 +159,10 @@ QWidget* SettingsView::buildFormPage() {
         auto* box = new QHBoxLayout(restartBanner_);
         auto* text =
             new SymbolLabel("arrow.clockwise", SettingsStyle::Tone::orange, restartBanner_);
-        text->setText(qs(SettingsText::restartNeededBanner));
+        text->setText(qs(SettingsWindowText::restartNeededBanner));
         box->addWidget(text, 1);
-        bannerRestart_ = new QPushButton(qs(SettingsText::restartButtonTitle), restartBanner_);
+        bannerRestart_ =
+            new QPushButton(qs(SettingsWindowText::restartButtonTitle), restartBanner_);
         bannerRestart_->setObjectName(QStringLiteral("banner:restartNeeded:restart"));
         connect(bannerRestart_, &QPushButton::clicked, this, [this] { run(actions_.restart); });
         box->addWidget(bannerRestart_, 0, Qt::AlignVCenter);
@@ -209,24 +211,24 @@ QWidget* SettingsView::buildFooter() {
     SettingsStyle::apply(fileLine_, SettingsStyle::Tone::secondary);
     layout->addLayout(texts, 1);
 
-    restart_ = new QPushButton(withMnemonic(SettingsText::restartButtonTitle), footer);
+    restart_ = new QPushButton(withMnemonic(SettingsWindowText::restartButtonTitle), footer);
     restart_->setObjectName(QStringLiteral("footer:restart"));
     restart_->setAutoDefault(false);
     connect(restart_, &QPushButton::clicked, this, [this] { run(actions_.restart); });
     layout->addWidget(restart_);
 
-    cancel_ = new QPushButton(withMnemonic(SettingsText::cancelTitle), footer);
+    cancel_ = new QPushButton(withMnemonic(SettingsWindowText::cancelTitle), footer);
     cancel_->setObjectName(QStringLiteral("footer:cancel"));
     cancel_->setAutoDefault(false);
     cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
     connect(cancel_, &QPushButton::clicked, this, [this] { run(actions_.close); });
     layout->addWidget(cancel_);
 
-    save_ = new QPushButton(withMnemonic(SettingsText::saveTitle), footer);
+    save_ = new QPushButton(withMnemonic(SettingsWindowText::saveTitle), footer);
     save_->setObjectName(QStringLiteral("footer:save"));
     save_->setDefault(true);
     save_->setShortcut(QKeySequence::Save);
-    save_->setToolTip(qs(SettingsText::saveHelp));
+    save_->setToolTip(qs(SettingsWindowText::saveHelp));
     connect(save_, &QPushButton::clicked, this, [this] { run(actions_.save); });
     layout->addWidget(save_);
     return footer;
@@ -277,8 +279,18 @@ void SettingsView::orderTabs() {
     if (order == tabOrder_)
         return;
     tabOrder_ = order;
+    // From the window itself (nothing focused yet) Tab goes to the top.
+    setTabOrder(window(), order.front());
     for (std::size_t index = 1; index < order.size(); ++index)
         setTabOrder(order[index - 1], order[index]);
+}
+
+void SettingsView::leaveTheFooter() {
+    // Shown while loading, the window gave the focus to the only button there
+    // was; once the form is there, the first Tab goes to its first field.
+    QWidget* focused = window()->focusWidget();
+    if (focused == nullptr || focused == restart_ || focused == cancel_ || focused == save_)
+        window()->setFocus(Qt::OtherFocusReason);
 }
 
 void SettingsView::refreshBanners() {
@@ -313,8 +325,8 @@ void SettingsView::refreshBanners() {
     generalErrorsBanner_->setVisible(!shownGeneralErrors_.empty());
 
     const SettingsForm* form = model_->form();
-    const auto unknown =
-        form ? SettingsText::unknownKeysNotice(form->unknownKeys()) : std::optional<std::string>();
+    const auto unknown = form ? SettingsWindowText::unknownKeysNotice(form->unknownKeys())
+                              : std::optional<std::string>();
     unknownKeysBanner_->setVisible(unknown.has_value());
     unknownKeysText_->setText(qs(unknown.value_or(std::string())));
 }
@@ -341,16 +353,19 @@ void SettingsView::refresh() {
     const SaveState& saveState = model_->saveState();
     const bool installed = model_->isDaemonInstalled();
     const bool formShown = content_->currentWidget() == formPage_;
-    fileLine_->setFullText(
-        qs(SettingsText::fileLine(formShown, model_->configFileExists(), model_->configPath())));
-    statusLine_->setFullText(qs(SettingsText::statusLine(
-        formShown, saveState, model_->restartNeeded(), installed, TimeZone::current())));
+    if (formShown && !formWasShown_)
+        leaveTheFooter();
+    formWasShown_ = formShown;
+    fileLine_->setFullText(qs(
+        SettingsWindowText::fileLine(formShown, model_->configFileExists(), model_->configPath())));
+    statusLine_->setFullText(
+        qs(SettingsWindowText::statusLine(formShown, saveState, model_->restartNeeded(), installed,
+                                          TimeZone::current(), phase.configFileUnreadable())));
     SettingsStyle::apply(statusLine_, saveState.kind() == SaveState::Kind::failed
                                           ? SettingsStyle::Tone::red
                                           : SettingsStyle::Tone::secondary);
-    restart_->setEnabled(installed && saveState.kind() != SaveState::Kind::restarting &&
-                         saveState.kind() != SaveState::Kind::saving);
-    restart_->setToolTip(qs(SettingsText::restartHelp(model_->service())));
+    restart_->setEnabled(SettingsWindowText::canRestart(phase, saveState, installed));
+    restart_->setToolTip(qs(SettingsWindowText::restartHelp(model_->service())));
     save_->setEnabled(model_->canSave());
     orderTabs();
 }

@@ -57,6 +57,7 @@ private:
     // footer, so they would otherwise come last; the chain is set again
     // whenever the focusable widgets change.
     void orderTabs();
+    void leaveTheFooter();
 
     SettingsModel* model_;
     Actions actions_;
@@ -82,6 +83,7 @@ private:
     QVBoxLayout* groupsLayout_;
     std::vector<SettingRow*> rows_;
     std::vector<QWidget*> tabOrder_;
+    bool formWasShown_ = false;
 
     ClampedLabel* fileLine_;
     ClampedLabel* statusLine_;

@@ -13,7 +13,10 @@
 #include "app/system/Log.hpp"
 #include "app/system/MainMenu.hpp"
 #include "app/system/QtText.hpp"
-#include "settings/SettingsText.hpp"
+#include "settings/ConfigLocation.hpp"
+#include "settings/SaveReport.hpp"
+#include "settings/SettingsWindowText.hpp"
+#include "settings/WindowPlacement.hpp"
 
 namespace menubar::app {
 
@@ -66,9 +69,8 @@ void SettingsWindowController::createWindow() {
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setObjectName(QStringLiteral("settingsWindow"));
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setWindowTitle(qs(SettingsText::windowTitle));
-    window->setMinimumSize(520, 420);
-    window->resize(680, 760);
+    window->setWindowTitle(qs(SettingsWindowText::windowTitle));
+    window->setMinimumSize(WindowPlacement::minimum.width, WindowPlacement::minimum.height);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
 
@@ -95,10 +97,17 @@ void SettingsWindowController::createWindow() {
     addMainMenuActions(window);
     window->installEventFilter(this);
 
+    // Fitted to the screen's free area, so that its title and footer are never
+    // off-screen on a small one; the form scrolls.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
+        const QRect area = screen->availableGeometry();
+        const QSize frame = window->frameGeometry().size() - window->size();
+        const auto place = WindowPlacement::placed(
+            {area.x(), area.y(), area.width(), area.height()}, {frame.width(), frame.height()});
+        window->resize(place.width, place.height);
+        window->move(place.x, place.y);
+    } else {
+        window->resize(WindowPlacement::wished.width, WindowPlacement::wished.height);
     }
     window_ = window;
 }
@@ -113,21 +122,21 @@ bool SettingsWindowController::eventFilter(QObject* watched, QEvent* event) {
 
 void SettingsWindowController::installSaveOnOpenHook() {
     const auto environment = model_->dependencies().environment();
-    const auto hook = environment.find(std::string(SettingsText::saveOnOpenKey));
+    const auto hook = environment.find(std::string(ConfigLocation::saveOnOpenKey));
     if (hook == environment.end() || hook->second != "1")
         return;
-    const auto path = environment.find(std::string(SettingsText::configFileKey));
+    const auto path = environment.find(std::string(ConfigLocation::configFileKey));
     if (path == environment.end() || path->second.empty()) {
-        log(SettingsText::saveOnOpenIgnored);
+        log(ConfigLocation::saveOnOpenIgnored);
         return;
     }
     model_->setAfterLoad([self = QPointer(this)] {
         if (!self)
             return;
         SettingsModel* model = self->model_;
-        log(SettingsText::saveOnOpenLine(model->configPath()));
-        model->set(std::string(SettingsText::saveOnOpenSetting),
-                   SettingValue::number(SettingsText::saveOnOpenValue));
+        log(ConfigLocation::saveOnOpenLine(model->configPath()));
+        model->set(std::string(ConfigLocation::saveOnOpenSetting),
+                   SettingValue::number(ConfigLocation::saveOnOpenValue));
         model->clearSavedMark();
         self->save(false);
     });
@@ -135,7 +144,7 @@ void SettingsWindowController::installSaveOnOpenHook() {
 
 void SettingsWindowController::save(bool offerRestart) {
     model_->save([self = QPointer(this), offerRestart](const SaveOutcome& outcome) {
-        log("save outcome: " + SettingsText::describe(outcome));
+        log("save outcome: " + SaveLog::describe(outcome));
         if (self && offerRestart && outcome.isSaved())
             self->offerRestart();
     });
@@ -149,11 +158,11 @@ void SettingsWindowController::offerRestart() {
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
     sheet->setIcon(QMessageBox::Information);
-    sheet->setText(qs(SettingsText::restartOfferTitle));
-    sheet->setInformativeText(qs(SettingsText::restartOfferText));
+    sheet->setText(qs(SettingsWindowText::restartOfferTitle));
+    sheet->setInformativeText(qs(SettingsWindowText::restartOfferText));
     QPushButton* restart =
-        sheet->addButton(qs(SettingsText::restartOfferConfirm), QMessageBox::AcceptRole);
-    sheet->addButton(qs(SettingsText::restartOfferLater), QMessageBox::RejectRole);
+        sheet->addButton(qs(SettingsWindowText::restartOfferConfirm), QMessageBox::AcceptRole);
+    sheet->addButton(qs(SettingsWindowText::restartOfferLater), QMessageBox::RejectRole);
     sheet->setDefaultButton(restart);
     connect(sheet, &QMessageBox::finished, this,
             [self = QPointer(this), sheet = QPointer(sheet), restart = QPointer(restart)] {

@@ -110,8 +110,6 @@ public:
 class SettingsForm {
 public:
     static constexpr std::string_view schemaKey = "$schema";
-    static constexpr std::string_view lockedByFlagNote =
-        "Set by a command-line flag in the launch agent; reinstall the daemon to manage it here.";
 
     // The config file's bytes → its top-level object. Throws JSONError for text
     // that is not JSON, SettingsFormError for JSON that is not an object.

@@ -423,6 +423,18 @@ EOF)");
         QCOMPARE(window.find("setting:warn-context")->accessibleDescription(),
                  "Context use at which a session is flagged as a warning.");
 
+        // The first Tab reaches the first field, not the footer; a percentage
+        // field is one tab stop (its arrows are for the mouse, Up and Down step).
+        const auto tab = [top] {
+            QTest::keyClick(top->focusWidget() ? top->focusWidget() : top, Qt::Key_Tab);
+            return top->focusWidget();
+        };
+        QCOMPARE(tab(), window.find("setting:warn-context"));
+        QCOMPARE(tab(), window.find("setting:critical-context"));
+        QTest::keyClick(top->focusWidget(), Qt::Key_Up);
+        QCOMPARE(window.model()->form()->field("critical-context")->value,
+                 SettingValue::number(86));
+
         QList<QWidget*> order;
         for (QWidget* widget = top->nextInFocusChain(); widget != top;
              widget = widget->nextInFocusChain())
@@ -489,6 +501,37 @@ EOF)");
         QCOMPARE(number->cursorPosition(), 2);
         window.click("setting:warn-context:up"); // a change from elsewhere is shown
         QCOMPARE(number->text(), "5");
+    }
+
+    // A new list item takes the focus and is judged once the user leaves it.
+    void aNewListItemIsJudgedOnceLeft() {
+        Window window(R"({"ignore-dirs": ["tmp"]})");
+        QVERIFY(window.open());
+        QWidget* top = window.controller->window();
+        // The window fits the screen's free area.
+        QVERIFY(top->screen()->availableGeometry().contains(top->frameGeometry()));
+        window.click("setting:ignore-dirs:add");
+        QCOMPARE(top->focusWidget(), window.find("setting:ignore-dirs:item:2"));
+        QVERIFY(window.hidden("setting:ignore-dirs:error"));
+        QVERIFY(window.disabled("footer:save"));
+        window.find("setting:ignore-dirs:item:1")->setFocus(Qt::TabFocusReason);
+        QCOMPARE(window.text("setting:ignore-dirs:error"), "Item 2 is empty");
+        window.type("setting:ignore-dirs:item:2", "a/b");
+        QCOMPARE(window.text("setting:ignore-dirs:error"),
+                 "Item 2 does not fit: Folder names that are never scanned for sessions.");
+    }
+
+    // While the config file cannot be read, no restart is offered, and the footer says why.
+    void aBrokenConfigFileOffersNoRestart() {
+        Window window(R"({"warn-context": )");
+        window.installAgent();
+        QVERIFY(window.open());
+        QCOMPARE(QString::fromStdString(window.model()->phase().failure()->title),
+                 "The config file could not be read");
+        QVERIFY(window.disabled("footer:restart"));
+        QCOMPARE(window.text("footer:status"),
+                 "The config file cannot be read; fix it before restarting the daemon, which "
+                 "would start on it.");
     }
 
     void anInstalledDaemonIsOfferedARestart() {

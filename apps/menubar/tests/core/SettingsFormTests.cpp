@@ -114,6 +114,9 @@ TEST(SettingsForm, ValidationChecksInOrder) {
         {spec("list"), text("a"), "Must be a list"},
         {paths, list({"/a", "b", ""}), "Item 2 must match ^/"},
         {paths, list({"", "b"}), "Item 1 is empty"},
+        // Where the schema explains the setting, a pattern error says that, not the pattern.
+        {spec("list", {.help = "Folder names, no slashes.", .itemPattern = "^[^/]+$"}),
+         list({"a/b"}), "Item 1 does not fit: Folder names, no slashes."},
         {spec("list", {.itemPattern = "["}), list({"b"}), nullptr},
         {spec("list", {.itemPattern = "\\p{L}"}), list({"\xC3\xA9"}), nullptr},
         // A pattern that backtracks for ages is given up on, not waited for.

@@ -2,10 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/SettingsText.hpp"
+#include "settings/ConfigLocation.hpp"
+#include "settings/FieldEditing.hpp"
+#include "settings/SaveReport.hpp"
+#include "settings/SaveState.hpp"
+#include "settings/SettingRowText.hpp"
+#include "settings/SettingsWindowText.hpp"
+#include "settings/WindowPlacement.hpp"
 
 using namespace menubar;
-using namespace menubar::SettingsText;
+using namespace menubar::ConfigLocation;
+using namespace menubar::FieldEditing;
+using namespace menubar::SaveLog;
+using namespace menubar::SettingRowText;
+using namespace menubar::SettingsWindowText;
 using Strings = std::vector<std::string>;
 
 namespace {
@@ -72,7 +82,7 @@ TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
          "settings not saved: disk full"},
     };
     for (const auto& row : cases) {
-        const SaveReport result = report(row.outcome, "/c.json");
+        const SaveReport result = SaveReport::of(row.outcome, "/c.json");
         EXPECT_EQ(result.failure, row.failure);
         EXPECT_EQ(result.logLine, row.log);
     }
@@ -98,6 +108,15 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
     for (const auto& row : cases)
         EXPECT_EQ(statusLine(row.formShown, row.state, row.restartNeeded, row.installed, zone),
                   row.expected);
+    // A config file that cannot be read: no restart advised, none offered.
+    const auto broken = SettingsPhase::configUnreadable("/c.json", "bad JSON");
+    EXPECT_EQ(statusLine(false, SaveState::idle(), true, true, zone, broken.configFileUnreadable()),
+              "The config file cannot be read; fix it before restarting the daemon, which would "
+              "start on it.");
+    EXPECT_FALSE(canRestart(broken, SaveState::idle(), true));
+    EXPECT_TRUE(
+        canRestart(SettingsPhase::schemaUnreadable("tessaly", "x"), SaveState::idle(), true));
+    EXPECT_FALSE(canRestart(SettingsPhase::loaded(), SaveState::saving(), true));
     // The restart button's tooltip names the service manager that restarts.
     using menubar::ServiceManager;
     EXPECT_EQ(restartHelp({ServiceManager::systemd, true}),
@@ -174,4 +193,68 @@ TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
     EXPECT_EQ(textValue(&form, "nope"), "");
 
     EXPECT_EQ(unknownKeysNotice({}), std::nullopt);
+}
+
+// The footer breaks a path between folders; the lock note names where the flags live.
+TEST(SettingsText, PathBreaksAndTheLockNoteByServiceManager) {
+    EXPECT_EQ(withPathBreaks("Editing /a-b/c"), "Editing /\u200Ba-\u2060b/\u200Bc");
+    EXPECT_EQ(withoutBreaks(withPathBreaks("/x-y/z/")), "/x-y/z/");
+    EXPECT_EQ(lockNote(ServiceManager::launchd),
+              "Set by a command-line flag in the launch agent; reinstall the daemon to manage it "
+              "here.");
+    EXPECT_EQ(lockNote(ServiceManager::systemd),
+              "Set by a command-line flag in the systemd unit tessaly.service; reinstall the "
+              "daemon to manage it here.");
+}
+
+// The window fits the screen's free area and stays inside it.
+TEST(SettingsText, TheWindowFitsAndStaysOnTheScreen) {
+    using WindowPlacement::placed, WindowPlacement::Rect;
+    const struct {
+        const char* screen;
+        Rect available;
+        WindowPlacement::Size frame;
+        Rect expected;
+    } cases[] = {
+        {"roomy", {0, 0, 1280, 800}, {0, 0}, {300, 20, 680, 760}},
+        {"1024x600", {0, 0, 1024, 600}, {0, 0}, {172, 0, 680, 600}},
+        {"panel and title bar", {0, 32, 1024, 568}, {2, 30}, {171, 32, 680, 538}},
+        {"smaller than the minimum", {10, 10, 400, 300}, {0, 0}, {10, 10, 520, 420}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.screen);
+        EXPECT_EQ(placed(row.available, row.frame), row.expected);
+    }
+}
+
+// "Choose..." starts at the value's folder, else the default's, else home.
+TEST(SettingsText, ThePathPickerStartsWhereTheValueLies) {
+    SettingsForm form =
+        formOf({spec("p", "path", {.defaultValue = JSONValue::string("~/notes/handoff.md")})});
+    const auto folders = [](const std::string& path) { return path != "/gone"; };
+    const struct {
+        const char* value;
+        const char* expected;
+    } cases[] = {
+        {"/srv/handoffs/h.md", "/srv/handoffs"}, {"/top.md", "/"},
+        {"/gone/h.md", "/home/u/notes"}, // a folder that is not there: the default's
+        {"relative/h.md", "/home/u/notes"},      {"", "/home/u/notes"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.value);
+        form.set("p", SettingValue::text(row.value));
+        EXPECT_EQ(chooserStart(*form.field("p"), "/home/u", folders), row.expected);
+    }
+    SettingsForm bare = formOf({spec("p", "path")});
+    EXPECT_EQ(chooserStart(*bare.field("p"), "/home/u", folders), "/home/u");
+}
+
+// A list item just added is judged once the user leaves it.
+TEST(SettingsText, ANewListItemIsJudgedOnceLeft) {
+    SettingsForm form = formOf({spec("l", "list")}, R"({"l": ["a"]})");
+    form.set("l", SettingValue::list({"a", ""}));
+    EXPECT_EQ(shownError(*form.field("l"), 1), std::nullopt);
+    EXPECT_EQ(shownError(*form.field("l"), std::nullopt), "Item 2 is empty");
+    form.set("l", SettingValue::list({"", ""}));
+    EXPECT_EQ(shownError(*form.field("l"), 1), "Item 1 is empty"); // not the new one's fault
 }
