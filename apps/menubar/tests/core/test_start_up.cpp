@@ -1,3 +1,6 @@
+// How the app starts: its command line, the autostart entry that starts it at
+// login, and the key that keeps one copy per user and display.
+
 #include <string>
 #include <vector>
 
