@@ -165,6 +165,7 @@ class StatusNotifierTest : public QObject {
             // dbusmenu marks mnemonics with "_" and writes a literal one twice.
             QString label = props.value("label").toString();
             label.replace("__", "\x01").remove('_').replace("\x01", "_");
+            label.replace("&", "&&"); // the table's form, as a menu item writes it
             const bool checkable = props.value("toggle-type").toString() == "checkmark";
             rows << row(label, props.value("enabled", true).toBool(),
                         checkable ? std::optional(props.value("toggle-state").toInt() == 1)
@@ -247,20 +248,6 @@ private slots:
         click("Refresh");
         QVERIFY(PrivateDesktop::waitFor([&] { return toolTip() == "Daemon stopped at 11:32|"; },
                                         10000));
-    }
-
-    // The stand-in writes live status files: the next poll carries them to the host.
-    void aChangedStatusFileReachesTheHostWithinAPoll() {
-        const QString before = toolTip();
-        const QByteArray pixels = pixmaps().value(22);
-        const QString config = desktop.dir.filePath("config.json");
-        QFile(config).open(QIODevice::WriteOnly);
-        desktop.start(STANDIN, {"watch", "--status", statusPath, "--config", config,
-                                "--interval-ms", "500", "--sessions", "2"});
-        QVERIFY(PrivateDesktop::waitFor([&] { return toolTip().startsWith("Daemon running"); },
-                                        3000 + 3000));
-        QVERIFY(toolTip() != before);
-        QVERIFY(pixmaps().value(22) != pixels);
     }
 };
 
