@@ -17,7 +17,8 @@ mkdir -p "$scratch/home" "$scratch/state"
 run() { # STATUS_FILE ARGS... ; the face on stdout, usage errors on stderr
   local file=$1
   shift
-  exec env -i HOME="$scratch/home" TZ=UTC PATH=/nonexistent TESSALY_STATUS_FILE="$file" "$bar" "$@"
+  exec env -i HOME="$scratch/home" TZ=UTC PATH=/nonexistent TESSALY_STATUS_FILE="$file" \
+    ${compact:+TESSALY_MENUBAR_COMPACT=$compact} "$bar" "$@"
 }
 
 golden() {
@@ -30,6 +31,15 @@ golden() {
       (run "$file" "--$face" --now "$now") >"$scratch/out" 2>&1 || status=$?
       { printf '== %s --%s: exit %d\n' "$state" "$face" "$status"; cat "$scratch/out"; } >>"$table"
     done
+  done
+  # The icon-only look, the time given as --now=TIME, and a handoff that exists at
+  # a path with a space, which the plugin's link must carry escaped.
+  touch "$scratch/home/docs web.md"
+  sed "s#/nonexistent/handoffs#$scratch/home#" "$here/status/running.json" >"$scratch/state/here.json"
+  for face in swiftbar i3blocks; do
+    status=0
+    (compact=1 run "$scratch/state/here.json" "--$face" "--now=$now") >"$scratch/out" 2>&1 || status=$?
+    { printf '== icon only, handoff present --%s: exit %d\n' "$face" "$status"; cat "$scratch/out"; } >>"$table"
   done
   for usage in "--json --tmux" "--bogus" "--now yesterday"; do
     status=0
@@ -66,6 +76,14 @@ follow() {
   cp "$here/status/stale.json" "$file"
   IFS= read -r -t 2 line <&"${BAR[0]}"
   [ "$line" = '#[fg=#8e8e93]○ 64%#[default]' ] || { echo "folder re-created: $line"; exit 1; }
+  exec {BAR[0]}<&-
+  ended "$pid" "a closed pipe"
+
+  # i3blocks takes an update only once its line has ended.
+  coproc BAR { run "$file" --i3blocks --follow --now "$now"; }
+  pid=$BAR_PID
+  IFS= read -r -t 5 line <&"${BAR[0]}" || { echo "i3blocks line unfinished: $line"; exit 1; }
+  [ "$line" = '○ 64%' ] || { echo "i3blocks: $line"; exit 1; }
   exec {BAR[0]}<&-
   ended "$pid" "a closed pipe"
 

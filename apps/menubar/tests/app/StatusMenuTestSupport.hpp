@@ -31,10 +31,11 @@ using namespace menubar::app;
 // is installed, and where its logs are, come from the real backend it wraps.
 struct RecordingService : DaemonService {
     std::shared_ptr<const DaemonService> real;
-    std::vector<std::string>* requests;
+    std::vector<std::string>*requests, *all;
 
-    RecordingService(std::shared_ptr<const DaemonService> real, std::vector<std::string>* requests)
-        : real(std::move(real)), requests(requests) {}
+    RecordingService(std::shared_ptr<const DaemonService> real, std::vector<std::string>* requests,
+                     std::vector<std::string>* all)
+        : real(std::move(real)), requests(requests), all(all) {}
     ServiceControls controls() const override { return real->controls(); }
     void start(Done done) const override { note("start", done); }
     void restart(Done done) const override { note("restart", done); }
@@ -47,6 +48,7 @@ struct RecordingService : DaemonService {
 private:
     void note(const char* request, const Done& done) const {
         requests->push_back(request);
+        all->push_back(request);
         done();
     }
 };
@@ -61,8 +63,9 @@ struct Harness {
     bool trayHost = true, altHeld = false, underSystemd = false;
     int probes = 0, polls = 0;
     std::chrono::steady_clock::time_point refreshedAt; // when the last refresh began
-    // What the controller asked of the world, in order.
-    std::vector<std::string> focused, daemonCommands, notified, opened, revealed;
+    // What the controller asked of the world, in order; `requests` holds them
+    // all as "focus ws/sf", "stop", "open PATH" and so on.
+    std::vector<std::string> focused, daemonCommands, notified, opened, revealed, requests;
 
     StatusMenuDependencies dependencies() {
         StatusMenuDependencies d = StatusMenuDependencies::system(home);
@@ -82,6 +85,7 @@ struct Harness {
         d.focusSession = [this](const std::string& workspace,
                                 const std::optional<std::string>& surface, Done done) {
             focused.push_back(workspace + "/" + surface.value_or("-"));
+            requests.push_back("focus " + focused.back());
             done();
         };
         std::shared_ptr<const DaemonService> backend;
@@ -89,18 +93,32 @@ struct Harness {
             backend = std::make_shared<SystemdService>(SystemdService::Setup::forUser(home, {}));
         else
             backend = std::make_shared<LaunchdService>(LaunchAgent::Setup{.home = home});
-        d.service = std::make_shared<RecordingService>(backend, &daemonCommands);
+        d.service = std::make_shared<RecordingService>(backend, &daemonCommands, &requests);
         d.notify = [this](const std::string& title, const std::string&, QSystemTrayIcon*) {
             notified.push_back(title);
         };
         d.trayHostPresent = [this] { return trayHost; };
-        d.open = [this](const std::string& path) { opened.push_back(path); };
-        d.reveal = [this](const std::string& path) { revealed.push_back(path); };
+        d.open = [this](const std::string& path) {
+            opened.push_back(path);
+            requests.push_back("open " + path);
+        };
+        d.reveal = [this](const std::string& path) {
+            revealed.push_back(path);
+            requests.push_back("reveal " + path);
+        };
+        d.showSettings = [this] { requests.push_back("settings"); };
+        d.quit = [this] { requests.push_back("quit"); };
         d.revealModifierHeld = [this] { return altHeld; };
-        d.settingsUpdate = [this](const StatusFile*, const DaemonState&) { ++polls; };
+        d.settingsUpdate = [this](const StatusFile*, const DaemonState&) {
+            ++polls;
+            requests.push_back("poll");
+        };
         const StartAtLogin startAtLogin(autostartEntry(), home + "/bin/tessaly-menubar");
         d.startsAtLogin = [startAtLogin] { return std::optional(startAtLogin.isEnabled()); };
-        d.setStartAtLogin = [startAtLogin](bool enabled) { startAtLogin.setEnabled(enabled); };
+        d.setStartAtLogin = [this, startAtLogin](bool enabled) {
+            requests.push_back(enabled ? "start at login" : "no start at login");
+            startAtLogin.setEnabled(enabled);
+        };
         return d;
     }
 

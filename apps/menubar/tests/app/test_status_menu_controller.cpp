@@ -1,19 +1,22 @@
 // The status menu controller against real status files in a temporary home,
 // with the clock, the tray probe and every outside command stood in for. The
-// menu's texts and states are the core's (StatusMenu tests, and over D-Bus in
+// menu's texts and states are the core's (core/test_status_menu, and over D-Bus in
 // desktop/test_status_notifier); here what the controller does with them.
 
-#include <QCheckBox>
+#include <QAbstractButton>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
+#include "../MenuCases.hpp"
 #include "StatusMenuTestSupport.hpp"
 #include "app/tray/StatusFileWatch.hpp"
+#include "status/Formatting.hpp"
 
 using namespace menubar;
 using namespace menubar::app;
@@ -38,9 +41,6 @@ const char* stoppedFile = R"({"at":"2025-06-01T11:29:00Z","stoppedAt":"2025-06-0
   "sessions":[{"dirName":"api","model":"claude-opus-4","contextPct":81,"level":"warn",
                "lifecycle":"idle","workspaceId":""}]})";
 
-// Last polled two minutes before "now": not responding.
-const char* staleFile = R"({"at":"2025-06-01T11:58:00Z","intervalMs":2000})";
-
 const char* reorderedFile = R"({"at":"2025-06-01T11:59:58Z","intervalMs":2000,
   "sessions":[
     {"dirName":"api","contextPct":10,"level":"ok","lifecycle":"idle","workspaceId":"ws-api"},
@@ -51,62 +51,170 @@ QString headline(const StatusMenuController& controller) {
     return titles(controller.menu()).value(0);
 }
 
+// One home per case, the daemon's unit installed, the tray host there or not.
+void prepare(Harness& harness, const menu_cases::MenuCase& c, bool window) {
+    harness.underSystemd = true;
+    harness.installUnit();
+    harness.trayHost = !window;
+    std::ofstream(harness.home + "/HANDOFF.md") << "notes";
+    std::filesystem::create_directories(harness.home + "/.local/state/tessaly/logs");
+    if (c.file)
+        harness.write(
+            QString(c.file).replace("HOME", QString::fromStdString(harness.home)).toStdString());
+}
+
+QString shownRow(const QString& label, bool enabled, bool checkable, bool checked) {
+    return label + (enabled ? "" : " off") + (checkable ? (checked ? " [x]" : " [ ]") : "");
+}
+
+// The rows of the menu as it opens, or of the status window as it shows, in
+// the tables' form; `click` is clicked on the way if given, after `requests`,
+// if given, is emptied (opening the menu reads the status file).
+QStringList rendered(StatusMenuController& controller, bool window, const QString& click = {},
+                     std::vector<std::string>* requests = nullptr) {
+    QStringList rows;
+    if (window) {
+        StatusWindow* shown = controller.statusWindow();
+        if (!shown || !shown->isVisible())
+            return {"<no status window>"};
+        QAbstractButton* clicked = nullptr;
+        for (QWidget* row : shown->rows()) {
+            const auto* label = qobject_cast<const QLabel*>(row);
+            auto* button = qobject_cast<QAbstractButton*>(row);
+            // A button doubles "&" as a menu item does; a label shows it as written.
+            rows << (label    ? shownRow(label->text().replace("&", "&&"), false, false, false)
+                     : button ? shownRow(button->text(), button->isEnabled(), button->isCheckable(),
+                                         button->isChecked())
+                              : "---");
+            if (button && button->text() == click)
+                clicked = button;
+        }
+        if (requests)
+            requests->clear();
+        if (clicked)
+            clicked->click();
+        return rows;
+    }
+    QMenu* menu = controller.menu();
+    menu->popup(QPoint(0, 0));
+    QAction* clicked = nullptr;
+    for (QAction* action : menu->actions()) {
+        rows << (action->isSeparator() ? "---"
+                                       : shownRow(action->text(), action->isEnabled(),
+                                                  action->isCheckable(), action->isChecked()));
+        if (action->text() == click)
+            clicked = action;
+    }
+    if (requests)
+        requests->clear();
+    if (clicked)
+        clicked->trigger();
+    menu->hide();
+    return rows;
+}
+
 } // namespace
 
 class StatusMenuControllerTest : public QObject {
     Q_OBJECT
 
+    QProcess systemBus; // a bus of the test's own in the system bus's place, for logind
+
 private slots:
-    // Each item reaches what it shows, "&" shown as written. After a rebuild an
-    // item from the old menu reaches whichever session now holds its place (tag
-    // 1), not the one it was built for; each focus refreshes when it is done.
-    void itemsActOnWhatTheyShow() {
+    void initTestCase() {
+        systemBus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        QVERIFY(systemBus.waitForReadyRead(10000));
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", systemBus.readLine().trimmed());
+    }
+    void cleanupTestCase() {
+        systemBus.kill();
+        systemBus.waitForFinished();
+    }
+
+    // logind says the machine is going to sleep, then that it woke: only the
+    // waking reads the status again, at once rather than at the next tick.
+    void wakingFromSleepRefreshesAtOnce() {
+        QDBusConnection logind = QDBusConnection::connectToBus(
+            qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"), "logind");
+        QVERIFY(logind.registerService("org.freedesktop.login1"));
         Harness harness;
-        const std::string handoff = harness.home + "/HANDOFF.md";
-        std::ofstream(handoff) << "notes";
-        harness.write(R"({"at":"2025-06-01T11:59:55Z","intervalMs":2000,"sessions":[
-            {"dirName":"web & docs","model":"gpt-5","contextPct":40,"level":"ok",
-             "lifecycle":"idle","handoff":{"path":")" +
-                      handoff + R"(","writtenAt":"2025-06-01T11:50:00Z"}},
-            {"dirName":"api","model":"claude-opus-4","contextPct":72.4,"level":"warn",
-             "lifecycle":"running","workspaceId":"ws-api","surfaceId":"sf-api",
-             "handoff":{"path":"/nowhere/HANDOFF.md"}}]})");
-        const auto controller = harness.started();
-        const QMenu* menu = controller->menu();
-        QAction* idle = item(menu, "web && docs · gpt-5 · 40% · idle · handoff");
-        QVERIFY(idle && !idle->isEnabled());
-        QCOMPARE(item(menu, "Quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        const auto controller = harness.started(runningFile);
+        controller->stopTimer();
+        const auto prepareForSleep = [&](bool sleeping) {
+            logind.send(QDBusMessage::createSignal("/org/freedesktop/login1",
+                                                   "org.freedesktop.login1.Manager",
+                                                   "PrepareForSleep")
+                        << sleeping);
+        };
+        prepareForSleep(false);
+        QTRY_COMPARE(harness.polls, 2);
+        // Signals arrive in order: once the second waking has refreshed, the sleep
+        // before it has been seen too.
+        prepareForSleep(true);
+        prepareForSleep(false);
+        QTRY_COMPARE(harness.polls, 3);
+        QTest::qWait(2 * RefreshPacing::floor.count());
+        QCOMPARE(harness.polls, 3);
+    }
 
-        QAction* present = item(menu, "Open handoff · web && docs (10m ago)");
-        QAction* missing = item(menu, "Open handoff · api (missing)");
-        QVERIFY(present && present->isEnabled() && missing && !missing->isEnabled());
-        QCOMPARE(missing->toolTip(), QString("/nowhere/HANDOFF.md"));
-        present->trigger();
-        QCOMPARE(harness.opened, std::vector<std::string>{handoff});
-        QVERIFY(harness.revealed.empty());
-        harness.altHeld = true;
-        present->trigger();
-        QCOMPARE(harness.opened, std::vector<std::string>{handoff});
-        QCOMPARE(harness.revealed, std::vector<std::string>{handoff});
+    void everyRendererShowsTheRowsAndActsOnTheClicks_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("window");
+        for (int index = 0; index < int(menu_cases::menuCases().size()); ++index)
+            for (const bool window : {false, true})
+                QTest::newRow(qPrintable(QString(menu_cases::menuCases()[index].name) +
+                                         (window ? ", status window" : ", tray menu")))
+                    << index << window;
+    }
+    void everyRendererShowsTheRowsAndActsOnTheClicks() {
+        QFETCH(int, index);
+        QFETCH(bool, window);
+        const menu_cases::MenuCase& c = menu_cases::menuCases()[index];
+        {
+            Harness harness;
+            prepare(harness, c, window);
+            const auto controller = harness.started();
+            QStringList expected = c.rows;
+            // The window does not indent the events.
+            if (window)
+                expected.replaceInStrings(QRegularExpression("^ +"), "");
+            QCOMPARE(rendered(*controller, window), expected);
+        }
+        for (const menu_cases::Click& click : c.clicks) {
+            Harness harness;
+            prepare(harness, c, window);
+            harness.altHeld = click.altHeld;
+            const auto controller = harness.started();
+            const QStringList before = rendered(*controller, window, click.row, &harness.requests);
+            std::vector<std::string> expected;
+            for (std::string request : click.requests)
+                expected.push_back(QString::fromStdString(request)
+                                       .replace("HOME", QString::fromStdString(harness.home))
+                                       .toStdString());
+            QVERIFY2(harness.requests == expected,
+                     qPrintable(click.row + ": " +
+                                QString::fromStdString(Formatting::join(harness.requests, ", "))));
+            const QStringList after = rendered(*controller, window);
+            for (int row = 0; row < before.size(); ++row)
+                if (before[row] == click.row + " [ ]" || before[row] == click.row + " [x]")
+                    QCOMPARE(after.value(row),
+                             click.row + (before[row].endsWith("[ ]") ? " [x]" : " [ ]"));
+        }
+    }
 
-        std::filesystem::create_directories(harness.home + "/Library/Logs/tessaly");
-        controller->refresh();
-        item(menu, "Open logs")->trigger();
-        item(menu, "Open status file")->trigger();
-        QCOMPARE(harness.opened,
-                 (std::vector<std::string>{handoff, harness.home + "/Library/Logs/tessaly",
-                                           harness.statusPath}));
-
-        QPointer<QAction> first = item(menu, "[warn] api · opus-4 · 72% · running · handoff");
-        first->trigger();
+    // After a rebuild an item from the old menu reaches whichever session now
+    // holds its place (tag 1), not the one it was built for.
+    void anItemFromAnOldMenuReachesTheSessionNowInItsPlace() {
+        Harness harness;
+        const auto controller = harness.started(runningFile);
+        rendered(*controller, false);
+        QCOMPARE(item(controller->menu(), "Quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QPointer<QAction> first = item(controller->menu(), "[warn] api · opus-4 · 72% · running");
         harness.write(reorderedFile);
         controller->refresh();
         QVERIFY(first);
         first->trigger();
-        item(menu, "api · unknown · 10% · idle")->trigger();
-        QCOMPARE(harness.focused,
-                 (std::vector<std::string>{"ws-api/sf-api", "ws-web/-", "ws-api/-"}));
-        QCOMPARE(harness.polls, 6);
+        QCOMPARE(harness.focused, std::vector<std::string>{"ws-web/-"});
     }
 
     // A running daemon changes the "last poll" line at nearly every poll; that
@@ -259,7 +367,7 @@ private slots:
         QCOMPARE(harness.notified.back(), std::string("tessaly menu bar icon is hidden"));
     }
 
-    // Without a tray host the window renders the menu's entries and acts like it;
+    // Without a tray host the status window shows (its rows are the table's above);
     // it closes when a host appears and opens again when it goes.
     void aDesktopWithoutATrayGetsTheStatusWindowUntilOneAppears() {
         Harness harness;
@@ -268,35 +376,8 @@ private slots:
         const auto controller = harness.started(runningFile);
         StatusWindow* window = controller->statusWindow();
         QVERIFY(window && window->isVisible());
-        const auto rows = [window] {
-            QStringList shown;
-            for (const QWidget* row : window->rows()) {
-                const auto* label = qobject_cast<const QLabel*>(row);
-                const auto* button = qobject_cast<const QAbstractButton*>(row);
-                // In the menu's form: a button doubles "&" as a menu item does.
-                shown << (label    ? label->text().replace("&", "&&")
-                          : button ? button->text() + (button->isEnabled() ? "" : " (off)")
-                                   : "---");
-            }
-            return shown;
-        };
-        // The window does not indent the events.
-        QCOMPARE(rows().replaceInStrings(" (off)", ""),
-                 titles(controller->menu()).replaceInStrings(QRegularExpression("^ +"), ""));
-        QVERIFY(rows().contains("Open logs (off)") && rows().contains("Refresh"));
         const QLabel* note = window->findChild<QLabel*>("statusWindowNote");
         QVERIFY(note->isVisible() && note->text().startsWith("No system tray found; on GNOME"));
-
-        window->findChild<QCheckBox*>()->click();
-        QVERIFY(item(controller->menu(), "Icon only")->isChecked());
-        QVERIFY(window->findChild<QCheckBox*>()->isChecked());
-        harness.write(stoppedFile);
-        for (QWidget* row : window->rows())
-            if (auto* button = qobject_cast<QPushButton*>(row);
-                button && button->text() == "Refresh")
-                button->click();
-        QCOMPARE(rows().value(0), QString("Daemon stopped at 11:30"));
-
         for (const bool host : {false, true, true, false}) {
             harness.trayHost = host;
             controller->tick();
@@ -312,25 +393,6 @@ private slots:
                  (QStringList{advice,
                               "tessaly-menubar: system tray found; the status item is shown there",
                               advice}));
-    }
-
-    // Which control each state offers is the core's; here each reaches the
-    // service manager and refreshes when it is done.
-    void daemonControlReachesTheServiceManager() {
-        Harness harness;
-        harness.underSystemd = true;
-        harness.installUnit();
-        const auto controller = harness.started();
-        for (const auto& [file, control] : {std::pair{runningFile, "Stop daemon"},
-                                            {stoppedFile, "Start daemon"},
-                                            {staleFile, "Restart daemon"}}) {
-            harness.write(file);
-            controller->refresh();
-            QVERIFY2(item(controller->menu(), control), control);
-            item(controller->menu(), control)->trigger();
-        }
-        QCOMPARE(harness.daemonCommands, (std::vector<std::string>{"stop", "start", "restart"}));
-        QCOMPARE(harness.polls, 7);
     }
 
     // The watch, with the timer stopped so that every refresh counted is the watch's.

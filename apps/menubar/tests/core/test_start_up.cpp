@@ -1,3 +1,6 @@
+// How the app starts: its command line, the autostart entry that starts it at
+// login, and the key that keeps one copy per user and display.
+
 #include <string>
 #include <vector>
 
@@ -45,8 +48,12 @@ TEST(AutostartEntry, PathExecutableAndText) {
     EXPECT_EQ(AutostartEntry::path({{"XDG_CONFIG_HOME", "relative/cfg"}}, "/home/u"),
               "/home/u/.config/autostart/dev.tessaly.Menubar.desktop");
 
-    const auto installedIn = [](std::string folder) {
-        return [folder](const std::string& path) { return path == folder + "/tessaly-menubar"; };
+    // The folders, ":"-separated, that hold an executable tessaly-menubar.
+    const auto installedIn = [](std::string folders) {
+        return [folders](const std::string& path) {
+            return (":" + folders + ":").find(":" + path.substr(0, path.rfind('/')) + ":") !=
+                   std::string::npos;
+        };
     };
     const struct {
         const char* running;
@@ -59,6 +66,8 @@ TEST(AutostartEntry, PathExecutableAndText) {
         {"/src/build/tessaly-menubar", ".:/opt/t/bin/:/usr/bin", "/opt/t/bin",
          "/opt/t/bin/tessaly-menubar"},
         {"/src/build/tessaly-menubar", "/usr/bin", "/nowhere", "/src/build/tessaly-menubar"},
+        {"/src/build/tessaly-menubar", "/usr/local/bin:/usr/bin", "/usr/bin:/usr/local/bin",
+         "/usr/local/bin/tessaly-menubar"},
     };
     for (const auto& c : choices)
         EXPECT_EQ(AutostartEntry::executable(c.running, c.searchPath, installedIn(c.installed)),

@@ -1,3 +1,6 @@
+// The outside commands the app runs: the command runner itself, and each tool
+// (launchctl, systemctl, cmux, osascript, the daemon) with its arguments.
+
 #include <optional>
 
 #include <QDir>
@@ -82,7 +85,7 @@ const QString user = QString::number(::getuid());
 
 } // namespace
 
-class CommandRunnerTest : public QObject {
+class OutsideCommandsTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir scratch;
@@ -344,5 +347,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CommandRunnerTest)
-#include "test_command_runner.moc"
+QTEST_GUILESS_MAIN(OutsideCommandsTest)
+#include "test_outside_commands.moc"

@@ -7,11 +7,11 @@
 
 using namespace menubar;
 
-// What each tray-host reading reports, opens and closes, with its texts, is
-// pinned where the controller runs the tracker (app/test_status_menu_controller);
-// here the markup rule of the notification bodies it sends. The route lines are
-// pinned where a real server answers (tests/desktop).
-TEST(TrayHost, NotificationBodyMarkup) {
+// The markup rule of the notification bodies the tray sends. What each tray-host
+// reading reports is pinned where the controller runs the tracker
+// (app/test_status_menu_controller), the route lines where a real server answers
+// (tests/desktop).
+TEST(NotificationText, BodyMarkup) {
     const std::vector<std::pair<std::string, std::string>> bodies{
         {"", ""},
         {"plain text", "plain text"},

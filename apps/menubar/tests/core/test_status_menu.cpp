@@ -207,7 +207,8 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
 }
 
 // The other states as rows: every section of each menu is compared, with the
-// handoffs and events sections empty throughout. The controller's tests show the
+// handoffs and events sections empty throughout. A missing file is in the
+// renderers' table (MenuCases.hpp) and the bar's golden faces. The controller's tests show the
 // hidden icon's line, Icon only set by the environment and Start at login checked.
 TEST(StatusMenu, EachDaemonStateAndSetting) {
     const auto without = [](bool MenuFacts::*fact) {
@@ -274,13 +275,6 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {plainIconOnly, item("Start daemon", A::startDaemon),
           item("Open logs", A::openLogs, false), statusFile},
          without(&MenuFacts::logsDirectoryExists)},
-        {"missing",
-         StatusSnapshot::missing(),
-         {line("Daemon not running"), line("Start it with: tessaly watch (or tessaly install)")},
-         {line("No session data")},
-         {plainIconOnly, item("Start daemon", A::startDaemon), logs,
-          item("Open status file", A::openStatusFile, false)},
-         without(&MenuFacts::statusFileExists)},
         {"restart needed with a config error, icon only from the defaults",
          StatusSnapshot::loaded(rejected),
          {line("Config file ignored: bad value for warnContextPct",
