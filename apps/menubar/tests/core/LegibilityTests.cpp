@@ -27,7 +27,8 @@ TEST(Legibility, EveryToneKeepsTextContrastOnItsPanel) {
                 continue;
             }
             EXPECT_GE(contrast(shown, hex(panel)), minimumContrast);
-            EXPECT_LT(contrast(shown, hex(panel)), minimumContrast + 0.01);
+            // Just far enough, give or take one 8-bit step of the drawn colour.
+            EXPECT_LT(contrast(shown, hex(panel)), minimumContrast + 0.2);
             EXPECT_EQ(luminance(shown) > luminance(hex(tone)), luminance(hex(panel)) < 0.18);
         }
 }
