@@ -32,9 +32,11 @@ using namespace menubar::app;
 struct RecordingService : DaemonService {
     std::shared_ptr<const DaemonService> real;
     std::vector<std::string>* requests;
+    const CommandResult* answer; // what the manager's tool answers
 
-    RecordingService(std::shared_ptr<const DaemonService> real, std::vector<std::string>* requests)
-        : real(std::move(real)), requests(requests) {}
+    RecordingService(std::shared_ptr<const DaemonService> real, std::vector<std::string>* requests,
+                     const CommandResult* answer)
+        : real(std::move(real)), requests(requests), answer(answer) {}
     ServiceControls controls() const override { return real->controls(); }
     void start(Done done) const override { note("start", done); }
     void restart(Done done) const override { note("restart", done); }
@@ -47,7 +49,7 @@ struct RecordingService : DaemonService {
 private:
     void note(const char* request, const Done& done) const {
         requests->push_back(request);
-        done();
+        done(*answer);
     }
 };
 
@@ -58,7 +60,8 @@ struct Harness {
     Instant now = *StatusDecoder::parseDate("2025-06-01T12:00:00Z");
     std::map<std::string, std::string> environment;
     VisibilityReading reading{.onscreen = true, .width = 22};
-    bool trayHost = true, altHeld = false, underSystemd = false;
+    bool trayHost = true, altHeld = false, underSystemd = false, openFails = false;
+    CommandResult serviceAnswer{0, {}, {}};
     int probes = 0, polls = 0;
     std::chrono::steady_clock::time_point refreshedAt; // when the last refresh began
     // What the controller asked of the world, in order.
@@ -89,13 +92,17 @@ struct Harness {
             backend = std::make_shared<SystemdService>(SystemdService::Setup::forUser(home, {}));
         else
             backend = std::make_shared<LaunchdService>(LaunchAgent::Setup{.home = home});
-        d.service = std::make_shared<RecordingService>(backend, &daemonCommands);
+        d.service = std::make_shared<RecordingService>(backend, &daemonCommands, &serviceAnswer);
         d.notify = [this](const std::string& title, const std::string&, QSystemTrayIcon*) {
             notified.push_back(title);
         };
         d.trayHostPresent = [this] { return trayHost; };
-        d.open = [this](const std::string& path) { opened.push_back(path); };
-        d.reveal = [this](const std::string& path) { revealed.push_back(path); };
+        d.open = [this](const std::string& path, OpenFailed failed) {
+            opened.push_back(path);
+            if (openFails)
+                failed("xdg-open", {3, {}, "xdg-open: no method available"});
+        };
+        d.reveal = [this](const std::string& path, OpenFailed) { revealed.push_back(path); };
         d.revealModifierHeld = [this] { return altHeld; };
         d.settingsUpdate = [this](const StatusFile*, const DaemonState&) { ++polls; };
         const LoginItem loginItem(autostartEntry(), home + "/bin/tessaly-menubar");

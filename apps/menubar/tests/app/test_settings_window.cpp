@@ -38,7 +38,7 @@ struct CountingAgent : LaunchdService {
         : LaunchdService({.home = home}), restarts(restarts) {}
     void restart(Done done) const override {
         ++*restarts;
-        done();
+        done(CommandResult{0, {}, {}});
     }
 };
 

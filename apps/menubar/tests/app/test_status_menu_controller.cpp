@@ -92,10 +92,12 @@ private slots:
         std::filesystem::create_directories(harness.home + "/Library/Logs/tessaly");
         controller->refresh();
         item(menu, "Open logs")->trigger();
+        harness.openFails = true; // no handler for the file: the user hears of it
         item(menu, "Open status file")->trigger();
         QCOMPARE(harness.opened,
                  (std::vector<std::string>{handoff, harness.home + "/Library/Logs/tessaly",
                                            harness.statusPath}));
+        QCOMPARE(harness.notified, std::vector<std::string>{"Could not open the status file"});
 
         QPointer<QAction> first = item(menu, "[warn] api · opus-4 · 72% · running · handoff");
         first->trigger();
@@ -294,11 +296,12 @@ private slots:
     }
 
     // Which control each state offers is the core's; here each reaches the
-    // service manager and refreshes when it is done.
+    // service manager, refreshes when it is done, and a refusal reaches the user.
     void daemonControlReachesTheServiceManager() {
         Harness harness;
         harness.underSystemd = true;
         harness.installUnit();
+        harness.serviceAnswer = {1, {}, "Failed to connect to bus: No medium found"};
         const auto controller = harness.started();
         for (const auto& [file, control] : {std::pair{runningFile, "Stop daemon"},
                                             {stoppedFile, "Start daemon"},
@@ -309,6 +312,9 @@ private slots:
             item(controller->menu(), control)->trigger();
         }
         QCOMPARE(harness.daemonCommands, (std::vector<std::string>{"stop", "start", "restart"}));
+        QCOMPARE(harness.notified, (std::vector<std::string>{"Could not stop the daemon",
+                                                             "Could not start the daemon",
+                                                             "Could not restart the daemon"}));
         QCOMPARE(harness.polls, 7);
     }
 
