@@ -4,13 +4,23 @@ namespace menubar::FailureNotices {
 
 namespace {
 
-std::string_view lastLine(std::string_view text) {
-    const auto end = text.find_last_not_of("\r\n \t");
-    if (end == std::string_view::npos)
-        return {};
-    text = text.substr(0, end + 1);
-    const auto start = text.find_last_of('\n');
-    return start == std::string_view::npos ? text : text.substr(start + 1);
+// The line that says what went wrong: the first, where tools put the error and
+// any hints after it; but the runner's own "timed out after" line, which it
+// appends last, when there is one.
+std::string_view telling(std::string_view text) {
+    std::string_view first;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.remove_suffix(1);
+        if (line.starts_with("timed out after"))
+            return line;
+        if (first.empty())
+            first = line;
+    }
+    return first;
 }
 
 std::string_view verb(ServiceRequest request) {
@@ -40,7 +50,7 @@ std::string_view what(OpenTarget target) {
 } // namespace
 
 std::string reason(std::string_view tool, const CommandOutcome& outcome) {
-    const std::string said(lastLine(outcome.standardError));
+    const std::string said(telling(outcome.standardError));
     const std::string name(tool);
     if (outcome.status == -1)
         return name + " could not be started" + (said.empty() ? "" : " (" + said + ")");

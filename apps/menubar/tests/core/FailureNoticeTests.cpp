@@ -17,7 +17,9 @@ TEST(FailureNotices, SayWhatFailedInTheToolsOwnWords) {
     } cases[] = {
         {"no user manager to talk to",
          FailureNotices::serviceRequest(systemd, ServiceRequest::stop,
-                                        {1, "", "Failed to connect to bus: No medium found\n"}),
+                                        {1, "",
+                                         "Failed to connect to bus: No medium found\n"
+                                         "See 'systemctl --user status' for details."}),
          "Could not stop the daemon: systemctl: Failed to connect to bus: No medium found"},
         {"a timed-out request says so, not its first words",
          FailureNotices::serviceRequest(systemd, ServiceRequest::restart,
