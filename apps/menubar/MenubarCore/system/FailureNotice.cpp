@@ -4,23 +4,27 @@ namespace menubar::FailureNotices {
 
 namespace {
 
-// The line that says what went wrong: the first, where tools put the error and
-// any hints after it; but the runner's own "timed out after" line, which it
-// appends last, when there is one.
-std::string_view telling(std::string_view text) {
+// The line that says what went wrong: the one where the tool names itself
+// (xdg-open's "no method available" comes last, after a line for every browser
+// it tried), else the runner's own "timed out after" line, else the first, where
+// tools such as systemctl put the error before their hints.
+std::string_view telling(std::string_view text, std::string_view tool) {
     std::string_view first;
+    std::string_view timedOut;
     while (!text.empty()) {
         const auto end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
             line.remove_suffix(1);
-        if (line.starts_with("timed out after"))
+        if (line.starts_with(tool) && line.substr(tool.size()).starts_with(":"))
             return line;
+        if (line.starts_with("timed out after"))
+            timedOut = line;
         if (first.empty())
             first = line;
     }
-    return first;
+    return timedOut.empty() ? first : timedOut;
 }
 
 std::string_view verb(ServiceRequest request) {
@@ -50,7 +54,7 @@ std::string_view what(OpenTarget target) {
 } // namespace
 
 std::string reason(std::string_view tool, const CommandOutcome& outcome) {
-    const std::string said(telling(outcome.standardError));
+    const std::string said(telling(outcome.standardError, tool));
     const std::string name(tool);
     if (outcome.status == -1)
         return name + " could not be started" + (said.empty() ? "" : " (" + said + ")");

@@ -30,9 +30,9 @@ struct FailureNotice {
 
 namespace FailureNotices {
 
-// Why `tool` failed: the first line of its standard error, or the runner's
-// time-out line (prefixed with the tool's name unless it names itself), "could not be started" for
-// status -1, or its exit status when it said nothing.
+// Why `tool` failed: the line of its standard error where it names itself, else
+// the runner's time-out line, else the first (prefixed with the tool's name), "could not be
+// started" for status -1, or its exit status when it said nothing.
 std::string reason(std::string_view tool, const CommandOutcome& outcome);
 
 // Nothing when the request succeeded, and nothing under launchd, where the next

@@ -40,7 +40,9 @@ TEST(FailureNotices, SayWhatFailedInTheToolsOwnWords) {
          std::nullopt},
         {"no handler, and the tool names itself",
          FailureNotices::opening(OpenTarget::logs, "/s/logs", "xdg-open",
-                                 {3, "", "xdg-open: no method available"}),
+                                 {3, "",
+                                  "/usr/bin/xdg-open: 882: w3m: not found\n"
+                                  "xdg-open: no method available"}),
          "Could not open the logs folder: xdg-open: no method available\n/s/logs"},
         {"cmux missing on Linux", FailureNotices::focusWithoutCmux(systemd),
          "Could not focus the session: cmux is not installed; focusing a session's workspace "
