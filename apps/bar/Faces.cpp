@@ -10,6 +10,7 @@
 
 #include "status/Formatting.hpp"
 #include "status/TonePalette.hpp"
+#include "status/Legibility.hpp"
 #include "system/NotificationText.hpp"
 
 namespace menubar::bar {
@@ -265,11 +266,49 @@ std::string waybarFace(const StatusView& view) {
     return dumped(json);
 }
 
+// Black or white, whichever reads better on `background` ("#rrggbb").
+std::string_view inkOn(std::string_view background) {
+    const auto channel = [&](std::size_t at) {
+        return std::stoi(std::string(background.substr(at, 2)), nullptr, 16) / 255.0;
+    };
+    const Legibility::Colour fill{channel(1), channel(3), channel(5)};
+    return Legibility::contrast(fill, {0, 0, 0}) >= Legibility::contrast(fill, {1, 1, 1})
+               ? "#000000"
+               : "#ffffff";
+}
+
+// The bar's sign and text, with the state in words where the title has no
+// number to show, so a stopped daemon and a missing status file read apart.
+std::string tmuxText(const StatusView& view) {
+    if (view.presentation.title != "--")
+        return fullText(view);
+    std::string_view word;
+    switch (view.state.kind()) {
+    case DaemonState::Kind::running:
+    case DaemonState::Kind::stale:
+        return fullText(view);
+    case DaemonState::Kind::stopped:
+        word = "stopped";
+        break;
+    case DaemonState::Kind::unreadable:
+        word = "unreadable";
+        break;
+    case DaemonState::Kind::missing:
+        word = "no status file";
+        break;
+    }
+    return std::string(glyph(view.presentation.symbolName)) + " " + std::string(word);
+}
+
+// tmux's bar is green unless the user recoloured it, so a tone as foreground
+// alone could vanish into it (orange on the default green is under 2:1): the
+// tone fills the item instead, under black or white text.
 std::string tmuxFace(const StatusView& view) {
     std::string text;
-    for (char c : fullText(view))
+    for (char c : tmuxText(view))
         text += c == '#' ? std::string("##") : std::string(1, c);
-    return "#[fg=" + TonePalette::hex(view.presentation.tone) + "]" + text + "#[default]\n";
+    const std::string tone = TonePalette::hex(view.presentation.tone);
+    return "#[fg=" + std::string(inkOn(tone)) + ",bg=" + tone + "] " + text + " #[default]\n";
 }
 
 // A parameter value of the plugin format: quoted when it holds a blank.

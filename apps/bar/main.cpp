@@ -21,6 +21,7 @@
 #endif
 
 #include "Faces.hpp"
+#include "system/CommandLine.hpp"
 #include "system/DaemonCommand.hpp"
 #include "system/Environment.hpp"
 #include "system/Paths.hpp"
@@ -58,6 +59,7 @@ Options:
                refreshed every 3 seconds on every platform.
   --now TIME   show the status as of TIME (RFC 3339), e.g. 2026-01-02T03:04:05Z
   --help       show this help
+  --version    show the version
 
 Exit status: 0 daemon running, 1 stale or stopped, 2 status file missing or
 unreadable, 64 bad usage.
@@ -106,6 +108,7 @@ struct Options {
     bool faceChosen = false;
     bool follow = false;
     bool help = false;
+    bool version = false;
     std::optional<Instant> now;
 };
 
@@ -127,6 +130,8 @@ std::variant<Options, std::string> parse(int argc, char** argv) {
             options.follow = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
         } else if (argument == "--now" || argument.starts_with("--now=")) {
             std::string_view value;
             if (argument == "--now") {
@@ -314,6 +319,10 @@ int main(int argc, char** argv) {
     const Options& options = std::get<Options>(parsed);
     if (options.help) {
         writeAll(helpText);
+        return 0;
+    }
+    if (options.version) {
+        writeAll(CommandLine::versionText(MENUBAR_VERSION, "tessaly-bar"));
         return 0;
     }
     const Shell shell(options, environmentOf(environ));

@@ -47,6 +47,9 @@ golden() {
     (run "$scratch/state/running.json" $usage) >"$scratch/out" 2>&1 || status=$?
     { printf '== usage %s: exit %d\n' "$usage" "$status"; cat "$scratch/out"; } >>"$table"
   done
+  # The version changes with each release, so only its form is checked.
+  (run "$scratch/state/running.json" --version) | head -1 | grep -qx 'tessaly-bar [0-9][0-9.]*' ||
+    { echo "--version does not name tessaly-bar and its version"; exit 1; }
   sed -i "s#$scratch#SCRATCH#g" "$table"
   if [ "${UPDATE_GOLDEN:-}" = 1 ]; then
     cp "$table" "$here/golden.txt"
@@ -60,22 +63,24 @@ follow() {
   coproc BAR { run "$file" --tmux --follow --now "$now"; }
   local pid=$BAR_PID
   IFS= read -r -t 5 line <&"${BAR[0]}"
-  [ "$line" = '#[fg=#8e8e93]○ 64%#[default]' ] || { echo "first face: $line"; exit 1; }
+  [ "$line" = '#[fg=#000000,bg=#8e8e93] ○ 64% #[default]' ] || { echo "first face: $line"; exit 1; }
   cp "$here/status/running.json" "$scratch/state/next.json"
   mv "$scratch/state/next.json" "$file"
   # Sooner than the 3-second tick: the folder watch saw the rename.
   IFS= read -r -t 2.5 line <&"${BAR[0]}"
-  [ "$line" = '#[fg=#ff3b30]▲ 87%#[default]' ] || { echo "after rename: $line"; exit 1; }
+  [ "$line" = '#[fg=#000000,bg=#ff3b30] ▲ 87% #[default]' ] || { echo "after rename: $line"; exit 1; }
   # The folder goes and comes back: its new inode is watched from the next tick on,
   # so a file written after that tick shows well before the one after.
   rm -rf "$scratch/state"
   IFS= read -r -t 2.5 line <&"${BAR[0]}"
-  [ "$line" = '#[fg=#8e8e93]○ --#[default]' ] || { echo "folder gone: $line"; exit 1; }
+  [ "$line" = '#[fg=#000000,bg=#8e8e93] ○ no status file #[default]' ] || { echo "folder gone: $line"; exit 1; }
   mkdir "$scratch/state"
   sleep 3.1
-  cp "$here/status/stale.json" "$file"
+  # Renamed into place as the daemon does: a half-copied file reads as unreadable.
+  cp "$here/status/stale.json" "$scratch/state/next.json"
+  mv "$scratch/state/next.json" "$file"
   IFS= read -r -t 2 line <&"${BAR[0]}"
-  [ "$line" = '#[fg=#8e8e93]○ 64%#[default]' ] || { echo "folder re-created: $line"; exit 1; }
+  [ "$line" = '#[fg=#000000,bg=#8e8e93] ○ 64% #[default]' ] || { echo "folder re-created: $line"; exit 1; }
   exec {BAR[0]}<&-
   ended "$pid" "a closed pipe"
 
@@ -138,7 +143,7 @@ tmux_status() {
     sleep 0.2
   done
   tmux -S "$socket" kill-server
-  [ "$line" = '#[fg=#ff3b30]▲ 87%#[default]' ] || { echo "status-right: '$line'"; exit 1; }
+  [ "$line" = '#[fg=#000000,bg=#ff3b30] ▲ 87% #[default]' ] || { echo "status-right: '$line'"; exit 1; }
 }
 
 case $2 in

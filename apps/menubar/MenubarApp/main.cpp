@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,8 +9,10 @@
 #include "app/settings/SettingsWindowController.hpp"
 #include "app/start/AppDelegate.hpp"
 #include "app/system/Log.hpp"
+#include "app/system/PlatformStart.hpp"
 #include "app/system/ProcessEnvironment.hpp"
 #include "app/system/SingleInstance.hpp"
+#include "app/system/TerminationSignals.hpp"
 #include "system/CommandLine.hpp"
 
 int main(int argc, char* argv[]) {
@@ -34,9 +37,12 @@ int main(int argc, char* argv[]) {
     menubar::app::provideRuntimeDirectory();
     // The menus are lists of text; icons beside items would only add noise.
     QApplication::setAttribute(Qt::AA_DontShowIconsInMenus);
+    auto guard = std::make_unique<menubar::app::PlatformStartGuard>();
     QApplication application(argc, argv);
+    guard.reset();
     QApplication::setApplicationName(QStringLiteral("tessaly-menubar"));
     QApplication::setOrganizationName(QStringLiteral("tessaly-menubar"));
+    menubar::app::quitOnTerminationSignals();
     // The status item is the app's only permanent face; closing the settings
     // window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);

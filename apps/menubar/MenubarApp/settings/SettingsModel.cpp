@@ -12,6 +12,7 @@
 #include "settings/SaveReport.hpp"
 #include "settings/SettingRowText.hpp"
 #include "settings/SettingsSchema.hpp"
+#include "system/FailureNotice.hpp"
 #include "system/FileSystem.hpp"
 
 namespace menubar::app {
@@ -243,9 +244,14 @@ void SettingsModel::finishSave(const SaveOutcome& outcome,
 void SettingsModel::restartDaemon() {
     assign(saveState_, SaveState::restarting());
     publish();
-    dependencies_.service->restart([self = QPointer(this)] {
+    const ServiceManager manager = dependencies_.service->controls().manager;
+    dependencies_.service->restart([self = QPointer(this), manager](const CommandResult& result) {
         if (self) {
-            self->assign(self->saveState_, SaveState::idle());
+            // A refused restart stays in the footer instead of the advice to restart.
+            const auto failure =
+                FailureNotices::serviceRequest(manager, ServiceRequest::restart, result.outcome());
+            self->assign(self->saveState_,
+                         failure ? SaveState::failed(failure->line()) : SaveState::idle());
             self->publish();
         }
     });

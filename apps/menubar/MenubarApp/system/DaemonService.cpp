@@ -96,14 +96,14 @@ void SystemdService::request(const std::string& verb, Done done) const {
         std::string places;
         for (const auto& candidate : setup_.systemctlCandidates)
             places += (places.empty() ? "" : ", ") + candidate;
-        log("systemctl not found on PATH or at " + places + "; cannot " + verb + " " +
-            std::string(SystemdUnit::unitName));
-        CommandRunner::runOnMainThread(std::move(done));
+        const std::string missing = "not found on PATH or at " + places;
+        log("systemctl " + missing + "; cannot " + verb + " " + std::string(SystemdUnit::unitName));
+        CommandRunner::runOnMainThread(
+            [done = std::move(done), missing] { done(CommandResult{-1, {}, missing}); });
         return;
     }
-    CommandRunner::run(
-        *systemctl, {"--user", verb, std::string(SystemdUnit::unitName)}, {},
-        [done = std::move(done)](const CommandResult&) { done(); }, setup_.timeLimit);
+    CommandRunner::run(*systemctl, {"--user", verb, std::string(SystemdUnit::unitName)}, {},
+                       std::move(done), setup_.timeLimit);
 }
 
 std::optional<DaemonCommand> SystemdService::locate(const Environment& environment) const {

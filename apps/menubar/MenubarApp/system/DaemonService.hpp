@@ -7,8 +7,11 @@
 // tests build either on any platform over a scratch home and stand-in tools.
 //
 // start, restart and stop return at once and call their completion exactly once,
-// on the main thread, whatever happened: callers refresh from the status file
-// rather than inspect a result. Failures reach the log through the command runner.
+// on the main thread, whatever happened, with the result of the manager's last
+// command (status -1 when the manager's tool is not there). Callers refresh from
+// the status file either way; where the manager is systemd, they also tell the
+// user what went wrong (FailureNotices). Failures reach the log through the
+// command runner.
 
 #include <chrono>
 #include <functional>
@@ -27,7 +30,7 @@ namespace menubar::app {
 
 class DaemonService {
 public:
-    using Done = std::function<void()>;
+    using Done = CommandRunner::Completion;
     using Environment = std::map<std::string, std::string>;
 
     virtual ~DaemonService() = default;

@@ -17,23 +17,21 @@ std::string serviceTarget() {
     return domainTarget() + "/" + std::string(LaunchAgentLabel);
 }
 
-void start(std::function<void()> completion, const Setup& setup) {
+void start(CommandRunner::Completion completion, const Setup& setup) {
     CommandRunner::runInBackground([setup, completion = std::move(completion)] {
-        const auto kicked = CommandRunner::runSync(
+        auto result = CommandRunner::runSync(
             setup.launchctl, {"kickstart", "-k", serviceTarget()}, {}, setup.timeLimit);
-        if (!kicked.succeeded())
-            CommandRunner::runSync(setup.launchctl,
-                                   {"bootstrap", domainTarget(), launchAgentPlistPath(setup.home)},
-                                   {}, setup.timeLimit);
-        CommandRunner::runOnMainThread(completion);
+        if (!result.succeeded())
+            result = CommandRunner::runSync(
+                setup.launchctl, {"bootstrap", domainTarget(), launchAgentPlistPath(setup.home)},
+                {}, setup.timeLimit);
+        CommandRunner::runOnMainThread([completion, result] { completion(result); });
     });
 }
 
-void stop(std::function<void()> completion, const Setup& setup) {
-    CommandRunner::run(
-        setup.launchctl, {"bootout", serviceTarget()}, {},
-        [completion = std::move(completion)](const CommandResult&) { completion(); },
-        setup.timeLimit);
+void stop(CommandRunner::Completion completion, const Setup& setup) {
+    CommandRunner::run(setup.launchctl, {"bootout", serviceTarget()}, {}, std::move(completion),
+                       setup.timeLimit);
 }
 
 } // namespace LaunchAgent

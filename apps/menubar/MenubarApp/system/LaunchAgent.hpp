@@ -4,11 +4,12 @@
 // macOS.
 //
 // LaunchdService (DaemonService.hpp) calls, on the main thread:
-//   LaunchAgent::start([self = QPointer(this)] { if (self) self->refresh(); });
+//   LaunchAgent::start([self = QPointer(this)](const CommandResult&) { ... refresh ... });
 //   LaunchAgent::stop(...same...);
 // Both return at once and call the completion exactly once, on the main thread,
-// whatever happened: callers refresh from the status file rather than inspect
-// a result. Failures reach the log through the command runner.
+// whatever happened, with the result of the last command run. Under launchd the
+// callers refresh from the status file rather than inspect it; failures reach
+// the log through the command runner.
 
 #include <chrono>
 #include <functional>
@@ -35,10 +36,10 @@ std::string serviceTarget();
 // "kickstart -k <service>", which starts a stopped agent and restarts a running
 // one; when that fails for any reason, "bootstrap <domain> <plist>" loads the
 // agent from its property list. Both run one after the other on a worker thread.
-void start(std::function<void()> completion, const Setup& setup = {});
+void start(CommandRunner::Completion completion, const Setup& setup = {});
 
 // "bootout <service>", which unloads the agent and so stops the daemon.
-void stop(std::function<void()> completion, const Setup& setup = {});
+void stop(CommandRunner::Completion completion, const Setup& setup = {});
 
 } // namespace LaunchAgent
 

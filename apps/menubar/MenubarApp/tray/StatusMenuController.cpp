@@ -60,6 +60,7 @@ StatusMenuController::StatusMenuController(std::string statusPath,
                                            StatusMenuDependencies dependencies, QObject* parent)
     : QObject(parent), statusPath_(std::move(statusPath)), dependencies_(std::move(dependencies)),
       statusItem_(new QSystemTrayIcon(this)), menu_(std::make_unique<QMenu>()),
+      feedback_(dependencies_.notify, statusItem_, dependencies_.service, refreshWhenDone()),
       logsDirectory_(dependencies_.service->logsDirectory()),
       attention_(new AttentionNotices(
           {dependencies_.environment, dependencies_.settings, dependencies_.focusSession},
@@ -274,6 +275,7 @@ void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
                                       dependencies_.service->controls());
     facts.startsAtLogin = dependencies_.startsAtLogin();
     facts.notify = attention_->setting();
+    facts.cmuxInstalled = dependencies_.cmuxInstalled();
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          now, timeZone, facts);
     sessionsByTag_ = std::move(built.sessionsByTag);
@@ -363,19 +365,19 @@ void StatusMenuController::perform(MenuAction action, int tag,
         openHandoff(path);
         return;
     case MenuAction::startDaemon:
-        dependencies_.service->start(refreshWhenDone());
+        feedback_.request(ServiceRequest::start);
         return;
     case MenuAction::restartDaemon:
-        dependencies_.service->restart(refreshWhenDone());
+        feedback_.request(ServiceRequest::restart);
         return;
     case MenuAction::stopDaemon:
-        dependencies_.service->stop(refreshWhenDone());
+        feedback_.request(ServiceRequest::stop);
         return;
     case MenuAction::openLogs:
-        dependencies_.open(logsDirectory_);
+        dependencies_.open(logsDirectory_, feedback_.notOpened(OpenTarget::logs, logsDirectory_));
         return;
     case MenuAction::openStatusFile:
-        dependencies_.open(statusPath_);
+        dependencies_.open(statusPath_, feedback_.notOpened(OpenTarget::statusFile, statusPath_));
         return;
     case MenuAction::quit:
         dependencies_.quit();
@@ -398,6 +400,7 @@ void StatusMenuController::focusSession(int tag) {
     if (found == sessionsByTag_.end() || !found->second.workspaceId) {
         return;
     }
+    feedback_.focusing(dependencies_.cmuxInstalled());
     dependencies_.focusSession(*found->second.workspaceId, found->second.surfaceId,
                                refreshWhenDone());
 }
@@ -406,10 +409,11 @@ void StatusMenuController::openHandoff(const std::optional<std::string>& path) {
     if (!path) {
         return;
     }
+    const OpenFailed failed = feedback_.notOpened(OpenTarget::handoff, *path);
     if (dependencies_.revealModifierHeld()) {
-        dependencies_.reveal(*path);
+        dependencies_.reveal(*path, failed);
     } else {
-        dependencies_.open(*path);
+        dependencies_.open(*path, failed);
     }
 }
 

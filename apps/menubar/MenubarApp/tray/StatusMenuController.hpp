@@ -24,6 +24,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "ActionFeedback.hpp"
 #include "StatusMenuDependencies.hpp"
 #include "StatusWindow.hpp"
 #include "app/system/DaemonService.hpp"
@@ -117,6 +118,7 @@ private:
     StatusMenuDependencies dependencies_;
     QSystemTrayIcon* statusItem_;
     std::unique_ptr<QMenu> menu_;
+    ActionFeedback feedback_; // after statusItem_, which it points to
     QPointer<QTimer> timer_;
     StatusSnapshot snapshot_;
     DaemonState state_;

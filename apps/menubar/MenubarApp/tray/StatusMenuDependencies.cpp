@@ -34,6 +34,7 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
     dependencies.trayHostPresent = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     dependencies.open = openWithDesktop;
     dependencies.reveal = revealInFileManager;
+    dependencies.cmuxInstalled = [] { return Cmux::path().has_value(); };
     dependencies.revealModifierHeld = [] {
         return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
     };

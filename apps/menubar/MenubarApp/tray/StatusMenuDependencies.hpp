@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/system/DaemonService.hpp"
+#include "app/system/Desktop.hpp"
 #include "app/system/Notifier.hpp"
 #include "status/DaemonState.hpp"
 #include "status/Models.hpp"
@@ -44,10 +45,13 @@ struct StatusMenuDependencies {
     Notifier::Notify notify;
     // Whether the desktop has a tray host for the status item right now.
     std::function<bool()> trayHostPresent;
-    // Opens a file or folder with the desktop's default application.
-    std::function<void(const std::string& path)> open;
+    // Opens a file or folder with the desktop's default application; `failed`
+    // hears when nothing could.
+    std::function<void(const std::string& path, OpenFailed failed)> open;
     // Shows the file selected in a file-manager window.
-    std::function<void(const std::string& path)> reveal;
+    std::function<void(const std::string& path, OpenFailed failed)> reveal;
+    // Whether cmux, which focuses a session, is installed now.
+    std::function<bool()> cmuxInstalled;
     // Whether Alt (Option) is held as a handoff is chosen.
     std::function<bool()> revealModifierHeld;
     // The settings window opens here once it exists.

@@ -39,13 +39,20 @@ Colour legibleOn(const Colour& colour, const Colour& panel, double minimum) {
     const Colour white{1, 1, 1};
     const Colour black{0, 0, 0};
     const Colour end = contrast(white, panel) >= contrast(black, panel) ? white : black;
+    // Judged as drawn, in whole 8-bit steps: a mix that reaches the minimum only
+    // before rounding would fall just short of it on the panel.
+    const auto drawn = [&](double share) {
+        const Colour mixed = mix(colour, end, share);
+        const auto step = [](double channel) { return std::round(channel * 255) / 255; };
+        return Colour{step(mixed.red), step(mixed.green), step(mixed.blue)};
+    };
     double enough = 1;
     double short_ = 0;
     for (int step = 0; step < 30; ++step) {
         const double share = (enough + short_) / 2;
-        (contrast(mix(colour, end, share), panel) >= minimum ? enough : short_) = share;
+        (contrast(drawn(share), panel) >= minimum ? enough : short_) = share;
     }
-    return mix(colour, end, enough);
+    return drawn(enough);
 }
 
 int menuTitleWidth(int screenWidth, int reserved) {

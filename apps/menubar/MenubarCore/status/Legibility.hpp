@@ -16,8 +16,9 @@ struct Colour {
 };
 
 // The least contrast a glyph keeps against its panel: the ratio asked of
-// graphical objects and large text, so a thin symbol at tray size still reads.
-inline constexpr double minimumContrast = 3.0;
+// normal-size text, since the icon carries the percentage as text at 16 to 22
+// pixels, where a grey at 3:1 on a dark panel was all but lost.
+inline constexpr double minimumContrast = 4.5;
 
 // Relative luminance and contrast ratio (1 to 21) as the web's accessibility
 // guidelines define them.

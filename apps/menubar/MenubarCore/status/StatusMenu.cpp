@@ -5,6 +5,8 @@
 #include "ConfigNotices.hpp"
 #include "Formatting.hpp"
 #include "Selection.hpp"
+#include "system/FailureNotice.hpp"
+#include "system/SystemdUnit.hpp"
 
 namespace menubar {
 
@@ -36,12 +38,22 @@ MenuEntry toggle(std::string title, std::string_view environmentKey, bool locked
     return entry;
 }
 
+// systemctl stops the unit, not a daemon someone started by hand, which then
+// keeps running and writing; the item says so rather than seeming to fail.
+MenuEntry stopCommand(const ServiceControls& service) {
+    MenuEntry entry = command("Stop daemon", MenuAction::stopDaemon);
+    if (service.manager == ServiceManager::systemd)
+        entry.tooltip = "Stops " + std::string(SystemdUnit::unitName) +
+                        "; a daemon started by hand (tessaly watch) keeps running.";
+    return entry;
+}
+
 class Builder {
 public:
     Builder(const DaemonState& state, Instant now, const TimeZone& timeZone)
         : state_(state), now_(now), timeZone_(timeZone) {}
 
-    void addSessions(const std::vector<SessionStatus>& sessions) {
+    void addSessions(const std::vector<SessionStatus>& sessions, const MenuFacts& facts) {
         const auto sorted = Selection::sorted(sessions);
         if (sorted.empty()) {
             add(info(state_.isRunning() ? "No sessions" : "No session data"));
@@ -58,6 +70,11 @@ public:
             if (session.workspaceId && !session.workspaceId->empty()) {
                 entry.action = MenuAction::focusSession;
                 entry.enabled = true;
+                if (!facts.cmuxInstalled && facts.service.manager == ServiceManager::systemd) {
+                    const std::string own = entry.tooltip.value_or("");
+                    entry.tooltip = own + (own.empty() ? "" : "\n") +
+                                    std::string(FailureNotices::focusNeedsCmux);
+                }
             }
             menu_.sessionsByTag.emplace(entry.tag, session);
             add(std::move(entry));
@@ -130,7 +147,7 @@ public:
             case DaemonState::Kind::running:
                 if (ConfigNotices::restartNeeded(file, state_))
                     add(command(std::string(ConfigNotices::restartNeededLine), restart));
-                add(command("Stop daemon", MenuAction::stopDaemon));
+                add(stopCommand(facts.service));
                 break;
             }
         } else {
@@ -173,7 +190,7 @@ StatusMenu StatusMenu::build(const StatusSnapshot& snapshot, const DaemonState& 
     builder.add(info(state.title(timeZone)));
     builder.add(info(state.detail(file ? file->config : std::nullopt)));
     builder.add(MenuEntry::separator());
-    builder.addSessions(sessions);
+    builder.addSessions(sessions, facts);
     builder.add(MenuEntry::separator());
     builder.addHandoffs(sessions, facts.handoffExists);
     builder.add(MenuEntry::separator());

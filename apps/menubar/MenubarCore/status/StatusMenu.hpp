@@ -73,6 +73,10 @@ struct MenuFacts {
     bool statusFileExists = false;
     // Whether the daemon is installed as a service, and how it is driven.
     ServiceControls service;
+    // Whether cmux, which focuses a session's workspace, is installed. Without
+    // it, a session item's tooltip says so under systemd; under launchd the
+    // menu reads as it always has.
+    bool cmuxInstalled = true;
     // Whether the app starts at login; nothing where the platform or the build
     // cannot make it do so, and the menu then has no such item.
     std::optional<bool> startsAtLogin;

@@ -98,8 +98,8 @@ std::string helpText() {
            "Full documentation: man tessaly-menubar\n";
 }
 
-std::string versionText(std::string_view version) {
-    return "tessaly-menubar " + std::string(version) +
+std::string versionText(std::string_view version, std::string_view program) {
+    return std::string(program) + " " + std::string(version) +
            "\n"
            "This is free software: you are free to change and redistribute it.\n"
            "There is NO WARRANTY, to the extent permitted by law.\n";

@@ -31,8 +31,8 @@ CommandLineRequest parse(const std::vector<std::string>& arguments);
 // The --help text: usage, options, environment variables, files.
 std::string helpText();
 
-// The --version text for `version` (e.g. "0.1.0").
-std::string versionText(std::string_view version);
+// The --version text of `program` at `version` (e.g. "0.1.0").
+std::string versionText(std::string_view version, std::string_view program = "tessaly-menubar");
 
 } // namespace CommandLine
 

@@ -32,10 +32,11 @@ using namespace menubar::app;
 struct RecordingService : DaemonService {
     std::shared_ptr<const DaemonService> real;
     std::vector<std::string>*requests, *all;
+    const CommandResult* answer; // what the manager's tool answers
 
     RecordingService(std::shared_ptr<const DaemonService> real, std::vector<std::string>* requests,
-                     std::vector<std::string>* all)
-        : real(std::move(real)), requests(requests), all(all) {}
+                     std::vector<std::string>* all, const CommandResult* answer)
+        : real(std::move(real)), requests(requests), all(all), answer(answer) {}
     ServiceControls controls() const override { return real->controls(); }
     void start(Done done) const override { note("start", done); }
     void restart(Done done) const override { note("restart", done); }
@@ -49,7 +50,7 @@ private:
     void note(const char* request, const Done& done) const {
         requests->push_back(request);
         all->push_back(request);
-        done();
+        done(*answer);
     }
 };
 
@@ -60,7 +61,8 @@ struct Harness {
     Instant now = *StatusDecoder::parseDate("2025-06-01T12:00:00Z");
     std::map<std::string, std::string> environment;
     VisibilityReading reading{.onscreen = true, .width = 22};
-    bool trayHost = true, altHeld = false, underSystemd = false;
+    bool trayHost = true, altHeld = false, underSystemd = false, openFails = false;
+    CommandResult serviceAnswer{0, {}, {}};
     int probes = 0, polls = 0;
     std::chrono::steady_clock::time_point refreshedAt; // when the last refresh began
     // What the controller asked of the world, in order; `requests` holds them
@@ -93,16 +95,19 @@ struct Harness {
             backend = std::make_shared<SystemdService>(SystemdService::Setup::forUser(home, {}));
         else
             backend = std::make_shared<LaunchdService>(LaunchAgent::Setup{.home = home});
-        d.service = std::make_shared<RecordingService>(backend, &daemonCommands, &requests);
+        d.service =
+            std::make_shared<RecordingService>(backend, &daemonCommands, &requests, &serviceAnswer);
         d.notify = [this](const std::string& title, const std::string&, QSystemTrayIcon*) {
             notified.push_back(title);
         };
         d.trayHostPresent = [this] { return trayHost; };
-        d.open = [this](const std::string& path) {
+        d.open = [this](const std::string& path, OpenFailed failed) {
             opened.push_back(path);
             requests.push_back("open " + path);
+            if (openFails)
+                failed("xdg-open", {3, {}, "xdg-open: no method available"});
         };
-        d.reveal = [this](const std::string& path) {
+        d.reveal = [this](const std::string& path, OpenFailed) {
             revealed.push_back(path);
             requests.push_back("reveal " + path);
         };

@@ -214,7 +214,7 @@ private slots:
         using Request = void (DaemonService::*)(DaemonService::Done) const;
         const auto launchd = [](Request request) -> Run {
             return [request](auto& tool, Calls& calls) {
-                (LaunchdService({tool, "/Users/ada", 10s}).*request)(calls.done());
+                (LaunchdService({tool, "/Users/ada", 10s}).*request)(calls.result());
             };
         };
         const Run start = launchd(&DaemonService::start);
@@ -226,7 +226,7 @@ private slots:
                     {.environment = {{"PATH", tool.substr(0, tool.rfind('/'))}},
                      .systemctlCandidates = {},
                      .timeLimit = 10s});
-                (service.*request)(calls.done());
+                (service.*request)(calls.result());
             };
         };
         const auto unit = [](const char* verb) {
@@ -288,15 +288,17 @@ private slots:
     void startWithoutTheToolStillCompletesOnce() {
         LogCapture log;
         Calls calls;
-        LaunchAgent::start(calls.done(), {"/nonexistent/launchctl", "/Users/ada", 10s});
+        LaunchAgent::start(calls.result(), {"/nonexistent/launchctl", "/Users/ada", 10s});
         AWAIT_ONCE(calls);
         const QString line =
             "tessaly-menubar: failed to launch /nonexistent/launchctl: No such file or directory";
         Calls unit;
         SystemdService({.environment = {{"PATH", "/nonexistent"}},
                         .systemctlCandidates = {"/nonexistent/systemctl"}})
-            .stop(unit.done());
+            .stop(unit.result());
         AWAIT_ONCE(unit);
+        // A missing manager is a failure the menu tells about, never a success.
+        QCOMPARE(unit.last.status, -1);
         QCOMPARE(log.lines(), (QStringList{line, line,
                                            "tessaly-menubar: systemctl not found on PATH or at "
                                            "/nonexistent/systemctl; cannot stop tessaly.service"}));

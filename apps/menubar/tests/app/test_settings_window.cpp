@@ -31,14 +31,21 @@ namespace {
 
 const std::string standIn = MENUBAR_BINARY_DIR "/tools/tessaly-sim/tessaly";
 
-// The launch agent of a scratch home, whose restarts are only counted.
+// The launch agent of a scratch home, whose restarts are only counted; with a
+// refusal set, a systemd unit that refuses them.
 struct CountingAgent : LaunchdService {
     int* restarts;
-    CountingAgent(const std::string& home, int* restarts)
-        : LaunchdService({.home = home}), restarts(restarts) {}
+    const std::optional<CommandResult>* refusal;
+    CountingAgent(const std::string& home, int* restarts,
+                  const std::optional<CommandResult>* refusal)
+        : LaunchdService({.home = home}), restarts(restarts), refusal(refusal) {}
+    ServiceControls controls() const override {
+        return {*refusal ? ServiceManager::systemd : ServiceManager::launchd,
+                LaunchdService::controls().installed};
+    }
     void restart(Done done) const override {
         ++*restarts;
-        done();
+        done(refusal->value_or(CommandResult{0, {}, {}}));
     }
 };
 
@@ -54,6 +61,7 @@ struct Window {
     std::map<std::string, std::string> environment{
         {"TESSALY_CLI", standIn}, {"TESSALY_CONFIG_FILE", configPath}, {"PATH", home + "/bin"}};
     int restarts = 0;
+    std::optional<CommandResult> refusal;
     std::unique_ptr<SettingsWindowController> controller;
 
     explicit Window(const std::string& config = {}) {
@@ -85,7 +93,7 @@ struct Window {
             .home = home,
             .environment = [this] { return environment; },
             .now = [] { return Instant(std::chrono::seconds(1'700'000'000)); },
-            .service = std::make_shared<CountingAgent>(home, &restarts),
+            .service = std::make_shared<CountingAgent>(home, &restarts, &refusal),
         };
     }
 
@@ -556,6 +564,12 @@ EOF)");
         QTRY_COMPARE(installed.restarts, 1);
         QCOMPARE(installed.text("footer:status"),
                  "Save validates the file through the daemon, then offers to restart it.");
+        // A refusal is said where the user acted, not the advice to restart again.
+        installed.refusal = CommandResult{1, {}, "Failed to connect to bus"};
+        installed.click("footer:restart");
+        QTRY_COMPARE(installed.restarts, 2);
+        QCOMPARE(installed.text("footer:status"),
+                 "Could not restart the daemon: systemctl: Failed to connect to bus");
     }
 };
 

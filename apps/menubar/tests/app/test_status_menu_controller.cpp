@@ -41,6 +41,7 @@ const char* stoppedFile = R"({"at":"2025-06-01T11:29:00Z","stoppedAt":"2025-06-0
   "sessions":[{"dirName":"api","model":"claude-opus-4","contextPct":81,"level":"warn",
                "lifecycle":"idle","workspaceId":""}]})";
 
+const char* staleFile = R"({"at":"2025-06-01T11:58:00Z","intervalMs":2000})";
 const char* reorderedFile = R"({"at":"2025-06-01T11:59:58Z","intervalMs":2000,
   "sessions":[
     {"dirName":"api","contextPct":10,"level":"ok","lifecycle":"idle","workspaceId":"ws-api"},
@@ -200,6 +201,16 @@ private slots:
                     QCOMPARE(after.value(row),
                              click.row + (before[row].endsWith("[ ]") ? " [x]" : " [ ]"));
         }
+    }
+
+    // Opening a file with no handler for it reaches the user, not only the log.
+    void aFailedOpenReachesTheUser() {
+        Harness harness;
+        const auto controller = harness.started(runningFile);
+        rendered(*controller, false);
+        harness.openFails = true;
+        item(controller->menu(), "Open status file")->trigger();
+        QCOMPARE(harness.notified, std::vector<std::string>{"Could not open the status file"});
     }
 
     // After a rebuild an item from the old menu reaches whichever session now
@@ -393,6 +404,29 @@ private slots:
                  (QStringList{advice,
                               "tessaly-menubar: system tray found; the status item is shown there",
                               advice}));
+    }
+
+    // Which control each state offers is the core's; here each reaches the
+    // service manager, refreshes when it is done, and a refusal reaches the user.
+    void daemonControlReachesTheServiceManager() {
+        Harness harness;
+        harness.underSystemd = true;
+        harness.installUnit();
+        harness.serviceAnswer = {1, {}, "Failed to connect to bus: No medium found"};
+        const auto controller = harness.started();
+        for (const auto& [file, control] : {std::pair{runningFile, "Stop daemon"},
+                                            {stoppedFile, "Start daemon"},
+                                            {staleFile, "Restart daemon"}}) {
+            harness.write(file);
+            controller->refresh();
+            QVERIFY2(item(controller->menu(), control), control);
+            item(controller->menu(), control)->trigger();
+        }
+        QCOMPARE(harness.daemonCommands, (std::vector<std::string>{"stop", "start", "restart"}));
+        QCOMPARE(harness.notified, (std::vector<std::string>{"Could not stop the daemon",
+                                                             "Could not start the daemon",
+                                                             "Could not restart the daemon"}));
+        QCOMPARE(harness.polls, 7);
     }
 
     // The watch, with the timer stopped so that every refresh counted is the watch's.

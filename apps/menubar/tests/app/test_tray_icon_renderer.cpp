@@ -121,7 +121,8 @@ private slots:
         for (const QPalette& palette : {QPalette(), dark})
             for (const Tone tone : {Tone::ok, Tone::warn, Tone::critical, Tone::muted})
                 QVERIFY(Legibility::contrast(of(toneColour(tone, palette)),
-                                             of(palette.color(QPalette::Window))) >= 3.0);
+                                             of(palette.color(QPalette::Window))) >=
+                        Legibility::minimumContrast);
         QVERIFY(toneColour(Tone::muted, dark).lightness() > 140);
     }
 };

@@ -9,6 +9,7 @@
 #include "system/AutostartEntry.hpp"
 #include "system/CommandLine.hpp"
 #include "system/InstanceKey.hpp"
+#include "system/PlatformAdvice.hpp"
 
 using namespace menubar;
 using Kind = CommandLineRequest::Kind;
@@ -117,4 +118,41 @@ TEST(InstanceKey, OnePerUserAndDisplay) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(InstanceKey::name(1000, c.environment), c.expected);
+}
+
+// When Qt can open no display, the one line the app prints names what to do.
+TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
+    const std::vector<std::string> x11Only{"libqxcb.so", "libqoffscreen.so"};
+    const struct {
+        const char* name;
+        menubar::PlatformAdvice::Environment environment;
+        std::vector<std::string> plugins;
+        const char* expected;
+    } cases[] = {
+        {"Wayland without Qt's Wayland plugin",
+         {{"WAYLAND_DISPLAY", "wayland-1"}},
+         x11Only,
+         "this is a Wayland session (WAYLAND_DISPLAY=wayland-1) and Qt's Wayland plugin is not "
+         "installed; install qt6-wayland"},
+        {"an X display nobody answers",
+         {{"DISPLAY", ":9"}},
+         x11Only,
+         "could not connect to the X display :9; start tessaly-menubar from within the desktop "
+         "session"},
+        {"no display at all",
+         {},
+         x11Only,
+         "neither WAYLAND_DISPLAY nor DISPLAY is set; start tessaly-menubar from within a desktop "
+         "session (tessaly-bar shows the status in a terminal)"},
+        {"a platform chosen by hand wins",
+         {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "wayland-1"}},
+         {"libqwayland-generic.so"},
+         "QT_QPA_PLATFORM asks for \"wayland\"; unset it, or install the Qt 6 platform plugin it "
+         "names"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(menubar::PlatformAdvice::line(c.environment, c.plugins),
+                  std::string("no display could be opened: ") + c.expected);
+    }
 }

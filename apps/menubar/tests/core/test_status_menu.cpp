@@ -222,6 +222,12 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const MenuEntry plainIconOnly = iconOnly("Icon only", true, false);
     const MenuEntry logs = item("Open logs", A::openLogs);
     const MenuEntry statusFile = item("Open status file", A::openStatusFile);
+    // systemctl stops the unit only, which a daemon started by hand is not.
+    MenuEntry stopUnit = item("Stop daemon", A::stopDaemon);
+    stopUnit.tooltip = "Stops tessaly.service; a daemon started by hand (tessaly watch) keeps "
+                       "running.";
+    MenuFacts withoutCmux = underSystemd();
+    withoutCmux.cmuxInstalled = false;
 
     StatusFile stale = runningFile("2024-05-01T09:58:00Z");
     stale.configError = ConfigError{.message = "unknown key \"colour\""};
@@ -291,8 +297,21 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {restartLine, running, summary},
          {line("No sessions")},
          {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon),
-          item("Stop daemon", A::stopDaemon), logs, statusFile},
+          stopUnit, logs, statusFile},
          underSystemd()},
+        {"stale under systemd without cmux",
+         StatusSnapshot::loaded(stale),
+         {line("Config file ignored: unknown key \"colour\"", "unknown key \"colour\""),
+          line("Daemon not responding (last poll 2m ago)"), summary},
+         {line("Sessions from the last poll"),
+          session("[warn] api \u00b7 sonnet-4 \u00b7 81% \u00b7 running \u00b7 cache expired "
+                  "1m ago",
+                  "162,400 of 200,000 tokens\n/src/api\nsess-api\nFocusing a session's "
+                  "workspace needs cmux, which is not installed.",
+                  1, true),
+          session("[unknown] session \u00b7 unknown \u00b7 -- \u00b7 unknown", "", 2, false)},
+         {plainIconOnly, item("Restart daemon", A::restartDaemon), logs, statusFile},
+         withoutCmux},
         {"unit not installed",
          StatusSnapshot::loaded(unsaid),
          {running, summary},

@@ -24,6 +24,7 @@ for file in /usr/bin/tessaly-menubar \
     $share/icons/hicolor/22x22/apps/dev.tessaly.Menubar.png \
     $share/icons/hicolor/48x48/apps/dev.tessaly.Menubar.png \
     $share/man/man1/tessaly-menubar.1.gz \
+    $share/man/man1/tessaly-bar.1.gz \
     $share/doc/tessaly-menubar/copyright \
     $share/doc/tessaly-menubar/changelog.gz; do
   [ -f "$dest$file" ] || fail "$file was not installed"
@@ -44,6 +45,8 @@ for size in 22 48; do
   [ "$(identify -format '%wx%h' "$dest$share/icons/hicolor/${size}x$size/apps/dev.tessaly.Menubar.png")" = "${size}x$size" ] \
     || fail "the ${size}px icon has another size"
 done
-gzip -t "$dest$share/man/man1/tessaly-menubar.1.gz" || fail "the man page is no gzip file"
+for page in tessaly-menubar tessaly-bar; do
+  gzip -t "$dest$share/man/man1/$page.1.gz" || fail "the $page man page is no gzip file"
+done
 "$dest/usr/bin/tessaly-menubar" --version | grep -q '^tessaly-menubar ' || fail "the installed binary did not run"
 echo "install manifest: ok"

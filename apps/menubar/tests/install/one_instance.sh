@@ -2,7 +2,8 @@
 # The built app between real processes: --help and --version answer without a
 # display and a bad option exits 64 with one line; a second start in the same
 # session asks the first to show itself, says so and exits 0; another display
-# gets its own instance; a lock left by a killed instance never blocks a start.
+# gets its own instance and leaves nothing behind after SIGTERM; a lock left by a
+# killed instance never blocks a start.
 #
 #   one_instance.sh APP
 set -euo pipefail
@@ -52,8 +53,12 @@ shown "the menu"
 shown "the status window"
 [ "$(grep -c "at the request of another start" "$scratch/first.log")" = 2 ] || fail "the first showed itself other than twice"
 
-# Another display is another session.
+# Another display is another session; SIGTERM ends it cleanly, lock and socket gone.
 start :43 other
+kill -TERM "${pids[1]}"
+status=0; wait "${pids[1]}" || status=$?
+[ "$status" = 0 ] || fail "SIGTERM ended the app with status $status"
+ls "$scratch/run"/tessaly-menubar-*-x_43.* 2>/dev/null && fail "SIGTERM left the lock or socket behind"
 
 # A crash leaves its lock and socket behind; the next start takes over.
 kill -9 "${pids[0]}"; wait "${pids[0]}" 2>/dev/null || true

@@ -1,0 +1,20 @@
+#pragma once
+
+// Qt aborts the process (status 134, "Reinstalling the application may fix this
+// problem") when no platform plugin can open the display: a Wayland session
+// without Qt's Wayland plugin, a DISPLAY nobody answers. While a guard lives,
+// such a failure prints instead the one line PlatformAdvice gives and exits with
+// status 1. Held only around the QApplication's construction, where that failure
+// happens; Qt's other messages pass through unchanged.
+
+namespace menubar::app {
+
+class PlatformStartGuard {
+public:
+    PlatformStartGuard();
+    ~PlatformStartGuard();
+    PlatformStartGuard(const PlatformStartGuard&) = delete;
+    PlatformStartGuard& operator=(const PlatformStartGuard&) = delete;
+};
+
+} // namespace menubar::app
