@@ -284,6 +284,8 @@ private slots:
             controller->tick();
             QCOMPARE(window->isVisible(), !host);
         }
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
         // Once per episode, however many readings it lasts.
         QCOMPARE(harness.notified,
                  (std::vector<std::string>(2, "tessaly menu bar icon has no tray")));
