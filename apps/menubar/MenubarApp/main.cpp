@@ -60,12 +60,15 @@ int main(int argc, char* argv[]) {
     }
 
     // The one place where the status item and the settings window meet: each
-    // poll reaches the settings window's model, and the menus open the window.
+    // poll reaches the settings window's model once the window was opened (the
+    // opening asks for a poll), and the menus open the window.
     const auto dependencies = [](const std::string& home) {
         auto system = menubar::app::StatusMenuDependencies::system(home);
         system.settingsUpdate = [](const menubar::StatusFile* file,
                                    const menubar::DaemonState& state) {
-            menubar::app::SettingsWindowController::shared().model()->update(file, state);
+            if (auto* settings = menubar::app::SettingsWindowController::existing()) {
+                settings->model()->update(file, state);
+            }
         };
         return system;
     };

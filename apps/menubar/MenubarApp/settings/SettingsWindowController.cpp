@@ -39,11 +39,20 @@ void addMainMenuActions(QWidget* window) {
 
 } // namespace
 
+namespace {
+
+QPointer<SettingsWindowController> sharedInstance;
+
+} // namespace
+
 SettingsWindowController& SettingsWindowController::shared() {
-    static QPointer<SettingsWindowController> instance;
-    if (!instance)
-        instance = new SettingsWindowController(SettingsModelDependencies::system(), qApp);
-    return *instance;
+    if (!sharedInstance)
+        sharedInstance = new SettingsWindowController(SettingsModelDependencies::system(), qApp);
+    return *sharedInstance;
+}
+
+SettingsWindowController* SettingsWindowController::existing() {
+    return sharedInstance;
 }
 
 SettingsWindowController::SettingsWindowController(SettingsModelDependencies dependencies,

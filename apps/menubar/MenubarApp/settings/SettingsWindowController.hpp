@@ -30,6 +30,9 @@ public:
     // The process's controller, created on first use and kept until the
     // application object goes.
     static SettingsWindowController& shared();
+    // The shared controller if something made it already, else null: most runs
+    // never open the settings window and need neither it nor its model.
+    static SettingsWindowController* existing();
 
     explicit SettingsWindowController(
         SettingsModelDependencies dependencies = SettingsModelDependencies::system(),

@@ -48,6 +48,10 @@ void AppDelegate::showSettingsWindow() {
     if (settingsWindow_) {
         settingsWindow_();
     }
+    // The window's model is made with it and learns the daemon's state from a poll.
+    if (controller_) {
+        controller_->refresh();
+    }
 }
 
 } // namespace menubar::app

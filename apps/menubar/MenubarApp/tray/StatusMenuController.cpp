@@ -6,10 +6,7 @@
 #include <QAction>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QKeySequence>
 #include <QMenu>
-#include <QProxyStyle>
-#include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
 
@@ -21,65 +18,32 @@
 #include "app/system/QtText.hpp"
 #include "app/system/StoredFlag.hpp"
 #include "app/system/WakeWatch.hpp"
-#include "status/Legibility.hpp"
 #include "status/StatusView.hpp"
 
 namespace menubar::app {
 
-namespace {
-
-// The entry's title as written, indented; a tab would start Qt's shortcut column.
-QString fullTitle(const MenuEntry& entry) {
-    QString text = qs(entry.title);
-    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    return QString(entry.indentation * 4, QLatin1Char(' ')) + text;
-}
-
-// "&" marks a mnemonic in a QAction's text; session names and event texts are
-// shown as written.
-QString menuText(const QString& title) {
-    QString text = title;
-    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-// A menu taller than the screen scrolls instead of opening further columns
-// beside the first, which made a crowded menu cover the screen.
-class ScrollingMenuStyle final : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == SH_Menu_Scrollable)
-            return 1;
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-
-} // namespace
-
 StatusMenuController::StatusMenuController(std::string statusPath,
                                            StatusMenuDependencies dependencies, QObject* parent)
     : QObject(parent), statusPath_(std::move(statusPath)), dependencies_(std::move(dependencies)),
-      statusItem_(new QSystemTrayIcon(this)), menu_(std::make_unique<QMenu>()),
+      statusItem_(new QSystemTrayIcon(this)),
+      renderer_(std::make_unique<StatusMenuRenderer>(
+          [this](const MenuEntry& entry) { perform(entry.action, entry.tag, entry.path); })),
       feedback_(dependencies_.notify, statusItem_, dependencies_.service, refreshWhenDone()),
       logsDirectory_(dependencies_.service->logsDirectory()),
       attention_(new AttentionNotices(
           {dependencies_.environment, dependencies_.settings, dependencies_.focusSession},
           statusItem_, this)) {
-    menu_->setObjectName(QStringLiteral("statusMenu"));
-    menu_->setToolTipsVisible(true);
-    auto* style = new ScrollingMenuStyle;
-    style->setParent(menu_.get());
-    menu_->setStyle(style);
-    connect(menu_.get(), &QMenu::aboutToShow, this, &StatusMenuController::menuWillOpen);
-    connect(menu_.get(), &QMenu::aboutToHide, this, &StatusMenuController::menuDidClose);
-    statusItem_->setContextMenu(menu_.get());
+    QMenu* menu = renderer_->menu();
+    connect(menu, &QMenu::aboutToShow, this, &StatusMenuController::menuWillOpen);
+    connect(menu, &QMenu::aboutToHide, this, &StatusMenuController::menuDidClose);
+    statusItem_->setContextMenu(menu);
 #ifndef Q_OS_MACOS
     // Trays differ in which click opens a context menu; a left click opening it
     // too makes the item behave like a menu-bar item everywhere.
     connect(statusItem_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger && !menu_->isVisible()) {
-                    menu_->popup(QCursor::pos());
+                if (reason == QSystemTrayIcon::Trigger && !renderer_->menu()->isVisible()) {
+                    renderer_->menu()->popup(QCursor::pos());
                 }
             });
 #endif
@@ -155,7 +119,13 @@ void StatusMenuController::refresh() {
     }
     const Instant now = dependencies_.now();
     const TimeZone timeZone = dependencies_.timeZone();
-    snapshot_ = StatusFileLocator::load(statusPath_, dependencies_.fileSystem);
+    polledAt_ = now;
+    timeZone_ = timeZone;
+    // The state follows the clock (a daemon that stopped writing goes stale), so
+    // it is derived again from an unchanged file too.
+    if (reader_.read(statusPath_, dependencies_.fileSystem)) {
+        snapshot_ = reader_.snapshot();
+    }
     state_ = DaemonState::from(snapshot_, now);
     const StatusFile* file = snapshot_.file();
     compact_ =
@@ -170,7 +140,9 @@ void StatusMenuController::refresh() {
         probeTrayHost();
         probeVisibility(now);
     }
-    rebuildMenu(now, timeZone);
+    if (menuValueShown()) {
+        presentMenu(menuIsOpen_ || exported(), window_ && window_->isVisible());
+    }
 }
 
 bool StatusMenuController::popUpMenu() {
@@ -178,13 +150,17 @@ bool StatusMenuController::popUpMenu() {
         return false;
     }
     const QRect item = statusItem_->geometry();
-    menu_->popup(item.isValid() ? item.bottomLeft() : QCursor::pos());
+    renderer_->menu()->popup(item.isValid() ? item.bottomLeft() : QCursor::pos());
     return true;
 }
 
 void StatusMenuController::menuWillOpen() {
+    // The menu opens with a fresh poll, rebuilt before it is shown, and then
+    // keeps its items until it closes.
     menuIsOpen_ = true;
+    menuOpening_ = true;
     refresh();
+    menuOpening_ = false;
 }
 
 void StatusMenuController::menuDidClose() {
@@ -264,84 +240,46 @@ void StatusMenuController::showStatusWindow() {
         window_ = std::make_unique<StatusWindow>(
             [this](const MenuEntry& entry) { perform(entry.action, entry.tag, entry.path); });
     }
-    window_->render(shownEntries_, statusWindowNote(trayHost_));
+    presentMenu(menuIsOpen_ || exported(), true);
     window_->show();
     window_->raise();
     window_->activateWindow();
 }
 
-void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
+QMenu* StatusMenuController::menu() {
+    if (!menuIsOpen_ && timeZone_) {
+        presentMenu(true, window_ && window_->isVisible());
+    }
+    return renderer_->menu();
+}
+
+// Where the platform exports the menu (a StatusNotifierItem host), the host may
+// read it at any moment, without saying it is about to show it.
+bool StatusMenuController::exported() const {
+    return renderer_->menu()->platformMenu() != nullptr;
+}
+
+bool StatusMenuController::menuValueShown() const {
+    return menuIsOpen_ || exported() || (window_ && window_->isVisible());
+}
+
+void StatusMenuController::presentMenu(bool toMenu, bool toWindow) {
     MenuFacts facts = menuFactsOnDisk(dependencies_.fileSystem, statusPath_, logsDirectory_,
                                       dependencies_.service->controls());
     facts.startsAtLogin = dependencies_.startsAtLogin();
     facts.notify = attention_->setting();
     facts.cmuxInstalled = dependencies_.cmuxInstalled();
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
-                                         now, timeZone, facts);
-    sessionsByTag_ = std::move(built.sessionsByTag);
-    const QList<QAction*> actions = menu_->actions();
-    if (actions.size() == static_cast<qsizetype>(shownEntries_.size()) &&
-        StatusMenu::sameItems(shownEntries_, built.entries)) {
-        for (std::size_t i = 0; i < built.entries.size(); ++i) {
-            if (built.entries[i] != shownEntries_[i]) {
-                show(actions[static_cast<qsizetype>(i)], built.entries[i]);
-            }
-        }
-    } else {
-        // The action that asked for this rebuild may still be delivering its
-        // signal, so old items are detached now and deleted once control is back
-        // in the loop.
-        for (QAction* action : actions) {
-            menu_->removeAction(action);
-            action->deleteLater();
-        }
-        for (const MenuEntry& entry : built.entries) {
-            menu_->addAction(render(entry));
-        }
+                                         polledAt_, *timeZone_, facts);
+    // An item routes by its tag through the map of the menu it belongs to: a
+    // menu kept open shows the sessions it opened with.
+    const bool open = menuIsOpen_ && !menuOpening_;
+    if (!toMenu || renderer_->render(built.entries, open)) {
+        sessionsByTag_ = std::move(built.sessionsByTag);
     }
-    shownEntries_ = std::move(built.entries);
-    if (window_ && window_->isVisible()) {
-        window_->render(shownEntries_, statusWindowNote(trayHost_));
+    if (toWindow) {
+        window_->render(built.entries, statusWindowNote(trayHost_));
     }
-}
-
-QAction* StatusMenuController::render(const MenuEntry& entry) {
-    auto* action = new QAction(menu_.get());
-    if (entry.isSeparator) {
-        action->setSeparator(true);
-        return action;
-    }
-    show(action, entry);
-    if (!entry.keyEquivalent.empty()) {
-        action->setShortcut(
-            QKeySequence(QStringLiteral("Ctrl+") + qs(entry.keyEquivalent).toUpper()));
-    }
-    if (entry.action != MenuAction::none) {
-        connect(action, &QAction::triggered, this,
-                [this, kind = entry.action, tag = entry.tag, path = entry.path] {
-                    perform(kind, tag, path);
-                });
-    }
-    return action;
-}
-
-// What may change while an item keeps its place; see StatusMenu::sameItems.
-void StatusMenuController::show(QAction* action, const MenuEntry& entry) {
-    // The value's texts stay whole; only the drawing is bounded by the screen,
-    // and an elided title is whole in the tooltip, above the entry's own.
-    const QString title = fullTitle(entry);
-    const QString shown = menu_->fontMetrics().elidedText(title, Qt::ElideRight, titleWidth());
-    QStringList tooltip;
-    if (shown != title)
-        tooltip << title.trimmed();
-    if (entry.tooltip && !entry.tooltip->empty())
-        tooltip << qs(*entry.tooltip);
-    action->setText(menuText(shown));
-    action->setEnabled(entry.enabled);
-    action->setToolTip(tooltip.join(QLatin1Char('\n')));
-    const bool checkable = entry.checkable();
-    action->setCheckable(checkable);
-    action->setChecked(checkable && entry.checked);
 }
 
 void StatusMenuController::perform(MenuAction action, int tag,
@@ -424,14 +362,6 @@ void StatusMenuController::toggleCompact() {
     refresh();
 }
 
-int StatusMenuController::titleWidth() const {
-    const QScreen* screen = menu_->screen() ? menu_->screen() : QGuiApplication::primaryScreen();
-    const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
-    // The check column, the shortcut column and the frame, roughly as styles draw them.
-    const QFontMetrics metrics = menu_->fontMetrics();
-    const int reserved = metrics.horizontalAdvance(QStringLiteral("Ctrl+Q")) + 6 * metrics.height();
-    return Legibility::menuTitleWidth(screenWidth, reserved);
-}
 
 Done StatusMenuController::refreshWhenDone() {
     return [self = QPointer<StatusMenuController>(this)] {

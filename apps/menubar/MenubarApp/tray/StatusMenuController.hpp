@@ -2,11 +2,14 @@
 
 // The tray item, its menu and the poll timer. Every three seconds, when the menu
 // opens, after each action, when the status file changes (StatusFileWatch) and
-// when the machine wakes, one refresh re-reads the status file, redraws the
-// item, checks that the item is still on screen (not while the menu is open) and
-// rebuilds the whole menu from the core's StatusMenu value; nothing is patched in
-// place. Every rule comes from the core; this class only turns its values into
-// the tray icon and QActions and routes the actions.
+// when the machine wakes, one refresh re-reads the status file (decoding it only
+// when its bytes changed), redraws the item when its look changed and checks
+// that the item is still on screen (not while the menu is open). The menu value
+// is built only while something shows it: the open menu, the status window, or
+// a StatusNotifierItem host, which may read the exported menu at any time; a
+// closed menu is built as it opens (StatusMenuRenderer). Every rule comes from
+// the core; this class only turns its values into the tray icon and the menu's
+// rendering and routes the actions.
 //
 // One instance, owned by the AppDelegate; main thread only. What it reaches
 // outside the process (the clock, the time zone, the environment, the tray probe,
@@ -26,12 +29,14 @@
 
 #include "ActionFeedback.hpp"
 #include "StatusMenuDependencies.hpp"
+#include "StatusMenuRenderer.hpp"
 #include "StatusWindow.hpp"
 #include "app/system/DaemonService.hpp"
 #include "app/system/Notifier.hpp"
 #include "status/DaemonState.hpp"
 #include "status/Models.hpp"
 #include "status/StatusDecoder.hpp"
+#include "status/StatusFileReader.hpp"
 #include "status/StatusItemPresentation.hpp"
 #include "status/StatusMenu.hpp"
 #include "status/TrayHost.hpp"
@@ -85,7 +90,9 @@ public:
 
     const std::string& statusPath() const { return statusPath_; }
     QSystemTrayIcon* statusItem() const { return statusItem_; }
-    QMenu* menu() const { return menu_.get(); }
+    // The tray menu, first brought up to the last poll unless it is open (it is
+    // otherwise built only as it opens).
+    QMenu* menu();
     const QTimer* timer() const { return timer_; }
     // Null when watching is switched off or cannot work here.
     const StatusFileWatch* watch() const { return watch_; }
@@ -101,11 +108,11 @@ private:
     void updateStatusItem(const StatusItemPresentation& presentation);
     void probeVisibility(Instant now);
     void probeTrayHost();
-    void rebuildMenu(Instant now, const TimeZone& timeZone);
-    QAction* render(const MenuEntry& entry);
-    void show(QAction* action, const MenuEntry& entry);
-    // How wide a title is drawn before it is elided, for the menu's screen.
-    int titleWidth() const;
+    bool exported() const;
+    // Whether anything shows the menu value now.
+    bool menuValueShown() const;
+    // The menu value for the last poll, rendered into the menu, the window or both.
+    void presentMenu(bool toMenu, bool toWindow);
     void perform(MenuAction action, int tag, const std::optional<std::string>& path);
     void focusSession(int tag);
     void openHandoff(const std::optional<std::string>& path);
@@ -117,9 +124,10 @@ private:
     const std::string statusPath_;
     StatusMenuDependencies dependencies_;
     QSystemTrayIcon* statusItem_;
-    std::unique_ptr<QMenu> menu_;
+    std::unique_ptr<StatusMenuRenderer> renderer_;
     ActionFeedback feedback_; // after statusItem_, which it points to
     QPointer<QTimer> timer_;
+    StatusFileReader reader_;
     StatusSnapshot snapshot_;
     DaemonState state_;
     CompactSetting compact_;
@@ -128,8 +136,10 @@ private:
     const std::string logsDirectory_;
     HiddenItemTracker hiddenTracker_;
     bool menuIsOpen_ = false;
+    bool menuOpening_ = false; // between aboutToShow and the refresh it asks for
+    Instant polledAt_{};
+    std::optional<TimeZone> timeZone_; // of the last poll
     std::map<int, SessionStatus> sessionsByTag_;
-    std::vector<MenuEntry> shownEntries_; // what the menu's actions show, one each
     bool trayWasAvailable_ = false;
     StatusFileWatch* watch_ = nullptr;
     bool trace_ = false;

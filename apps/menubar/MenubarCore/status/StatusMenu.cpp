@@ -200,14 +200,15 @@ StatusMenu StatusMenu::build(const StatusSnapshot& snapshot, const DaemonState& 
     return builder.take();
 }
 
+bool StatusMenu::sameItem(const MenuEntry& shown, const MenuEntry& next) {
+    return shown.isSeparator == next.isSeparator && shown.action == next.action &&
+           shown.tag == next.tag && shown.path == next.path &&
+           shown.keyEquivalent == next.keyEquivalent;
+}
+
 bool StatusMenu::sameItems(const std::vector<MenuEntry>& shown,
                            const std::vector<MenuEntry>& next) {
-    return std::equal(shown.begin(), shown.end(), next.begin(), next.end(),
-                      [](const MenuEntry& a, const MenuEntry& b) {
-                          return a.isSeparator == b.isSeparator && a.action == b.action &&
-                                 a.tag == b.tag && a.path == b.path &&
-                                 a.keyEquivalent == b.keyEquivalent;
-                      });
+    return std::equal(shown.begin(), shown.end(), next.begin(), next.end(), &StatusMenu::sameItem);
 }
 
 } // namespace menubar

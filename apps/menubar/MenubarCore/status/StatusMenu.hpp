@@ -104,6 +104,8 @@ struct StatusMenu {
     // "last poll" line at nearly every poll; the menu is then updated in place
     // rather than rebuilt.
     static bool sameItems(const std::vector<MenuEntry>& shown, const std::vector<MenuEntry>& next);
+    // One entry of sameItems: the same item, whatever its texts and states.
+    static bool sameItem(const MenuEntry& shown, const MenuEntry& next);
 
     bool operator==(const StatusMenu&) const = default;
 };

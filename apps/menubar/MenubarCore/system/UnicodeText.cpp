@@ -1,5 +1,7 @@
 #include "UnicodeText.hpp"
 
+#include <algorithm>
+
 #include <cstdint>
 #include <memory>
 
@@ -51,6 +53,17 @@ std::vector<std::size_t> graphemeEnds(std::string_view text, std::size_t limit) 
     std::vector<std::size_t> ends;
     if (limit == 0 || text.empty())
         return ends;
+    // ASCII text, as names mostly are, is one character a byte but for CR LF;
+    // it needs neither the break iterator nor its rules from ICU's data.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        for (std::size_t at = 0; at < text.size() && ends.size() < limit; ++at) {
+            if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n')
+                ++at;
+            ends.push_back(at + 1);
+        }
+        return ends;
+    }
     UErrorCode status = U_ZERO_ERROR;
     // Over the UTF-8 bytes themselves, so the boundaries are byte offsets.
     std::unique_ptr<UText, decltype(&utext_close)> utf8(
@@ -74,6 +87,13 @@ std::string capitalisedFirst(std::string_view text) {
     if (ends.empty())
         return std::string(text);
     const std::string_view first = text.substr(0, ends.front());
+    // The root locale's upper case of an ASCII letter is the ASCII one.
+    if (first.size() == 1 && static_cast<unsigned char>(first[0]) < 0x80) {
+        std::string upper(text);
+        if (upper[0] >= 'a' && upper[0] <= 'z')
+            upper[0] = static_cast<char>(upper[0] - 'a' + 'A');
+        return upper;
+    }
     auto decoded = icu::UnicodeString::fromUTF8(
         icu::StringPiece(first.data(), static_cast<int32_t>(first.size())));
     std::string check;

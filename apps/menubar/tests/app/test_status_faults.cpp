@@ -43,7 +43,7 @@ QString shown(const std::string& reason) {
 }
 
 // The reason the controller shows, or why it shows none.
-QString detail(const StatusMenuController& controller) {
+QString detail(StatusMenuController& controller) {
     const QString tooltip = controller.statusItem()->toolTip();
     const QStringList items = status_menu_test::titles(controller.menu());
     if (tooltip != "Status file unreadable" || items.value(0) != tooltip)

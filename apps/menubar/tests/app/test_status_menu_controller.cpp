@@ -48,7 +48,7 @@ const char* reorderedFile = R"({"at":"2025-06-01T11:59:58Z","intervalMs":2000,
     {"dirName":"web","contextPct":90,"level":"critical","lifecycle":"running",
      "workspaceId":"ws-web"}]})";
 
-QString headline(const StatusMenuController& controller) {
+QString headline(StatusMenuController& controller) {
     return titles(controller.menu()).value(0);
 }
 
@@ -223,6 +223,7 @@ private slots:
         QPointer<QAction> first = item(controller->menu(), "[warn] api · opus-4 · 72% · running");
         harness.write(reorderedFile);
         controller->refresh();
+        controller->menu(); // brought up to the poll, as when it opens
         QVERIFY(first);
         first->trigger();
         QCOMPARE(harness.focused, std::vector<std::string>{"ws-web/-"});
@@ -394,6 +395,8 @@ private slots:
             controller->tick();
             QCOMPARE(window->isVisible(), !host);
         }
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
         // Once per episode, however many readings it lasts.
         QCOMPARE(harness.notified,
                  (std::vector<std::string>(2, "tessaly menu bar icon has no tray")));
@@ -450,7 +453,10 @@ private slots:
         harness.write(stoppedFile);
         harness.write(reorderedFile);
         settled(4);
-        QCOMPARE(headline(*controller), QString("Daemon running (last poll 2s ago)"));
+        // The item shows the last contents; the open menu keeps its items.
+        QVERIFY(QString::fromStdString(controller->presentation().tooltip)
+                    .startsWith("Daemon running (last poll 2s ago)"));
+        QCOMPARE(headline(*controller), QString("Daemon stopped at 11:30"));
         QCOMPARE(harness.probes, 2);
 
         // A refresh of any origin starts the floor: a change just after it waits.
@@ -498,6 +504,44 @@ private slots:
         folderAndFile();
         shows("Daemon running (last poll 5s ago)");
         QCOMPARE(controller->watch()->watchedPaths().size(), 2);
+    }
+
+    // The file changes under an open menu: a session more keeps the menu open
+    // with the same items and the same highlighted one until it closes, and a
+    // longer name that widens it keeps it on the screen.
+    void anOpenMenuStaysOpenWithItsItemsAndHighlight() {
+        Harness harness;
+        const auto controller = harness.started(runningFile);
+        QMenu* menu = controller->menu();
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QAction* settings = item(menu, "Settings...");
+        menu->setActiveAction(settings);
+        const QList<QAction*> shown = menu->actions();
+        std::string grown = runningFile;
+        grown.replace(grown.find("{\"dirName\":\"api\""), 0,
+                      R"({"dirName":"db","contextPct":5,"level":"ok","lifecycle":"idle"},)");
+        harness.write(grown);
+        controller->refresh();
+        QTest::qWait(50);
+        QVERIFY(menu->isVisible());
+        QCOMPARE(menu->actions(), shown);
+        QCOMPARE(menu->activeAction(), settings);
+        menu->hide();
+        QCOMPARE(menu->actions().size(), shown.size());
+        QCOMPARE(controller->menu()->actions().size(), shown.size() + 1);
+
+        const QRect screen = menu->screen()->availableGeometry();
+        menu->popup(QPoint(screen.right() - menu->sizeHint().width(), 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        grown.replace(grown.find("\"db\""), 4, "\"" + std::string(30, 'd') + "\"");
+        harness.write(grown);
+        controller->refresh();
+        QVERIFY(menu->isVisible());
+        QVERIFY(item(menu, QString(30, 'd') + " · unknown · 5% · idle"));
+        QVERIFY2(menu->geometry().right() <= screen.right(),
+                 qPrintable(QString::number(menu->geometry().right())));
+        menu->hide();
     }
 
     // Forty sessions and one very long name: the menu scrolls in one column within
