@@ -49,6 +49,8 @@ bool tellsStatus(MenuAction action) {
     case MenuAction::openLogs:
     case MenuAction::openStatusFile:
     case MenuAction::quit:
+    case MenuAction::openMachines:
+    case MenuAction::openMachineTerminal:
         return false;
     }
     return false;
@@ -107,6 +109,10 @@ std::string_view actionName(MenuAction action) {
         return "openLogs";
     case MenuAction::openStatusFile:
         return "openStatusFile";
+    case MenuAction::openMachines:
+        return "openMachines";
+    case MenuAction::openMachineTerminal:
+        return "openMachineTerminal";
     case MenuAction::quit:
         return "quit";
     }
@@ -347,6 +353,8 @@ std::string swiftbarFace(const StatusView& view, const FaceOptions& options) {
         case MenuAction::restartDaemon:
         case MenuAction::stopDaemon:
         case MenuAction::quit:
+        case MenuAction::openMachines:
+        case MenuAction::openMachineTerminal:
             break;
         }
         if (!entry->enabled)

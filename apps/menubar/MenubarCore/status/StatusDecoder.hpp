@@ -93,6 +93,10 @@ std::string path(const std::map<std::string, std::string>& environment, const st
 // Never fails: nothing at the path is `missing`, every other failure `unreadable`.
 StatusSnapshot load(const std::string& path, const FileSystem& fileSystem);
 
+// What one read of an existing file means, wherever its bytes came from (this
+// disk or another machine's): the one interpretation of a status file.
+StatusSnapshot snapshot(const FileReadResult& read);
+
 } // namespace StatusFileLocator
 
 } // namespace menubar

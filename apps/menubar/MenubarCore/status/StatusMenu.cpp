@@ -91,6 +91,8 @@ public:
     void addActions(const StatusFile* file, const CompactSetting& compact, const MenuFacts& facts) {
         add(command("Refresh", MenuAction::refresh));
         add(command("Settings...", MenuAction::openSettings));
+        if (facts.machinesItem)
+            add(command("Machines\u2026", MenuAction::openMachines));
 
         MenuEntry iconOnly =
             command(compact.isLockedByEnvironment()

@@ -33,7 +33,9 @@ enum class MenuAction {
     openLogs,
     openStatusFile,
     quit,
-    toggleStartAtLogin
+    toggleStartAtLogin,
+    openMachines,       // "Machines…": the window that lists the other machines
+    openMachineTerminal // another machine's "Open in terminal": the path is the ssh destination
 };
 
 struct MenuEntry {
@@ -74,6 +76,8 @@ struct MenuFacts {
     // Whether the app starts at login; nothing where the platform or the build
     // cannot make it do so, and the menu then has no such item.
     std::optional<bool> startsAtLogin;
+    // Whether "Machines…" follows "Settings..." (the app has the window; a bar does not).
+    bool machinesItem = false;
 };
 
 struct StatusMenu {
