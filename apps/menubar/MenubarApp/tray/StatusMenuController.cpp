@@ -153,8 +153,7 @@ void StatusMenuController::refresh() {
     state_ = DaemonState::from(snapshot_, now);
     const StatusFile* file = snapshot_.file();
     compact_ = CompactSetting::resolve(dependencies_.environment(), storedCompact());
-    presentation_ = StatusItemPresentation::make(
-        state_, file ? file->sessions : std::vector<SessionStatus>{}, compact_.compact, timeZone);
+    presentation_ = dependencies_.allMachinesLook(state_, file, compact_.compact, timeZone);
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
     if (!menuIsOpen_) {
@@ -267,6 +266,7 @@ void StatusMenuController::rebuildMenu(Instant now, const TimeZone& timeZone) {
     facts.startsAtLogin = dependencies_.startsAtLogin();
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          now, timeZone, facts);
+    built = dependencies_.allMachinesMenu(std::move(built), compact_, timeZone);
     sessionsByTag_ = std::move(built.sessionsByTag);
     const QList<QAction*> actions = menu_->actions();
     if (actions.size() == static_cast<qsizetype>(shownEntries_.size()) &&
@@ -339,6 +339,9 @@ void StatusMenuController::perform(MenuAction action, int tag,
     case MenuAction::none:
         return;
     case MenuAction::refresh:
+    case MenuAction::openMachines:
+    case MenuAction::openMachineTerminal:
+        dependencies_.machineAction(action, path.value_or(""));
         refresh();
         return;
     case MenuAction::openSettings:

@@ -121,10 +121,20 @@ std::vector<std::string> AllMachines::stateLines(const std::string& localStateTi
 
 StatusMenu AllMachines::menu(StatusMenu local, const std::vector<MachineView>& others,
                              const std::vector<RefusedMachineLine>& refused, bool terminal,
-                             const CompactSetting& compact, const TimeZone& timeZone) {
+                             bool machinesItem, const CompactSetting& compact,
+                             const TimeZone& timeZone) {
+    auto& entries = local.entries;
+    if (machinesItem) {
+        const auto settings =
+            std::find_if(entries.begin(), entries.end(),
+                         [](const MenuEntry& e) { return e.action == MenuAction::openSettings; });
+        MenuEntry item = info(std::string(machinesItemTitle));
+        item.action = MenuAction::openMachines;
+        item.enabled = true;
+        entries.insert(settings == entries.end() ? settings : settings + 1, std::move(item));
+    }
     if (others.empty() && refused.empty())
         return local;
-    auto& entries = local.entries;
     const auto isActions = [](const MenuEntry& e) { return e.action == MenuAction::refresh; };
     // Everything before the actions (and the separator that precedes them) is this machine's.
     auto actions = std::find_if(entries.begin(), entries.end(), isActions);

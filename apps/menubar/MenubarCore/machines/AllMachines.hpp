@@ -42,6 +42,7 @@ namespace AllMachines {
 
 inline constexpr std::string_view thisMachine = "This machine";
 inline constexpr std::string_view connecting = "Connecting...";
+inline constexpr std::string_view machinesItemTitle = "Machines\u2026";
 inline constexpr std::string_view noFocusReason =
     "This session runs on another machine; its workspace can only be focused there.";
 inline constexpr std::string_view noHandoffReason =
@@ -64,10 +65,11 @@ std::vector<std::string> stateLines(const std::string& localStateTitle,
 // a header with the name and the state line, then sessions, handoffs and
 // events as this machine shows them but with nothing that acts on this
 // machine's desktop; "Open in terminal" (ssh DEST) when `terminal` was found.
-// Refused lines of the machines file follow, each with its reason. `local` is
-// returned as it is when there is nothing to add.
+// Refused lines of the machines file follow, each with its reason. The app
+// (`machinesItem`) adds "Machines…" after "Settings...", machines or not; a bar
+// has no such window. `local` is returned as it is when there is nothing to add.
 StatusMenu menu(StatusMenu local, const std::vector<MachineView>& others,
-                const std::vector<RefusedMachineLine>& refused, bool terminal,
+                const std::vector<RefusedMachineLine>& refused, bool terminal, bool machinesItem,
                 const CompactSetting& compact, const TimeZone& timeZone);
 
 } // namespace AllMachines

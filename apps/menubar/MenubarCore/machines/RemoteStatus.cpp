@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdio>
 
 namespace menubar {
 
@@ -32,6 +33,18 @@ constexpr std::string_view scriptText =
     "else printf \"file %s\\n%s\\n\" \"$n\" \"$s\"; fi; fi; "
     "else echo \"unreadable Permission denied\"; fi; else echo missing; fi; "
     "echo tessaly-end'";
+
+// FNV-1a, 32 bits: stable across runs and platforms, short enough that the
+// socket's path (ssh adds a random suffix while it creates it) stays within the
+// 104 bytes some systems allow. Not a security measure.
+std::string shortHash(std::string_view text) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(hash));
+    return digits;
+}
 
 std::optional<std::uint64_t> number(std::string_view text) {
     std::uint64_t value = 0;
@@ -110,7 +123,8 @@ std::vector<std::string> RemoteFetch::arguments(const Machine& machine,
             "-o",
             "ControlMaster=auto",
             "-o",
-            "ControlPath=" + std::string(runtimeDirectory) + "/ssh-%C",
+            "ControlPath=" + std::string(runtimeDirectory) + "/ssh-%C-" +
+                shortHash(machine.destination),
             "-o",
             "ControlPersist=60",
             machine.destination,

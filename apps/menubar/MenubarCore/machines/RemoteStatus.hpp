@@ -38,7 +38,10 @@ std::string_view script();
 // ssh's arguments (after the program itself): batch mode (a prompt or an unknown
 // or changed host key fails rather than waits), short connect and keep-alive
 // limits, one shared connection per destination in `runtimeDirectory`, then the
-// destination and the script after "--".
+// destination and the script after "--". The connection is keyed by the
+// destination as written as well as by ssh's own %C (host, port, user): two
+// aliases of one host may differ in what they send (SetEnv), and a session
+// over another alias's connection would not send it.
 std::vector<std::string> arguments(const Machine& machine, std::string_view runtimeDirectory);
 
 // Longer than ssh's own connect and keep-alive limits, so ssh says why first; a

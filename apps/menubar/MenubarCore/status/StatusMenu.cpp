@@ -91,8 +91,6 @@ public:
     void addActions(const StatusFile* file, const CompactSetting& compact, const MenuFacts& facts) {
         add(command("Refresh", MenuAction::refresh));
         add(command("Settings...", MenuAction::openSettings));
-        if (facts.machinesItem)
-            add(command("Machines\u2026", MenuAction::openMachines));
 
         MenuEntry iconOnly =
             command(compact.isLockedByEnvironment()

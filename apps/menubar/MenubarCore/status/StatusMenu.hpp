@@ -76,8 +76,6 @@ struct MenuFacts {
     // Whether the app starts at login; nothing where the platform or the build
     // cannot make it do so, and the menu then has no such item.
     std::optional<bool> startsAtLogin;
-    // Whether "Machines…" follows "Settings..." (the app has the window; a bar does not).
-    bool machinesItem = false;
 };
 
 struct StatusMenu {

@@ -85,13 +85,21 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
                                             "-o",
                                             "ControlMaster=auto",
                                             "-o",
-                                            "ControlPath=/run/user/1000/ssh-%C",
+                                            "ControlPath=/run/user/1000/ssh-%C-" +
+                                                std::string(8, 'x'),
                                             "-o",
                                             "ControlPersist=60",
                                             "build",
                                             "--",
                                             std::string(RemoteFetch::script())};
-    EXPECT_EQ(arguments, expected);
+    // The connection's name ends in a hash of the destination, the same on every run.
+    ASSERT_EQ(arguments.size(), expected.size());
+    EXPECT_TRUE(arguments[11].starts_with("ControlPath=/run/user/1000/ssh-%C-"));
+    EXPECT_EQ(arguments[11], RemoteFetch::arguments({"build", ""}, "/run/user/1000")[11]);
+    EXPECT_NE(arguments[11], RemoteFetch::arguments({"build2", ""}, "/run/user/1000")[11]);
+    auto same = arguments;
+    same[11] = expected[11];
+    EXPECT_EQ(same, expected);
     // Handed to sh in single quotes: one inside would end the quoting early.
     const auto script = RemoteFetch::script();
     EXPECT_EQ(std::count(script.begin(), script.end(), '\''), 2);
@@ -214,7 +222,17 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
               localLook);
     const StatusMenu localMenu =
         StatusMenu::build(local, localState, {}, std::nullopt, now, utc, MenuFacts{});
-    EXPECT_EQ(AllMachines::menu(localMenu, {}, {}, true, {}, utc), localMenu);
+    EXPECT_EQ(AllMachines::menu(localMenu, {}, {}, true, false, {}, utc), localMenu);
+    // The app's menu differs by the one item after "Settings...".
+    auto withItem = AllMachines::menu(localMenu, {}, {}, true, true, {}, utc).entries;
+    const auto item = std::find_if(withItem.begin(), withItem.end(), [](const MenuEntry& e) {
+        return e.action == MenuAction::openMachines;
+    });
+    ASSERT_NE(item, withItem.end());
+    EXPECT_EQ((item - 1)->title, "Settings...");
+    EXPECT_EQ(item->title, "Machines\u2026");
+    withItem.erase(item);
+    EXPECT_EQ(withItem, localMenu.entries);
 
     const auto look =
         AllMachines::presentation(localLook, localState, localSessions, others, false, utc);
@@ -225,7 +243,7 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
                             "ci: Unreachable: connection refused\n"
                             "new: Connecting...");
 
-    const StatusMenu all = AllMachines::menu(localMenu, others, {}, true, {}, utc);
+    const StatusMenu all = AllMachines::menu(localMenu, others, {}, true, false, {}, utc);
     std::vector<std::string> titles;
     for (const MenuEntry& entry : all.entries)
         if (!entry.isSeparator && entry.indentation == 0)
