@@ -51,7 +51,7 @@ PermitRootLogin prohibit-password
 AcceptEnv TESSALY_STATUS_FILE
 ${4:-}
 CONFIG
-  /usr/sbin/sshd -D -f "$scratch/$name.sshd_config" -E "$scratch/$name.log" &
+  /usr/sbin/sshd -D -f "$scratch/$name.sshd_config" -E "$scratch/$name.log" </dev/null >/dev/null 2>&1 &
   echo $! >"$scratch/$name.pid"
 }
 
@@ -78,7 +78,7 @@ s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(16)
 held = []
 while True:
     held.append(s.accept()[0])
-' "$silent" &
+' "$silent" </dev/null >/dev/null 2>&1 &
 echo $! >"$scratch/silent.pid"
 
 hostkey=$(cut -d' ' -f1,2 "$scratch/keys/host.pub")
