@@ -255,6 +255,21 @@ std::string jsonFace(const StatusView& view, const FaceOptions& options) {
         {"worstPercent", view.worstPercent ? Json(*view.worstPercent) : Json(nullptr)},
     };
     json["menu"] = std::move(menu);
+    if (!options.machines.empty()) {
+        Json machines = Json::array();
+        for (const MachineView& machine : options.machines) {
+            Json item{{"name", machine.machine.displayName()},
+                      {"destination", machine.machine.destination},
+                      {"reached", machine.link.answered()},
+                      {"state", machine.link.answered() ? Json(stateName(machine.state.kind()))
+                                                        : Json(nullptr)},
+                      {"stateLine", machine.stateLine}};
+            if (machine.stateTooltip)
+                item["sshSaid"] = *machine.stateTooltip;
+            machines.push_back(std::move(item));
+        }
+        json["machines"] = std::move(machines);
+    }
     return dumped(json);
 }
 
