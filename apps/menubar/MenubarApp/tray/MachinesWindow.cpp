@@ -188,6 +188,7 @@ std::optional<std::string> MachinesWindow::write(const std::string& text) {
         return std::string(error.what());
     }
     monitor_.reload();
+    showList();
     return std::nullopt;
 }
 

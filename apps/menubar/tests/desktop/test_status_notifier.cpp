@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "PrivateDesktop.hpp"
+#include "machines/AllMachines.hpp"
 #include "status/DaemonState.hpp"
 #include "status/StatusItemPresentation.hpp"
 #include "status/StatusMenu.hpp"
@@ -252,15 +253,16 @@ private slots:
         QVERIFY(sizes[22].count('\0') < sizes[22].size()); // something is drawn
 
         const auto expected = [&](bool compact) {
-            return expectedRows(
-                StatusMenu::build(snapshot, state,
-                                  {compact, compact ? CompactSetting::Source::defaults
-                                                    : CompactSetting::Source::builtIn},
-                                  std::nullopt, now, TimeZone::utc(),
+            const CompactSetting look{compact, compact ? CompactSetting::Source::defaults
+                                                       : CompactSetting::Source::builtIn};
+            // No other machine: this machine's menu and "Machines…" after "Settings...".
+            return expectedRows(AllMachines::menu(
+                StatusMenu::build(snapshot, state, look, std::nullopt, now, TimeZone::utc(),
                                   {.handoffExists = disk.exists,
                                    .statusFileExists = true,
                                    .service = {ServiceManager::systemd, false},
-                                   .startsAtLogin = false}));
+                                   .startsAtLogin = false}),
+                {}, {}, false, true, look, TimeZone::utc()));
         };
         QCOMPARE(layout(), expected(false));
 
