@@ -53,6 +53,8 @@ bool tellsStatus(MenuAction action) {
     case MenuAction::openLogs:
     case MenuAction::openStatusFile:
     case MenuAction::quit:
+    case MenuAction::openMachines:
+    case MenuAction::openMachineTerminal:
         return false;
     }
     return false;
@@ -113,6 +115,10 @@ std::string_view actionName(MenuAction action) {
         return "openLogs";
     case MenuAction::openStatusFile:
         return "openStatusFile";
+    case MenuAction::openMachines:
+        return "openMachines";
+    case MenuAction::openMachineTerminal:
+        return "openMachineTerminal";
     case MenuAction::quit:
         return "quit";
     }
@@ -248,6 +254,21 @@ std::string jsonFace(const StatusView& view, const FaceOptions& options) {
         {"worstPercent", view.worstPercent ? Json(*view.worstPercent) : Json(nullptr)},
     };
     json["menu"] = std::move(menu);
+    if (!options.machines.empty()) {
+        Json machines = Json::array();
+        for (const MachineView& machine : options.machines) {
+            Json item{{"name", machine.machine.displayName()},
+                      {"destination", machine.machine.destination},
+                      {"reached", machine.link.answered()},
+                      {"state", machine.link.answered() ? Json(stateName(machine.state.kind()))
+                                                        : Json(nullptr)},
+                      {"stateLine", machine.stateLine}};
+            if (machine.stateTooltip)
+                item["sshSaid"] = *machine.stateTooltip;
+            machines.push_back(std::move(item));
+        }
+        json["machines"] = std::move(machines);
+    }
     return dumped(json);
 }
 
@@ -385,6 +406,8 @@ std::string swiftbarFace(const StatusView& view, const FaceOptions& options) {
         case MenuAction::restartDaemon:
         case MenuAction::stopDaemon:
         case MenuAction::quit:
+        case MenuAction::openMachines:
+        case MenuAction::openMachineTerminal:
             break;
         }
         if (!entry->enabled)

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "machines/AllMachines.hpp"
 #include "status/StatusView.hpp"
 
 namespace menubar::bar {
@@ -20,6 +21,8 @@ struct FaceOptions {
     // What "Open status file" and "Open logs" open in the menu-bar plugin face.
     std::string statusPath;
     std::string logsDirectory;
+    // The other machines of the machines file, one object each in the JSON face.
+    std::vector<MachineView> machines;
 };
 
 // The face's text, ending in a newline.

@@ -21,6 +21,7 @@
 #endif
 
 #include "Faces.hpp"
+#include "RemoteMachines.hpp"
 #include "system/CommandLine.hpp"
 #include "system/DaemonCommand.hpp"
 #include "system/Environment.hpp"
@@ -61,10 +62,15 @@ Options:
   --help       show this help
   --version    show the version
 
+Other machines: each line of ~/.config/tessaly-menubar/machines (an ssh
+destination, optionally a tab and a name) is read over ssh as well; the faces
+show the worst of all, the menu a section per machine, --json a "machines" list.
+
 Exit status: 0 daemon running, 1 stale or stopped, 2 status file missing or
-unreadable, 64 bad usage.
+unreadable (or a machine not reached), 64 bad usage; the worst of all machines.
 
 Environment: TESSALY_STATUS_FILE (default ~/.local/state/tessaly/status.json),
+TESSALY_MENUBAR_MACHINES (machines, ";" between them, instead of the file),
 TESSALY_MENUBAR_COMPACT (icon-only look), NO_COLOR.
 )";
 
@@ -184,21 +190,40 @@ public:
         return found != environment_.end() && !found->second.empty();
     }
 
+    // This machine's view with every other machine of the machines file added:
+    // the worst of all in the presentation, a section each in the menu.
     StatusView read() const {
-        return StatusView::read(
-            statusPath_, faceOptions_.logsDirectory,
-            ServiceFiles::controls(ServiceFiles::native, environment_, home_, disk_), disk_,
-            compact_, options_.now.value_or(currentInstant()), TimeZone::current());
+        const TimeZone timeZone = TimeZone::current();
+        StatusView view =
+            StatusView::read(statusPath_, faceOptions_.logsDirectory,
+                             ServiceFiles::controls(ServiceFiles::native, environment_, home_, disk_),
+                             disk_, compact_, options_.now.value_or(currentInstant()), timeZone);
+        machines_ = bar::fetchMachines(environment_, home_, timeZone);
+        if (machines_.views.empty() && machines_.list.refused.empty())
+            return view;
+        const StatusFile* file = view.snapshot.file();
+        view.presentation = AllMachines::presentation(
+            view.presentation, view.state, file ? file->sessions : std::vector<SessionStatus>{},
+            machines_.views, compact_.compact, timeZone);
+        view.menu = AllMachines::menu(std::move(view.menu), machines_.views, machines_.list.refused,
+                                      false, false, compact_, timeZone);
+        return view;
     }
 
     std::string render(const StatusView& view) const {
-        return bar::render(options_.face, view, faceOptions_);
+        bar::FaceOptions options = faceOptions_;
+        options.machines = machines_.views;
+        return bar::render(options_.face, view, options);
     }
 
+    // The worst of all machines.
     int once() const {
         const StatusView view = read();
         writeAll(render(view));
-        return bar::exitStatus(view.state);
+        int status = bar::exitStatus(view.state);
+        for (const MachineView& machine : machines_.views)
+            status = std::max(status, bar::exitStatus(machine));
+        return status;
     }
 
     int follow() const;
@@ -231,6 +256,7 @@ private:
     FileSystem disk_;
     CompactSetting compact_;
     bar::FaceOptions faceOptions_;
+    mutable bar::Machines machines_;
 };
 
 int Shell::follow() const {

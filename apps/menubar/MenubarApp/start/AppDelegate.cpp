@@ -1,5 +1,7 @@
 #include "AppDelegate.hpp"
 
+#include <QMenu>
+
 #include "app/system/Log.hpp"
 #include "app/system/MainMenu.hpp"
 #include "status/StatusDecoder.hpp"
@@ -21,7 +23,14 @@ void AppDelegate::applicationDidFinishLaunching(const Environment& environment,
 
     StatusMenuDependencies dependencies = dependencies_(home);
     dependencies.showSettings = [this] { showSettingsWindow(); };
+    machines_ = new MachinesMonitor(MachinesMonitor::system(environment, home), this);
+    machines_->attach(dependencies, [this] { showMachinesWindow(); });
     controller_ = std::make_unique<StatusMenuController>(statusPath, std::move(dependencies));
+    // Each machine's answer redraws at once; opening the menu asks every machine again.
+    connect(machines_, &MachinesMonitor::changed, controller_.get(),
+            &StatusMenuController::refresh);
+    connect(controller_->menu(), &QMenu::aboutToShow, machines_, &MachinesMonitor::retryNow);
+    machines_->start();
     controller_->start();
 
     const auto openSettings = environment.find(openSettingsKey);
@@ -57,6 +66,17 @@ void AppDelegate::showSettingsWindow() {
 } // namespace menubar::app
 
 namespace menubar::app {
+
+void AppDelegate::showMachinesWindow() {
+    if (!machinesWindow_) {
+        machinesWindow_ = new MachinesWindow(*machines_);
+        machinesWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    machinesWindow_->showList();
+    machinesWindow_->show();
+    machinesWindow_->raise();
+    machinesWindow_->activateWindow();
+}
 
 void AppDelegate::showStatusWindow() {
     if (controller_) {

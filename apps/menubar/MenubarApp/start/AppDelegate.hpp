@@ -14,7 +14,10 @@
 #include <string>
 
 #include <QObject>
+#include <QPointer>
 
+#include "app/tray/MachinesMonitor.hpp"
+#include "app/tray/MachinesWindow.hpp"
 #include "app/tray/StatusMenuController.hpp"
 
 namespace menubar::app {
@@ -45,17 +48,22 @@ public:
     // The status menu as a window (`--window`); the app opens it by itself on a
     // desktop without a tray.
     void showStatusWindow();
+    // "Machines…": the list of other machines, raised when already open.
+    void showMachinesWindow();
 
     // What a second start of the app asks for: the menu pops up at the status
     // item, or, with no tray to hold one, the status window opens.
     void showYourself();
 
     StatusMenuController* controller() const { return controller_.get(); }
+    MachinesMonitor* machines() const { return machines_; }
 
 private:
     DependenciesFactory dependencies_;
     std::function<void()> settingsWindow_;
     std::unique_ptr<StatusMenuController> controller_;
+    MachinesMonitor* machines_ = nullptr;
+    QPointer<MachinesWindow> machinesWindow_;
 };
 
 } // namespace menubar::app

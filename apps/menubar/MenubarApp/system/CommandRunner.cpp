@@ -274,7 +274,8 @@ QThreadPool& pool() {
 } // namespace
 
 CommandResult runSync(const std::string& executable, const Arguments& arguments,
-                      const Environment& extraEnvironment, std::chrono::milliseconds timeLimit) {
+                      const Environment& extraEnvironment, std::chrono::milliseconds timeLimit,
+                      bool logSuccess) {
     auto out = makePipe();
     auto err = makePipe();
     if (!out || !err) {
@@ -310,9 +311,10 @@ CommandResult runSync(const std::string& executable, const Arguments& arguments,
     }
 
     const std::string line = commandLine(executable, arguments);
-    if (result.status == 0)
-        log("ok: " + line);
-    else if (result.standardError.empty())
+    if (result.status == 0) {
+        if (logSuccess)
+            log("ok: " + line);
+    } else if (result.standardError.empty())
         log("exit " + std::to_string(result.status) + ": " + line);
     else
         log("exit " + std::to_string(result.status) + ": " + line + " -- " + result.standardError);
@@ -321,18 +323,18 @@ CommandResult runSync(const std::string& executable, const Arguments& arguments,
 
 void run(const std::string& executable, const Arguments& arguments,
          const Environment& extraEnvironment, Completion completion,
-         std::chrono::milliseconds timeLimit) {
-    runInBackground(
-        [executable, arguments, extraEnvironment, timeLimit, completion = std::move(completion)] {
-            CommandResult result;
-            try {
-                result = runSync(executable, arguments, extraEnvironment, timeLimit);
-            } catch (const std::exception& error) {
-                // Out of memory and the like: the caller still hears back, once.
-                result = launchFailure(executable, error.what());
-            }
-            runOnMainThread([completion, result] { completion(result); });
-        });
+         std::chrono::milliseconds timeLimit, bool logSuccess) {
+    runInBackground([executable, arguments, extraEnvironment, timeLimit, logSuccess,
+                     completion = std::move(completion)] {
+        CommandResult result;
+        try {
+            result = runSync(executable, arguments, extraEnvironment, timeLimit, logSuccess);
+        } catch (const std::exception& error) {
+            // Out of memory and the like: the caller still hears back, once.
+            result = launchFailure(executable, error.what());
+        }
+        runOnMainThread([completion, result] { completion(result); });
+    });
 }
 
 void runInBackground(std::function<void()> work) {

@@ -53,16 +53,19 @@ inline constexpr std::chrono::milliseconds defaultTimeLimit = std::chrono::secon
 
 // Blocks until the child has ended (or was ended at the time limit). Never on
 // the main thread: the menu would freeze for as long as the child runs.
+// `logSuccess` false leaves out the "ok:" line, for a command polled every few
+// seconds; its failures are logged all the same.
 CommandResult runSync(const std::string& executable, const Arguments& arguments,
                       const Environment& extraEnvironment,
-                      std::chrono::milliseconds timeLimit = defaultTimeLimit);
+                      std::chrono::milliseconds timeLimit = defaultTimeLimit,
+                      bool logSuccess = true);
 
 // Returns at once; runs `runSync` on a background thread and calls `completion`
 // exactly once on the main thread (through the event loop of qApp), also when the
 // child could not be started. Capture owners weakly (QPointer) in the completion.
 void run(const std::string& executable, const Arguments& arguments,
          const Environment& extraEnvironment, Completion completion,
-         std::chrono::milliseconds timeLimit = defaultTimeLimit);
+         std::chrono::milliseconds timeLimit = defaultTimeLimit, bool logSuccess = true);
 
 // The background pool that `run` uses, for work that runs several commands one
 // after the other (a launch-agent start, a save). It grows with demand, so a

@@ -131,8 +131,7 @@ void StatusMenuController::refresh() {
     compact_ =
         CompactSetting::resolve(dependencies_.environment(),
                                 storedFlag(*dependencies_.settings(), CompactSetting::defaultsKey));
-    presentation_ = StatusItemPresentation::make(
-        state_, file ? file->sessions : std::vector<SessionStatus>{}, compact_.compact, timeZone);
+    presentation_ = dependencies_.allMachinesLook(state_, file, compact_.compact, timeZone);
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
     attention_->observe(file, state_, menuIsOpen_, now);
@@ -271,6 +270,7 @@ void StatusMenuController::presentMenu(bool toMenu, bool toWindow) {
     facts.cmuxInstalled = dependencies_.cmuxInstalled();
     StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
                                          polledAt_, *timeZone_, facts);
+    built = dependencies_.allMachinesMenu(std::move(built), compact_, *timeZone_);
     // An item routes by its tag through the map of the menu it belongs to: a
     // menu kept open shows the sessions it opened with.
     const bool open = menuIsOpen_ && !menuOpening_;
@@ -288,6 +288,9 @@ void StatusMenuController::perform(MenuAction action, int tag,
     case MenuAction::none:
         return;
     case MenuAction::refresh:
+    case MenuAction::openMachines:
+    case MenuAction::openMachineTerminal:
+        dependencies_.machineAction(action, path.value_or(""));
         refresh();
         return;
     case MenuAction::openSettings:

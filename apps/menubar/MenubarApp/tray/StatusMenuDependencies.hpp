@@ -15,6 +15,8 @@
 #include "app/system/Notifier.hpp"
 #include "status/DaemonState.hpp"
 #include "status/Models.hpp"
+#include "status/StatusItemPresentation.hpp"
+#include "status/StatusMenu.hpp"
 #include "status/Visibility.hpp"
 #include "system/FileSystem.hpp"
 #include "system/TimeZone.hpp"
@@ -63,6 +65,25 @@ struct StatusMenuDependencies {
     // (nothing hides the item), and the switch.
     std::function<std::optional<bool>()> startsAtLogin;
     std::function<void(bool enabled)> setStartAtLogin;
+
+    // The icon's look from this machine's state and file, with every other
+    // machine added; this machine's alone where no machines are followed.
+    std::function<StatusItemPresentation(const DaemonState& state, const StatusFile* file,
+                                         bool compact, const TimeZone& timeZone)>
+        allMachinesLook = [](const DaemonState& state, const StatusFile* file, bool compact,
+                             const TimeZone& timeZone) {
+            return StatusItemPresentation::make(
+                state, file ? file->sessions : std::vector<SessionStatus>{}, compact, timeZone);
+        };
+    // This machine's menu with a section per other machine added.
+    std::function<StatusMenu(StatusMenu local, const CompactSetting& compact,
+                             const TimeZone& timeZone)>
+        allMachinesMenu =
+            [](StatusMenu local, const CompactSetting&, const TimeZone&) { return local; };
+    // Refresh (every machine is fetched at once), "Machines…" and "Open in
+    // terminal" (the destination).
+    std::function<void(MenuAction action, const std::string& destination)> machineAction =
+        [](MenuAction, const std::string&) {};
 
     // The real clock, zone, environment, disk, settings store, tray probe,
     // desktop, cmux, notifier and launch agent.

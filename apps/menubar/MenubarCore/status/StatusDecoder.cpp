@@ -321,10 +321,10 @@ std::string path(const std::map<std::string, std::string>& environment, const st
 StatusSnapshot load(const std::string& path, const FileSystem& fileSystem) {
     if (!fileSystem.exists(path))
         return StatusSnapshot::missing();
-    return snapshotOf(fileSystem.readFile(path, sizeLimit));
+    return snapshot(fileSystem.readFile(path, sizeLimit));
 }
 
-StatusSnapshot snapshotOf(FileReadResult read) {
+StatusSnapshot snapshot(const FileReadResult& read) {
     if (const auto* error = std::get_if<FileReadError>(&read))
         return StatusSnapshot::unreadable(error->message);
     if (const auto* tooLarge = std::get_if<FileTooLarge>(&read))

@@ -93,8 +93,9 @@ std::string path(const std::map<std::string, std::string>& environment, const st
 // Never fails: nothing at the path is `missing`, every other failure `unreadable`.
 StatusSnapshot load(const std::string& path, const FileSystem& fileSystem);
 
-// What a read of a file that exists gives: decoded, or why it is unreadable.
-StatusSnapshot snapshotOf(FileReadResult read);
+// What one read of an existing file means, wherever its bytes came from (this
+// disk or another machine's): the one interpretation of a status file.
+StatusSnapshot snapshot(const FileReadResult& read);
 
 } // namespace StatusFileLocator
 

@@ -21,7 +21,7 @@ bool StatusFileReader::read(const std::string& path, const FileSystem& fileSyste
     } else {
         bytes_.reset();
     }
-    StatusSnapshot next = StatusFileLocator::snapshotOf(std::move(read));
+    StatusSnapshot next = StatusFileLocator::snapshot(read);
     const bool changed = first || next != snapshot_;
     snapshot_ = std::move(next);
     return changed;

@@ -35,7 +35,9 @@ enum class MenuAction {
     openStatusFile,
     quit,
     toggleStartAtLogin,
-    toggleNotify
+    toggleNotify,
+    openMachines,       // "Machines…": the window that lists the other machines
+    openMachineTerminal // another machine's "Open in terminal": the path is the ssh destination
 };
 
 struct MenuEntry {

@@ -1,0 +1,112 @@
+#pragma once
+
+// Follows the other machines of the machines file: one ssh fetch per machine
+// through the command runner (never on the main thread, never more than one at
+// a time per machine), every 3 s while a machine answers and after growing gaps
+// while it does not, at once when asked (the menu opens, Refresh). A machine
+// that hangs holds up nothing but its own next fetch: each answer arrives on its
+// own. The file is watched like the status file, so a hand edit counts at once.
+// Every rule is the core's (MachineList, RemoteFrame, AllMachines); this class
+// keeps the links and the timers.
+//
+// Main thread only.
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QObject>
+
+#include "StatusMenuDependencies.hpp"
+#include "machines/AllMachines.hpp"
+#include "machines/MachineList.hpp"
+#include "machines/RemoteStatus.hpp"
+#include "system/CommandOutcome.hpp"
+#include "system/FileSystem.hpp"
+
+class QTimer;
+
+namespace menubar::app {
+
+class StatusFileWatch;
+
+class MachinesMonitor : public QObject {
+    Q_OBJECT
+
+public:
+    using Completion = std::function<void(const CommandOutcome&)>;
+    // Starts one fetch of a machine; `completion` runs once on the main thread.
+    using Fetch = std::function<void(const Machine& machine, Completion completion)>;
+
+    struct Setup {
+        std::string filePath;
+        std::map<std::string, std::string> environment;
+        FileSystem fileSystem;
+        std::function<Instant()> now;
+        Fetch fetch;
+        // What "Open in terminal" runs (`-e ssh DEST` follows); none hides the item.
+        std::optional<std::string> terminal;
+    };
+
+    // ssh from PATH, its shared connections in XDG_RUNTIME_DIR, the runner's
+    // time limit set to RemoteFetch::timeLimit.
+    static Setup system(const std::map<std::string, std::string>& environment,
+                        const std::string& home);
+
+    explicit MachinesMonitor(Setup setup, QObject* parent = nullptr);
+    ~MachinesMonitor() override;
+
+    // Reads the list, starts watching the file and the timer, fetches every machine.
+    void start();
+    // Reads the list again: machines kept keep their state, new ones connect.
+    void reload();
+    // Every machine not being fetched now is fetched now, failing or not.
+    void retryNow();
+    // One fetch of `machine` (listed or not) for the Machines window.
+    void test(const Machine& machine, std::function<void(const MachineLink&)> done);
+
+    const std::string& filePath() const { return setup_.filePath; }
+    const MachineList& list() const { return list_; }
+    std::vector<MachineView> views(Instant now, const TimeZone& timeZone) const;
+
+    // This machine's look and menu with every other machine added (unchanged
+    // when none is listed, but for "Machines…" in the menu).
+    StatusItemPresentation look(const DaemonState& state, const StatusFile* file, bool compact,
+                                const TimeZone& timeZone) const;
+    StatusMenu menu(StatusMenu local, const CompactSetting& compact,
+                    const TimeZone& timeZone) const;
+    // "Open in terminal" for a destination.
+    void openTerminal(const std::string& destination) const;
+    // Routes the controller's look, menu and machine actions here; `openWindow`
+    // answers "Machines…".
+    void attach(StatusMenuDependencies& dependencies, std::function<void()> openWindow);
+
+signals:
+    // A machine's state or the list changed; the icon and menu are due again.
+    void changed();
+
+private:
+    struct Tracked {
+        Machine machine;
+        MachineLink link;
+        bool inFlight = false;
+        int failures = 0;
+        std::chrono::steady_clock::time_point due;
+    };
+
+    void tick();
+    void fetch(Tracked& tracked);
+    void announce();
+
+    Setup setup_;
+    MachineList list_;
+    std::vector<Tracked> tracked_;
+    QTimer* timer_;
+    StatusFileWatch* watch_ = nullptr;
+    bool announcing_ = false;
+};
+
+} // namespace menubar::app

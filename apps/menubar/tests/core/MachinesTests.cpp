@@ -1,0 +1,249 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "machines/AllMachines.hpp"
+#include "machines/MachineList.hpp"
+#include "machines/RemoteStatus.hpp"
+
+using namespace menubar;
+
+namespace {
+
+const auto at = [](const char* text) { return *StatusDecoder::parseDate(text); };
+const TimeZone utc = TimeZone::utc();
+
+std::string statusAt(const std::string& pollTime, double pct, const std::string& level) {
+    return R"({"version":1,"at":")" + pollTime + R"(","intervalMs":2000,"sessions":[)" +
+           R"({"provider":"claude","shortId":"a1","dirName":"api","contextPct":)" +
+           std::to_string(pct) + R"(,"level":")" + level + R"(","workspaceId":"ws-1",)" +
+           R"("handoff":{"path":"/h/api.md","writtenAt":")" + pollTime + R"("}}]})";
+}
+
+std::string frame(const std::string& clock, const std::string& body) {
+    return "tessaly-remote 1\nclock " + clock + "\n" + body + "\ntessaly-end\n";
+}
+
+std::string fileFrame(const std::string& clock, const std::string& bytes) {
+    return frame(clock, "file " + std::to_string(bytes.size()) + "\n" + bytes);
+}
+
+MachineLink answered(const std::string& output, Instant receivedAt) {
+    return MachineLink::from({0, output, ""}, receivedAt);
+}
+
+} // namespace
+
+TEST(MachineList, TakesWhatSshTakesAndRefusesWhatWouldSteerIt) {
+    const std::string longName(256, 'h');
+    const MachineList list = MachineList::parse("# my boxes\n"
+                                                "\n"
+                                                "build\n"
+                                                "ada@gpu.example\tGPU box\r\n"
+                                                "ssh://ada@10.0.0.2:2222\n"
+                                                "-oProxyCommand=touch /tmp/pwned\n"
+                                                "ssh://-oProxyCommand=x\n"
+                                                "ada@-oProxyCommand=x\n"
+                                                "bell\a\n" +
+                                                longName + "\nbuild\n");
+    EXPECT_EQ(list.machines,
+              (std::vector<Machine>{
+                  {"build", ""}, {"ada@gpu.example", "GPU box"}, {"ssh://ada@10.0.0.2:2222", ""}}));
+    const std::string option = "starts like an option, which ssh would obey rather than connect";
+    const std::vector<RefusedMachineLine> refused{
+        {6, "-oProxyCommand=touch /tmp/pwned", option},
+        {7, "ssh://-oProxyCommand=x", option},
+        {8, "ada@-oProxyCommand=x", option},
+        {9, "bell?", "contains a control character"},
+        {10, longName, "destination longer than 255 bytes"},
+        {11, "build", "listed twice"},
+    };
+    EXPECT_EQ(list.refused, refused);
+}
+
+TEST(MachineList, EnvironmentOverridesTheFileAndEditsKeepOtherLines) {
+    const std::string file = "# boxes\nbuild\tBuild\ngpu\n";
+    EXPECT_EQ(MachineList::resolve({{"TESSALY_MENUBAR_MACHINES", "a;b\tB"}}, file).machines,
+              (std::vector<Machine>{{"a", ""}, {"b", "B"}}));
+    EXPECT_TRUE(MachineList::resolve({{"TESSALY_MENUBAR_MACHINES", ""}}, file).machines.empty());
+    EXPECT_EQ(MachineList::resolve({}, file).machines.size(), 2u);
+    EXPECT_EQ(MachineList::adding("gpu", {"ci", "CI"}), "gpu\nci\tCI\n");
+    EXPECT_EQ(MachineList::removing(file, "build"), "# boxes\ngpu\n");
+}
+
+TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
+    const auto arguments = RemoteFetch::arguments({"build", "B"}, "/run/user/1000");
+    const std::vector<std::string> expected{"-o",
+                                            "BatchMode=yes",
+                                            "-o",
+                                            "ConnectTimeout=5",
+                                            "-o",
+                                            "ServerAliveInterval=5",
+                                            "-o",
+                                            "ServerAliveCountMax=2",
+                                            "-o",
+                                            "ControlMaster=auto",
+                                            "-o",
+                                            "ControlPath=/run/user/1000/ssh-%C-" +
+                                                std::string(8, 'x'),
+                                            "-o",
+                                            "ControlPersist=60",
+                                            "build",
+                                            "--",
+                                            std::string(RemoteFetch::script())};
+    // The connection's name ends in a hash of the destination, the same on every run.
+    ASSERT_EQ(arguments.size(), expected.size());
+    EXPECT_TRUE(arguments[11].starts_with("ControlPath=/run/user/1000/ssh-%C-"));
+    EXPECT_EQ(arguments[11], RemoteFetch::arguments({"build", ""}, "/run/user/1000")[11]);
+    EXPECT_NE(arguments[11], RemoteFetch::arguments({"build2", ""}, "/run/user/1000")[11]);
+    auto same = arguments;
+    same[11] = expected[11];
+    EXPECT_EQ(same, expected);
+    // Handed to sh in single quotes: one inside would end the quoting early.
+    const auto script = RemoteFetch::script();
+    EXPECT_EQ(std::count(script.begin(), script.end(), '\''), 2);
+    EXPECT_EQ(script.find('!'), std::string_view::npos);
+}
+
+TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
+    const std::string bytes = statusAt("2026-03-01T12:00:00Z", 40, "ok");
+    const Instant clock = at("2026-03-01T12:00:01.5Z");
+    struct Row {
+        const char* name;
+        std::string output;
+        std::variant<RemoteReading, std::string> expected;
+    };
+    const std::string whole = fileFrame("1772366401.500000000", bytes);
+    const std::vector<Row> rows{
+        {"a file", whole, RemoteReading{clock, StatusFileLocator::snapshot(bytes)}},
+        {"a clock without fraction", frame("1772366401", "missing"),
+         RemoteReading{at("2026-03-01T12:00:01Z"), StatusSnapshot::missing()}},
+        {"a login script's greeting first", "Welcome!\n" + whole,
+         RemoteReading{clock, StatusFileLocator::snapshot(bytes)}},
+        {"too large", frame("1772366401.5", "too-large 20000000"),
+         RemoteReading{clock,
+                       StatusSnapshot::unreadable(
+                           "status file is too large (20000000 bytes; the limit is 16 MiB)")}},
+        {"unreadable", frame("1772366401.5", "unreadable Permission denied"),
+         RemoteReading{clock, StatusSnapshot::unreadable("Permission denied")}},
+        {"cut in the bytes", whole.substr(0, whole.size() / 2), std::string("reply cut off")},
+        {"bytes missing before the end", fileFrame("1772366401.5", bytes).replace(60, 5, ""),
+         std::string("reply not understood")},
+        {"two replies run together", whole + whole, std::string("reply not understood")},
+        {"no frame at all", "bash: sh: command not found", std::string("reply not understood")},
+        {"a clock that is not one", frame("soon", "missing"), std::string("reply not understood")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(RemoteFrame::parse(row.output), row.expected);
+    }
+}
+
+TEST(MachineLink, SaysWhySshFailedInWords) {
+    struct Row {
+        int status;
+        std::string standardError;
+        std::string reason;
+    };
+    const Instant t = at("2026-03-01T12:00:00Z");
+    const std::vector<Row> rows{
+        {143, "timed out after 20 s", "no answer in time"},
+        {255,
+         "No ED25519 host key is known for [127.0.0.1]:2222 and you have requested strict "
+         "checking.\nHost key verification failed.",
+         "host key unknown"},
+        {255, "ada@127.0.0.1: Permission denied (publickey).", "authentication refused"},
+        {-1, "failed to launch ssh: No such file or directory", "ssh not found"},
+        {255, "kex_exchange_identification: read: odd", "ssh failed (exit 255)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        const MachineLink link = MachineLink::from({row.status, "", row.standardError}, t);
+        const auto* unreachable = std::get_if<MachineLink::Unreachable>(&link.value);
+        ASSERT_NE(unreachable, nullptr);
+        EXPECT_EQ(unreachable->reason, row.reason);
+        EXPECT_EQ(unreachable->lastLine,
+                  row.standardError.substr(row.standardError.rfind('\n') + 1));
+    }
+    EXPECT_EQ((std::vector<std::chrono::seconds>{retryGap(1), retryGap(2), retryGap(5), retryGap(6),
+                                                 retryGap(40)}),
+              (std::vector<std::chrono::seconds>{std::chrono::seconds(3), std::chrono::seconds(6),
+                                                 std::chrono::seconds(48), std::chrono::seconds(60),
+                                                 std::chrono::seconds(60)}));
+}
+
+TEST(AllMachines, JudgesEachMachineByItsOwnClock) {
+    // That machine's clock runs 10 minutes behind ours; its daemon polled 2 s
+    // before it printed the clock. By our clock the daemon would look dead.
+    // (Ahead of ours: the real-sshd test.)
+    const Instant ours = at("2026-03-01T12:00:00Z");
+    const MachineView behind = MachineView::of(
+        {"old", ""},
+        answered(fileFrame("1772365798", statusAt("2026-03-01T11:49:56Z", 1, "ok")), ours),
+        ours + std::chrono::seconds(1), utc);
+    EXPECT_EQ(behind.stateLine, "Daemon running (last poll 3s ago)");
+}
+
+TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
+    const Instant now = at("2026-03-01T12:00:00Z");
+    const StatusSnapshot local =
+        StatusFileLocator::snapshot(statusAt("2026-03-01T11:59:59Z", 50, "ok"));
+    const DaemonState localState = DaemonState::from(local, now);
+    const auto& localSessions = local.file()->sessions;
+    const auto localLook = StatusItemPresentation::make(localState, localSessions, false, utc);
+    const std::vector<MachineView> others{
+        MachineView::of(
+            {"gpu", "GPU"},
+            answered(fileFrame("1772366400", statusAt("2026-03-01T11:59:59Z", 91, "critical")),
+                     now),
+            now, utc),
+        MachineView::of({"ci", ""},
+                        MachineLink::from(
+                            {255, "", "ssh: connect to host ci port 22: Connection refused"}, now),
+                        now, utc),
+        MachineView::of({"new", ""}, {}, now, utc),
+    };
+
+    // No other machine: exactly this machine's look and menu.
+    EXPECT_EQ(AllMachines::presentation(localLook, localState, localSessions, {}, false, utc),
+              localLook);
+    const StatusMenu localMenu =
+        StatusMenu::build(local, localState, {}, std::nullopt, now, utc, MenuFacts{});
+    EXPECT_EQ(AllMachines::menu(localMenu, {}, {}, true, false, {}, utc), localMenu);
+    // The app's menu differs by the one item after "Settings...".
+    auto withItem = AllMachines::menu(localMenu, {}, {}, true, true, {}, utc).entries;
+    const auto item = std::find_if(withItem.begin(), withItem.end(), [](const MenuEntry& e) {
+        return e.action == MenuAction::openMachines;
+    });
+    ASSERT_NE(item, withItem.end());
+    EXPECT_EQ((item - 1)->title, "Settings...");
+    EXPECT_EQ(item->title, "Machines\u2026");
+    withItem.erase(item);
+    EXPECT_EQ(withItem, localMenu.entries);
+
+    const auto look =
+        AllMachines::presentation(localLook, localState, localSessions, others, false, utc);
+    EXPECT_EQ(look.title, "91%");
+    EXPECT_EQ(look.tone, Tone::critical);
+    EXPECT_EQ(look.tooltip, "This machine: Daemon running (last poll 1s ago)\n"
+                            "GPU: Daemon running (last poll 1s ago)\n"
+                            "ci: Unreachable: connection refused\n"
+                            "new: Connecting...");
+
+    const StatusMenu all = AllMachines::menu(localMenu, others, {}, true, false, {}, utc);
+    EXPECT_EQ(all.entries.front().title, "This machine");
+    // The remote session is shown but not focusable here, and says why.
+    const auto remoteSession =
+        std::find_if(all.entries.begin(), all.entries.end(),
+                     [](const MenuEntry& e) { return e.title.find("91%") != std::string::npos; });
+    ASSERT_NE(remoteSession, all.entries.end());
+    EXPECT_EQ(remoteSession->action, MenuAction::none);
+    EXPECT_NE(remoteSession->tooltip->find(AllMachines::noFocusReason), std::string::npos);
+    EXPECT_EQ(all.sessionsByTag.size(), 1u);
+    const auto terminals =
+        std::count_if(all.entries.begin(), all.entries.end(), [](const MenuEntry& e) {
+            return e.action == MenuAction::openMachineTerminal;
+        });
+    EXPECT_EQ(terminals, 3);
+}
