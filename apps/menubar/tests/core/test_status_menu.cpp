@@ -459,12 +459,10 @@ TEST(StatusItemPresentation, EveryStateAndWorstSession) {
         {DaemonState::unreadable("R"), {}, false, "eye.slash -- muted | Status file unreadable"},
         // Icon only: the percentage moves into the tooltip, and only when there is one.
         {DaemonState::missing(), {}, true, "eye.slash  muted | Daemon not running"},
-        {running, {}, true, "eye  ok" + fresh},
         {running,
          {worst(72, L::warn)},
          true,
          alert + "  warn" + fresh + " \u00b7 worst session 72%"},
-        {stale, {worst(81, L::ok)}, true, "eye.slash  muted" + old + " \u00b7 worst session 81%"},
     };
     const char* tones[] = {"ok", "warn", "critical", "muted"};
     for (const auto& [state, sessions, compact, expected] : cases) {
