@@ -21,7 +21,6 @@ TEST(CommandLine, Parse) {
         CommandLineRequest expected;
     } cases[] = {
         {{}, {Kind::run}},
-        {{"--window"}, {Kind::window}},
         {{"--window", "--help"}, {Kind::help}},
         {{"--version", "--bogus"}, {Kind::version}},
         {{"--bogus", "--version"}, {Kind::usageError, "unrecognized option '--bogus'" + hint}},
