@@ -31,12 +31,12 @@ using namespace menubar::app;
 // is installed, and where its logs are, come from the real backend it wraps.
 struct RecordingService : DaemonService {
     std::shared_ptr<const DaemonService> real;
-    std::vector<std::string>*requests, *all;
+    std::vector<std::string>* requests;
     const CommandResult* answer; // what the manager's tool answers
 
     RecordingService(std::shared_ptr<const DaemonService> real, std::vector<std::string>* requests,
-                     std::vector<std::string>* all, const CommandResult* answer)
-        : real(std::move(real)), requests(requests), all(all), answer(answer) {}
+                     const CommandResult* answer)
+        : real(std::move(real)), requests(requests), answer(answer) {}
     ServiceControls controls() const override { return real->controls(); }
     void start(Done done) const override { note("start", done); }
     void restart(Done done) const override { note("restart", done); }
@@ -49,7 +49,6 @@ struct RecordingService : DaemonService {
 private:
     void note(const char* request, const Done& done) const {
         requests->push_back(request);
-        all->push_back(request);
         done(*answer);
     }
 };
@@ -67,7 +66,7 @@ struct Harness {
     std::chrono::steady_clock::time_point refreshedAt; // when the last refresh began
     // What the controller asked of the world, in order; `requests` holds them
     // all as "focus ws/sf", "stop", "open PATH" and so on.
-    std::vector<std::string> focused, daemonCommands, notified, opened, revealed, requests;
+    std::vector<std::string> focused, notified, requests;
 
     StatusMenuDependencies dependencies() {
         StatusMenuDependencies d = StatusMenuDependencies::system(home);
@@ -95,20 +94,17 @@ struct Harness {
             backend = std::make_shared<SystemdService>(SystemdService::Setup::forUser(home, {}));
         else
             backend = std::make_shared<LaunchdService>(LaunchAgent::Setup{.home = home});
-        d.service =
-            std::make_shared<RecordingService>(backend, &daemonCommands, &requests, &serviceAnswer);
+        d.service = std::make_shared<RecordingService>(backend, &requests, &serviceAnswer);
         d.notify = [this](const std::string& title, const std::string&, QSystemTrayIcon*) {
             notified.push_back(title);
         };
         d.trayHostPresent = [this] { return trayHost; };
         d.open = [this](const std::string& path, OpenFailed failed) {
-            opened.push_back(path);
             requests.push_back("open " + path);
             if (openFails)
                 failed("xdg-open", {3, {}, "xdg-open: no method available"});
         };
         d.reveal = [this](const std::string& path, OpenFailed) {
-            revealed.push_back(path);
             requests.push_back("reveal " + path);
         };
         d.showSettings = [this] { requests.push_back("settings"); };

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -66,6 +68,16 @@ public:
             return false;
         busAddress = QString::fromUtf8(bus->readLine()).trimmed();
         return !busAddress.isEmpty();
+    }
+
+    // dunst, once it holds the notification service's name; null if it never does.
+    QProcess* startNotificationServer() {
+        QProcess* server = start("dunst", {}, environment());
+        QDBusConnection bus = QDBusConnection::connectToBus(busAddress, "client");
+        const auto registered = [&] {
+            return bus.interface()->isServiceRegistered("org.freedesktop.Notifications").value();
+        };
+        return waitFor(registered, 10000) ? server : nullptr;
     }
 
     // What every program on this desktop sees: its display and bus, a home of

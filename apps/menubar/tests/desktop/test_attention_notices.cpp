@@ -3,7 +3,6 @@
 // and its default action focusing the session's workspace through cmux.
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -34,11 +33,7 @@ private slots:
                 QSKIP(qPrintable(QString(tool) + " is missing (scripts/install-deps installs it)"));
         QVERIFY(desktop.startX());
         QVERIFY(desktop.startBus());
-        desktop.start("dunst", {}, desktop.environment());
-        QDBusConnection bus = QDBusConnection::connectToBus(desktop.busAddress, "client");
-        QVERIFY(PrivateDesktop::waitFor(
-            [&] { return bus.interface()->isServiceRegistered("org.freedesktop.Notifications"); },
-            10000));
+        QVERIFY(desktop.startNotificationServer());
     }
 
     void aWaitingSessionIsShownClosedAndFocused() {
