@@ -1,8 +1,9 @@
 // A real notification server (dunst) on a private bus: what it receives from
-// the built app on a desktop without a tray and from the notifier directly, and
-// how the app carries on when no server answers.
+// the built app on a desktop without a tray, from the notifier directly and
+// when systemctl refuses a request, and how both carry on when no server answers.
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,7 +11,9 @@
 #include <QTest>
 
 #include "PrivateDesktop.hpp"
+#include "app/system/DaemonService.hpp"
 #include "app/system/Notifier.hpp"
+#include "app/tray/ActionFeedback.hpp"
 #include "status/TrayHost.hpp"
 
 using namespace menubar;
@@ -111,6 +114,38 @@ private slots:
     }
 
     // Without a server the app logs that once and keeps polling.
+    // A service request refused for real: with no user manager to reach,
+    // systemctl cannot connect, and the user reads what failed and why.
+    void aRefusedServiceRequestIsShown() {
+        if (!PrivateDesktop::has("systemctl"))
+            QSKIP("systemctl is missing");
+        qputenv("XDG_RUNTIME_DIR", desktop.dir.filePath("home").toUtf8()); // no manager there
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        const auto service = std::make_shared<SystemdService>(SystemdService::Setup::forUser(
+            desktop.dir.filePath("home").toStdString(), {{"PATH", "/usr/bin:/bin"}}));
+        bool refreshed = false;
+        const ActionFeedback feedback(
+            [this](const std::string& title, const std::string& body, QSystemTrayIcon*) {
+                Notifier::notifyDesktop(
+                    title, body, nullptr,
+                    {.cmux = {.candidates = {}, .searchPath = [] { return std::nullopt; }},
+                     .bus =
+                         [this] {
+                             return QDBusConnection::connectToBus(desktop.busAddress, "client");
+                         },
+                     .trayAvailable = [] { return false; }});
+            },
+            nullptr, service, [&] { refreshed = true; });
+        feedback.request(ServiceRequest::stop);
+        QStringList shown;
+        QVERIFY(
+            PrivateDesktop::waitFor([&] { return (shown = history(desktop)).size() == 3; }, 20000));
+        QVERIFY2(shown.first().startsWith("tessaly-menubar|Could not stop the daemon\n"
+                                          "systemctl: Failed to connect to bus"),
+                 qPrintable(shown.first()));
+        QVERIFY(refreshed);
+    }
+
     void withoutAServerNothingHangs() {
         server->terminate();
         QVERIFY(server->waitForFinished(10000));
