@@ -190,13 +190,11 @@ TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
     EXPECT_EQ(unknownKeysNotice({}), std::nullopt);
 }
 
-// The footer breaks a path between folders; the lock note names where the flags live.
+// The footer breaks a path between folders; the lock note names where the flags live
+// (the launch agent's in the window's poll test).
 TEST(SettingsText, PathBreaksAndTheLockNoteByServiceManager) {
     EXPECT_EQ(withPathBreaks("Editing /a-b/c"), "Editing /\u200Ba-\u2060b/\u200Bc");
     EXPECT_EQ(withoutBreaks(withPathBreaks("/x-y/z/")), "/x-y/z/");
-    EXPECT_EQ(lockNote(ServiceManager::launchd),
-              "Set by a command-line flag in the launch agent; reinstall the daemon to manage it "
-              "here.");
     EXPECT_EQ(lockNote(ServiceManager::systemd),
               "Set by a command-line flag in the systemd unit tessaly.service; reinstall the "
               "daemon to manage it here.");
