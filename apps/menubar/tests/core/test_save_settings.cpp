@@ -154,10 +154,7 @@ TEST(SavePipeline, AnswersFailuresAndForeignChangesDecideTheOutcome) {
          SaveOutcome::commandFailed(
              "config validate printed JSON of an unexpected shape (exit status 0)"),
          removed},
-        {"resolveLinks", okAnswer, SaveOutcome::writeFailed("resolveLinks broke"), first(1)},
-        {"createDirectory", okAnswer, SaveOutcome::writeFailed("createDirectory broke"), first(2)},
         {"writeFile", okAnswer, SaveOutcome::writeFailed("writeFile broke"), first(4)},
-        {"readFile", okAnswer, SaveOutcome::writeFailed("readFile broke"), checkedAndRemoved},
         {"rename", okAnswer, SaveOutcome::writeFailed("rename broke"),
          first(5, {renamed[0], renamed[1], "remove " + candidate})},
         // A file that appeared since an absent one was loaded; then none, as loaded.

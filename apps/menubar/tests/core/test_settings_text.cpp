@@ -108,12 +108,7 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
     for (const auto& row : cases)
         EXPECT_EQ(statusLine(row.formShown, row.state, row.restartNeeded, row.installed, zone),
                   row.expected);
-    // A config file that cannot be read: no restart advised, none offered.
-    const auto broken = SettingsPhase::configUnreadable("/c.json", "bad JSON");
-    EXPECT_EQ(statusLine(false, SaveState::idle(), true, true, zone, broken.configFileUnreadable()),
-              "The config file cannot be read; fix it before restarting the daemon, which would "
-              "start on it.");
-    EXPECT_FALSE(canRestart(broken, SaveState::idle(), true));
+    // The window's tests show a config file that cannot be read: no restart advised, none offered.
     EXPECT_TRUE(
         canRestart(SettingsPhase::schemaUnreadable("tessaly", "x"), SaveState::idle(), true));
     EXPECT_FALSE(canRestart(SettingsPhase::loaded(), SaveState::saving(), true));
@@ -195,13 +190,11 @@ TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
     EXPECT_EQ(unknownKeysNotice({}), std::nullopt);
 }
 
-// The footer breaks a path between folders; the lock note names where the flags live.
+// The footer breaks a path between folders; the lock note names where the flags live
+// (the launch agent's in the window's poll test).
 TEST(SettingsText, PathBreaksAndTheLockNoteByServiceManager) {
     EXPECT_EQ(withPathBreaks("Editing /a-b/c"), "Editing /\u200Ba-\u2060b/\u200Bc");
     EXPECT_EQ(withoutBreaks(withPathBreaks("/x-y/z/")), "/x-y/z/");
-    EXPECT_EQ(lockNote(ServiceManager::launchd),
-              "Set by a command-line flag in the launch agent; reinstall the daemon to manage it "
-              "here.");
     EXPECT_EQ(lockNote(ServiceManager::systemd),
               "Set by a command-line flag in the systemd unit tessaly.service; reinstall the "
               "daemon to manage it here.");
