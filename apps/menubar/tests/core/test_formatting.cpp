@@ -2,6 +2,7 @@
 // "ago", session, tooltip, handoff, event and config lines whole, session lines
 // and tooltips with their edges.
 
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -70,6 +71,10 @@ TEST(Formatting, NumbersAndDurations) {
 TEST(Formatting, ClockAcrossZonesAndMidnight) {
     const auto berlin = *TimeZone::named("Europe/Berlin");
     const auto newYork = *TimeZone::named("America/New_York");
+    // The system's own zone is the C library's: the same clock as ICU's zone of that name.
+    setenv("TZ", "America/New_York", 1);
+    const auto system = TimeZone::current();
+    unsetenv("TZ");
     const auto clock = [](const char* instant, const TimeZone& zone) {
         return F::clock(at(instant), zone);
     };
@@ -85,8 +90,10 @@ TEST(Formatting, ClockAcrossZonesAndMidnight) {
         {clock("2024-03-10T07:00:00Z", newYork), "03:00"},
         // Before the epoch the fraction must not round the minute up.
         {clock("1969-12-31T23:59:59.500Z", utc), "23:59"},
+        {clock("2024-03-10T07:00:00Z", system), "03:00"},
     });
     EXPECT_FALSE(TimeZone::named("Mars/Olympus_Mons"));
+    EXPECT_EQ(system.identifier(), "America/New_York");
 }
 
 TEST(Formatting, EventLine) {
