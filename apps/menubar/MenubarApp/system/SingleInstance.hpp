@@ -5,13 +5,20 @@
 // start finds the lock held, asks the first over the socket to show itself and
 // ends. The lock records its holder's process id, so one left by a crash is
 // recognised as stale and taken over: it never blocks a start.
+//
+// The socket is a plain Unix stream socket watched by a QSocketNotifier: Qt's
+// local-socket classes would bring QtNetwork, and with it Kerberos and the
+// proxy library, into every start for one line each way (over a mebibyte
+// resident for as long as the app runs).
 
 #include <memory>
 
-#include <QLocalServer>
+#include <QByteArray>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+
+class QSocketNotifier;
 
 namespace menubar::app {
 
@@ -41,11 +48,13 @@ signals:
     void showRequested(bool window);
 
 private:
-    void answer(QLocalSocket* socket);
+    bool listen();
+    void acceptWaiting();
+    void readFrom(int connection, QSocketNotifier* notifier, QByteArray& received);
 
     QString socketPath_;
     QLockFile lock_;
-    QLocalServer server_;
+    int listening_ = -1;
 };
 
 } // namespace menubar::app
