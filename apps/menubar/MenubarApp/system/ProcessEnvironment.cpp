@@ -4,7 +4,9 @@
 #include <QtGlobal>
 
 #include <cerrno>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +18,22 @@ extern char** environ;
 namespace menubar::app {
 
 std::map<std::string, std::string> processEnvironment() {
-    return environmentOf(environ);
+    // Asked several times a refresh, and building the map is the dearest part of
+    // an idle refresh after the decoding. setenv and putenv replace an entry's
+    // pointer or the whole array, so the same pointers mean the same variables.
+    static std::mutex mutex;
+    static std::vector<const char*> seen;
+    static std::map<std::string, std::string> variables;
+    const std::lock_guard lock(mutex);
+    std::vector<const char*> now;
+    now.reserve(seen.size());
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry)
+        now.push_back(*entry);
+    if (now != seen || seen.empty()) {
+        variables = environmentOf(environ);
+        seen = std::move(now);
+    }
+    return variables;
 }
 
 std::string homeDirectory() {

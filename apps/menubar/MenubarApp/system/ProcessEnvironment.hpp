@@ -1,7 +1,7 @@
 #pragma once
 
-// The process environment as the core takes it: a map from name to value. Read
-// afresh on each call, so a caller always sees what the process has now.
+// The process environment as the core takes it: a map from name to value. Each
+// call sees what the process has now, setenv included.
 
 #include <map>
 #include <string>

@@ -83,9 +83,9 @@ void StatusMenuController::startWatching() {
         delete fileWatch;
         return;
     }
-    // The same refresh as a tick's, also while the menu is open: it then keeps
-    // the menu current and, as always while open, skips the visibility probe.
-    connect(fileWatch, &StatusFileWatch::refreshDue, this, &StatusMenuController::refresh);
+    // The same refresh as a tick's but for the tray probes, also while the menu
+    // is open: it then keeps the menu current.
+    connect(fileWatch, &StatusFileWatch::refreshDue, this, &StatusMenuController::refreshForWrite);
     watch_ = fileWatch;
 }
 
@@ -114,6 +114,14 @@ void StatusMenuController::tick() {
 }
 
 void StatusMenuController::refresh() {
+    update(true);
+}
+
+void StatusMenuController::refreshForWrite() {
+    update(false);
+}
+
+void StatusMenuController::update(bool probeTray) {
     if (watch_) {
         watch_->refreshed();
     }
@@ -135,7 +143,7 @@ void StatusMenuController::refresh() {
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
     attention_->observe(file, state_, menuIsOpen_, now);
-    if (!menuIsOpen_) {
+    if (probeTray && !menuIsOpen_) {
         probeTrayHost();
         probeVisibility(now);
     }
@@ -364,7 +372,6 @@ void StatusMenuController::toggleCompact() {
     settings->sync();
     refresh();
 }
-
 
 Done StatusMenuController::refreshWhenDone() {
     return [self = QPointer<StatusMenuController>(this)] {

@@ -71,6 +71,10 @@ public:
     // The first refresh, synchronously, then the timer.
     void start();
     void refresh();
+    // A refresh for a write of the status file: the daemon writes every few
+    // seconds, and whether the icon is hidden or the tray host went away does
+    // not follow its writes, so the tray probes wait for the next tick.
+    void refreshForWrite();
     // What one timer tick does: nothing while the menu is open, else a refresh.
     void tick();
     // At termination: the timer stops and is dropped, nothing else.
@@ -108,6 +112,7 @@ private:
     void updateStatusItem(const StatusItemPresentation& presentation);
     void probeVisibility(Instant now);
     void probeTrayHost();
+    void update(bool probeTray);
     bool exported() const;
     // Whether anything shows the menu value now.
     bool menuValueShown() const;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 
 #include "VisibilityProbe.hpp"
@@ -21,8 +22,18 @@ StatusMenuDependencies StatusMenuDependencies::system(std::string home) {
     dependencies.environment = processEnvironment;
     dependencies.fileSystem = FileSystem::real();
     dependencies.settings = [] {
+#ifdef Q_OS_MACOS
         return std::make_unique<QSettings>(QStringLiteral("tessaly-menubar"),
                                            QStringLiteral("tessaly-menubar"));
+#else
+        // The same file QSettings("tessaly-menubar", "tessaly-menubar") uses, named
+        // outright: asked for by organisation and name, QSettings looks for three
+        // system-wide fallbacks too, a dozen file-system calls at every refresh.
+        return std::make_unique<QSettings>(
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                QStringLiteral("/tessaly-menubar/tessaly-menubar.conf"),
+            QSettings::IniFormat);
+#endif
     };
     dependencies.probe = VisibilityProbe::read;
     dependencies.focusSession = [](const std::string& workspaceId,
