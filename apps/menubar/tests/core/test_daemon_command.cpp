@@ -192,11 +192,3 @@ TEST(ExecutableLocator, TriesCandidatesThenEachNonEmptyPathPieceInOrder) {
     const auto inB = [](const std::string& path) { return path == "/b/cmux" || path == "/c/cmux"; };
     EXPECT_EQ(ExecutableLocator::resolve("cmux", {}, std::string("/a:/b:/c"), inB), "/b/cmux");
 }
-
-// The argument lists and the plist's place are checked where the command runner
-// runs them and drives the launch agent.
-TEST(DaemonCommand, DescribesTheSubcommandLines) {
-    const DaemonCommand command{"/usr/bin/node", {"/opt/t/cli.js"}, Origin::launchAgent};
-    EXPECT_EQ(command.describe(DaemonCommand::configSchemaArguments()),
-              "/usr/bin/node /opt/t/cli.js config schema");
-}

@@ -127,6 +127,4 @@ TEST(SystemdUnit, LoadsTheFirstUnitAndEveryFoldersDropInsByName) {
     using menubar::ServiceManager;
     EXPECT_EQ(menubar::ServiceFiles::logsDirectory(ServiceManager::systemd, xdg, home),
               "/x/state/tessaly/logs");
-    EXPECT_EQ(menubar::ServiceFiles::logsDirectory(ServiceManager::systemd, {}, home),
-              "/home/ada/.local/state/tessaly/logs");
 }
