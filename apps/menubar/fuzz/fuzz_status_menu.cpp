@@ -56,11 +56,7 @@ void cycle(const StatusSnapshot& snapshot, Instant now, const TimeZone& zone, bo
             "the item's title has built-in outlines");
 
     MenuFacts facts;
-    std::size_t asked = 0;
-    facts.handoffExists = [&asked](const std::string& path) {
-        ++asked;
-        return path.size() % 2 == 0;
-    };
+    facts.handoffExists = [](const std::string& path) { return path.size() % 2 == 0; };
     facts.logsDirectoryExists = compact;
     facts.statusFileExists = true;
     facts.service = {compact ? ServiceManager::launchd : ServiceManager::systemd, !compact};
