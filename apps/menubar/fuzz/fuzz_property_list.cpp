@@ -27,8 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     require(!command.executable.empty(), "a command has a program");
-    require(command.origin == DaemonCommand::Origin::launchAgent,
-            "a parsed command comes from the launch agent");
     require(std::find(command.leadingArguments.begin(), command.leadingArguments.end(), "watch") ==
                 command.leadingArguments.end(),
             "the watch subcommand never leads another command");

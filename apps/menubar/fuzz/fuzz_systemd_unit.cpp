@@ -36,8 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto& command = std::get<DaemonCommand>(reading);
     require(command.executable.starts_with('/'), "the program is an absolute path");
-    require(command.origin == DaemonCommand::Origin::systemdUnit,
-            "a read command comes from the unit");
     require(fuzz::isWellFormedUTF8(command.executable), "the program is well-formed text");
     for (const auto& argument : command.leadingArguments) {
         require(argument != "watch", "the watch subcommand never leads another command");

@@ -55,8 +55,6 @@ TEST(Attention, AnnouncesSessionsEnteringNeedsInputOncePerEpisode) {
         std::vector<Poll> polls;
     };
     const std::vector<Case> cases{
-        {"enter, stay, leave",
-         {{0, "api web"}, {3, "api! web", {"api"}}, {6, "api! web"}, {9, "api web", {}, {"api"}}}},
         {"waiting at start-up: one summary, gone when none waits",
          {{0, "api! web! doc", {"2 sessions need input (api, web)"}},
           {3, "api web! doc"},

@@ -1,6 +1,7 @@
-// How the app starts: its command line, the autostart entry that starts it at
-// login, and the key that keeps one copy per user and display.
+// How the app starts: its environment and command line, the autostart entry that
+// starts it at login, and the key that keeps one copy per user and display.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 
 #include "system/AutostartEntry.hpp"
 #include "system/CommandLine.hpp"
+#include "system/Environment.hpp"
 #include "system/InstanceKey.hpp"
 #include "system/PlatformAdvice.hpp"
 
@@ -154,4 +156,26 @@ TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
         EXPECT_EQ(menubar::PlatformAdvice::line(c.environment, c.plugins),
                   std::string("no display could be opened: ") + c.expected);
     }
+}
+
+using Variables = std::map<std::string, std::string>;
+
+TEST(Environment, ReadsTheBlockAsGetenvWould) {
+    const struct {
+        const char* name;
+        std::vector<const char*> entries;
+        Variables expected;
+    } cases[] = {
+        {"a value keeps every later equals sign",
+         {"A=b=c", "EMPTY="},
+         {{"A", "b=c"}, {"EMPTY", ""}}},
+        {"an entry without a name is no variable", {"=x", "junk", "B=1"}, {{"B", "1"}}},
+        {"the first of a repeated name wins", {"HOME=/a", "HOME=/b"}, {{"HOME", "/a"}}},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.name);
+        c.entries.push_back(nullptr);
+        EXPECT_EQ(menubar::environmentOf(c.entries.data()), c.expected);
+    }
+    EXPECT_EQ(menubar::environmentOf(nullptr), Variables{});
 }

@@ -106,7 +106,6 @@ TEST(StatusDecoder, ReasonsBeyondTheFaultTableAndIntegralNumbers) {
     EXPECT_EQ(reasonFor(R"({"intervalMs":18446744073709551615})"),
               "type mismatch (Int) at intervalMs");
     EXPECT_TRUE(reasonFor("{} {}").starts_with("parse error at line ")) << reasonFor("{} {}");
-    EXPECT_EQ(reasonFor(std::string(600, '[')), "nesting deeper than 512 levels");
     for (const char* interval : {"5000.0", "5e3"})
         EXPECT_EQ(
             StatusDecoder::decode(std::string(R"({"intervalMs":)") + interval + "}").intervalMs,

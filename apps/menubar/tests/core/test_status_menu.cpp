@@ -1,4 +1,6 @@
+#include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 #include <ostream>
 #include <string>
@@ -6,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "status/Formatting.hpp"
+#include "status/Selection.hpp"
 #include "status/StatusItemPresentation.hpp"
 #include "status/StatusMenu.hpp"
 
@@ -25,6 +29,7 @@ void PrintTo(const MenuEntry& e, std::ostream* out) {
 
 using namespace menubar;
 using A = MenuAction;
+namespace F = menubar::Formatting;
 
 namespace {
 
@@ -134,6 +139,30 @@ StatusMenu build(const StatusSnapshot& snapshot, const MenuFacts& facts,
                              utc, facts);
 }
 
+// A session as the orders see it.
+SessionStatus ranked(std::string name, std::optional<double> pct,
+                     SessionLevel level = SessionLevel::ok, std::string id = "") {
+    return SessionStatus{.shortId = id.empty() ? "id-" + name : id,
+                         .dirName = name,
+                         .contextPct = pct,
+                         .level = level};
+}
+
+std::string repeated(const std::string& unit, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += unit;
+    return text;
+}
+
+// Rows of {what a function gave, what it must give}.
+using Texts = std::vector<std::pair<std::string, std::string>>;
+
+void expectAll(const Texts& cases) {
+    for (std::size_t row = 0; row < cases.size(); ++row)
+        EXPECT_EQ(cases[row].first, cases[row].second) << "row " << row;
+}
+
 } // namespace
 
 TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
@@ -199,8 +228,6 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
         quit,
     };
     EXPECT_EQ(menu.entries, expected);
-    EXPECT_EQ(menu.sessionsByTag, (std::map<int, SessionStatus>{
-                                      {1, apiSession()}, {2, webSession()}, {3, docsSession()}}));
     EXPECT_EQ(asked, (std::map<std::string, int>{{"/src/api/HANDOFF.md", 1},
                                                  {"/src/docs/HANDOFF.md", 1},
                                                  {"/src/web/HANDOFF.md", 1}}));
@@ -312,12 +339,6 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          staleSessions("\nFocusing a session's workspace needs cmux, which is not installed."),
          {plainIconOnly, item("Restart daemon", A::restartDaemon), logs, statusFile},
          withoutCmux},
-        {"unit not installed",
-         StatusSnapshot::loaded(unsaid),
-         {running, summary},
-         {line("No sessions")},
-         {plainIconOnly, line("Daemon not installed (run: tessaly install)"), logs, statusFile},
-         underSystemd(false)},
         {"notices off by the environment, after Start at login",
          StatusSnapshot::loaded(unsaid),
          {running, summary},
@@ -379,7 +400,6 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
         {"another handoff file", [](auto& e) { e[2].path = "/h/b.md"; }, false},
         {"another action", [](auto& e) { e[2].action = A::none; }, false},
         {"another shortcut", [](auto& e) { e[4].keyEquivalent = "w"; }, false},
-        {"one item more", [](auto& e) { e.push_back(sep); }, false},
     };
     for (const auto& c : cases) {
         std::vector<MenuEntry> next = shown;
@@ -469,4 +489,176 @@ TEST(StatusItemPresentation, EveryStateAndWorstSession) {
                       " | " + look.tooltip,
                   expected);
     }
+}
+
+// The edges of each text the menus above do not reach; they show the "ago",
+// session, tooltip, handoff, event and config lines whole, session lines and
+// tooltips with their edges.
+TEST(Formatting, NumbersAndDurations) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    expectAll({
+        // Whole seconds, floored; exact up to 2^63 s, beyond it the largest.
+        {F::duration(-0.001), "expired"},
+        {F::duration(59.99), "59s"},
+        {F::duration(60), "1m"},
+        {F::duration(3599.99), "59m"},
+        {F::duration(3600), "1h"},
+        {F::duration(3659), "1h"},
+        {F::duration(93900), "26h 5m"},
+        {F::duration(9.1e18), "2527777777777777h 46m"},
+        {F::duration(1e300), "2562047788015215h 30m"},
+        {F::ago(at("2024-05-01T10:00:30Z"), now), "0s ago"},
+        // Halves away from zero; beyond 64 bits the magnitude stays.
+        {F::percent(nan), "--"},
+        {F::percent(std::numeric_limits<double>::infinity()), "--"},
+        {F::percent(72.5), "73%"},
+        {F::percent(-0.4), "0%"},
+        {F::percent(-0.5), "-1%"},
+        {F::percent(1e20), "100000000000000000000%"},
+        {F::tokens(std::numeric_limits<std::int64_t>::min()), "-9,223,372,036,854,775,808"},
+        {F::modelShort("Claude-x"), "Claude-x"},
+        {F::modelShort(""), "unknown"},
+        {F::configSummary(TessalyConfig{.dryRun = true}),
+         "warn -- \u00b7 critical -- \u00b7 messaging off \u00b7 dry-run"},
+    });
+}
+
+TEST(Formatting, ClockAcrossZonesAndMidnight) {
+    const auto berlin = *TimeZone::named("Europe/Berlin");
+    const auto newYork = *TimeZone::named("America/New_York");
+    // The system's own zone is the C library's: the same clock as ICU's zone of that name.
+    setenv("TZ", "America/New_York", 1);
+    const auto system = TimeZone::current();
+    unsetenv("TZ");
+    const auto clock = [](const char* instant, const TimeZone& zone) {
+        return F::clock(at(instant), zone);
+    };
+    expectAll({
+        {clock("2024-05-01T22:01:00Z", TimeZone::fixedOffset(2 * 3600)), "00:01"},
+        {clock("2024-05-01T09:07:59.999999Z", utc), "09:07"},
+        {clock("2024-05-01T01:00:00Z", TimeZone::fixedOffset(-90 * 60)), "23:30"},
+        // Summer and winter time of the same zone.
+        {clock("2024-07-01T22:01:00Z", berlin), "00:01"},
+        {clock("2024-01-01T22:01:00Z", berlin), "23:01"},
+        // The night New York moves its clocks forward.
+        {clock("2024-03-10T06:59:00Z", newYork), "01:59"},
+        {clock("2024-03-10T07:00:00Z", newYork), "03:00"},
+        // Before the epoch the fraction must not round the minute up.
+        {clock("1969-12-31T23:59:59.500Z", utc), "23:59"},
+        {clock("2024-03-10T07:00:00Z", system), "03:00"},
+    });
+    EXPECT_FALSE(TimeZone::named("Mars/Olympus_Mons"));
+    EXPECT_EQ(system.identifier(), "America/New_York");
+}
+
+TEST(Formatting, EventLine) {
+    const Instant t = at("2024-05-01T14:03:00Z");
+    const auto api = [&](std::string text, EventKind kind = EventKind::notify) {
+        return F::eventLine(
+            {.at = t, .dirName = "api", .kind = kind, .level = EventLevel::info, .text = text},
+            utc);
+    };
+    const auto line = [](const TessalyEvent& event) { return F::eventLine(event, utc); };
+    const std::string flag = "\U0001F1E9\U0001F1EA"; // one cluster, two code points
+    const std::string prefix = "14:03 [info] api: "; // 18 characters
+    expectAll({
+        {line({.dirName = "api", .kind = EventKind::inject, .level = EventLevel::ok}),
+         "--:-- [ok] api: inject"},
+        {line({.at = t,
+               .shortId = "ab12",
+               .kind = EventKind::unknown,
+               .level = EventLevel::unknown}),
+         "14:03 [unknown] ab12: unknown"},
+        {line({.at = t, .shortId = "ab12", .dirName = "", .level = EventLevel::info, .text = "x"}),
+         "14:03 [info] : x"},
+        {line({.at = t, .level = EventLevel::critical, .text = "two\nlines\n"}),
+         "14:03 [critical] session: two lines "},
+        // The handoff text names its session already; the line names it once.
+        {api("api: wrote handoff", EventKind::handoff), "14:03 [handoff] api: wrote handoff"},
+        {api("api: api: twice", EventKind::handoff), "14:03 [handoff] api: api: twice"},
+        {api("web: other", EventKind::handoff), "14:03 [handoff] api: web: other"},
+        // 70 characters stay whole; 71 are cut to 69 and an ellipsis.
+        {api(std::string(52, 'x')), prefix + std::string(52, 'x')},
+        {api(std::string(53, 'x')), prefix + std::string(51, 'x') + "\u2026"},
+        {line({.at = t,
+               .dirName = "api",
+               .level = EventLevel::info,
+               .text = std::string(100, 'x'),
+               .dryRun = true}),
+         prefix + std::string(51, 'x') + "\u2026 (dry-run)"},
+        // User-perceived characters, not bytes or code points.
+        {api(repeated(flag, 52)), prefix + repeated(flag, 52)},
+        {api(repeated(flag, 60)), prefix + repeated(flag, 51) + "\u2026"},
+    });
+}
+
+// The orders the menus above do not reach: ties, absent values and names beyond
+// ASCII. The menus show sessions by percentage, handoffs and events newest first
+// and the event limit; the item's look shows percentage over level.
+TEST(Selection, SortedMostUrgentFirst) {
+    using L = SessionLevel;
+    struct Case {
+        const char* rule;
+        std::vector<SessionStatus> input;
+        std::vector<std::string> expected; // shortIds, which stay unique when names tie
+    };
+    std::vector<Case> cases{
+        {"level between equal percentages: critical, warn, unknown, ok",
+         {ranked("a", 60, L::ok), ranked("b", 60, L::unknown), ranked("c", 60, L::warn),
+          ranked("d", 60, L::critical)},
+         {"id-d", "id-c", "id-b", "id-a"}},
+        {"absent percentage ranks by level too",
+         {ranked("a", std::nullopt, L::ok), ranked("b", std::nullopt, L::critical)},
+         {"id-b", "id-a"}},
+        {"names by scalar value: upper case first",
+         {ranked("alpha", 10), ranked("Beta", 10), ranked("\u00e9t\u00e9", 10), ranked("zed", 10)},
+         {"id-Beta", "id-alpha", "id-zed", "id-\u00e9t\u00e9"}},
+        // Compared as bytes, the decomposed names would move first.
+        {"names compare in normalised form: decomposed \u00e9 after f",
+         {ranked("e\u0301", 10), ranked("f", 10)},
+         {"id-f", "id-e\u0301"}},
+        {"precomposed and decomposed are one name",
+         {ranked("\u00e9", 10, L::ok, "composed"), ranked("e\u0301", 10, L::ok, "decomposed")},
+         {"composed", "decomposed"}},
+    };
+    // Enough equal sessions that a sort which is not stable would move some.
+    Case equal{"equal sessions keep their order", {}, {}};
+    for (int i = 20; i > 0; --i) {
+        equal.input.push_back(ranked("same", 50, L::ok, std::to_string(i)));
+        equal.expected.push_back(std::to_string(i));
+    }
+    cases.push_back(equal);
+    for (const auto& [rule, input, expected] : cases) {
+        std::vector<std::string> ids;
+        for (const auto& s : Selection::sorted(input))
+            ids.push_back(*s.shortId);
+        EXPECT_EQ(ids, expected) << rule;
+    }
+}
+
+TEST(Selection, TiesAndUndatedComeLast) {
+    const auto withHandoff = [](std::string name, std::optional<Instant> written) {
+        SessionStatus s = ranked(name, 10);
+        s.handoff = SessionHandoff{.path = "/" + name + ".md", .writtenAt = written};
+        return s;
+    };
+    const std::vector<SessionStatus> sessions{
+        withHandoff("ten", at("2024-05-01T10:00:00Z")), withHandoff("undated", std::nullopt),
+        withHandoff("b-tie", at("2024-05-01T10:00:00Z")), withHandoff("Undated", std::nullopt)};
+    std::vector<std::string> paths;
+    for (const auto& item : Selection::handoffItems(sessions, now, [](auto&) { return true; }))
+        paths.push_back(item.path);
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"/b-tie.md", "/ten.md", "/Undated.md", "/undated.md"}));
+
+    const auto event = [](std::string text, std::optional<Instant> when) {
+        return TessalyEvent{.at = when, .text = std::move(text)};
+    };
+    std::vector<std::string> texts;
+    for (const auto& e : Selection::recentEvents({event("x", std::nullopt), event("t1", now),
+                                                  event("y", std::nullopt), event("t2", now),
+                                                  event("z", std::nullopt)},
+                                                 4))
+        texts.push_back(*e.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"t1", "t2", "x", "y"}));
 }
