@@ -52,53 +52,46 @@ void prepare(Harness& harness, const menu_cases::MenuCase& c, bool window) {
             QString(c.file).replace("HOME", QString::fromStdString(harness.home)).toStdString());
 }
 
-QString shownRow(const QString& label, bool enabled, bool checkable, bool checked) {
-    return label + (enabled ? "" : " off") + (checkable ? (checked ? " [x]" : " [ ]") : "");
-}
-
 // The rows of the menu as it opens, or of the status window as it shows, in
 // the tables' form; `click` is clicked on the way if given, after `requests`,
 // if given, is emptied (opening the menu reads the status file).
 QStringList rendered(StatusMenuController& controller, bool window, const QString& click = {},
                      std::vector<std::string>* requests = nullptr) {
     QStringList rows;
+    std::function<void()> clicked;
+    QMenu* menu = window ? nullptr : controller.menu();
     if (window) {
         StatusWindow* shown = controller.statusWindow();
         if (!shown || !shown->isVisible())
             return {"<no status window>"};
-        QAbstractButton* clicked = nullptr;
         for (QWidget* row : shown->rows()) {
             const auto* label = qobject_cast<const QLabel*>(row);
             auto* button = qobject_cast<QAbstractButton*>(row);
             // A button doubles "&" as a menu item does; a label shows it as written.
-            rows << (label    ? shownRow(label->text().replace("&", "&&"), false, false, false)
-                     : button ? shownRow(button->text(), button->isEnabled(), button->isCheckable(),
-                                         button->isChecked())
+            rows << (label ? menu_cases::row(label->text().replace("&", "&&"), false, false, false)
+                     : button ? menu_cases::row(button->text(), button->isEnabled(),
+                                                button->isCheckable(), button->isChecked())
                               : "---");
             if (button && button->text() == click)
-                clicked = button;
+                clicked = [button] { button->click(); };
         }
-        if (requests)
-            requests->clear();
-        if (clicked)
-            clicked->click();
-        return rows;
-    }
-    QMenu* menu = controller.menu();
-    menu->popup(QPoint(0, 0));
-    QAction* clicked = nullptr;
-    for (QAction* action : menu->actions()) {
-        rows << (action->isSeparator() ? "---"
-                                       : shownRow(action->text(), action->isEnabled(),
-                                                  action->isCheckable(), action->isChecked()));
-        if (action->text() == click)
-            clicked = action;
+    } else {
+        menu->popup(QPoint(0, 0));
+        for (QAction* action : menu->actions()) {
+            rows << (action->isSeparator()
+                         ? "---"
+                         : menu_cases::row(action->text(), action->isEnabled(),
+                                           action->isCheckable(), action->isChecked()));
+            if (action->text() == click)
+                clicked = [action] { action->trigger(); };
+        }
     }
     if (requests)
         requests->clear();
     if (clicked)
-        clicked->trigger();
-    menu->hide();
+        clicked();
+    if (menu)
+        menu->hide();
     return rows;
 }
 
@@ -297,11 +290,12 @@ private slots:
         QCOMPARE(controller->presentation().title, std::string(""));
     }
 
-    // On until the item stores it off, in the same store as Icon only; the
-    // environment wins and locks the item.
+    // The item's choice is stored: a controller started later reads it (the
+    // click itself is the table's); the environment wins and locks the item.
     void notifyingIsStoredUnlessTheEnvironmentLocksIt() {
         Harness harness;
-        const auto controller = harness.started(runningFile);
+        item(harness.started(runningFile)->menu(), "Notify when a session needs input")->trigger();
+        const auto controller = harness.started();
         // Found by its start: a narrow screen elides the locked title.
         const auto notify = [&]() -> QAction* {
             for (QAction* action : controller->menu()->actions())
@@ -309,8 +303,6 @@ private slots:
                     return action;
             return nullptr;
         };
-        QVERIFY(notify()->isChecked() && notify()->isEnabled());
-        notify()->trigger();
         QVERIFY(!notify()->isChecked());
         harness.environment["TESSALY_MENUBAR_NOTIFY"] = "on";
         controller->refresh();
@@ -375,6 +367,13 @@ private slots:
         QVERIFY(window && window->isVisible());
         const QLabel* note = window->findChild<QLabel*>("statusWindowNote");
         QVERIFY(note->isVisible() && note->text().startsWith("No system tray found; on GNOME"));
+        // A newer event: the window patches its rows, and the separator under
+        // the events stays there.
+        std::string more = runningFile;
+        more.insert(more.rfind("]}"), R"(,{"at":"2025-06-01T11:59:00Z","text":"again"})");
+        harness.write(more);
+        controller->refresh();
+        QVERIFY(rendered(*controller, true).join('|').contains("72% off|---|Refresh"));
         for (const bool host : {false, true, true, false}) {
             harness.trayHost = host;
             controller->tick();
