@@ -417,8 +417,9 @@ EOF)");
         QVERIFY(label->height() > label->fontMetrics().lineSpacing() * 3 / 2);
     }
 
-    // Every control of every kind has a name for screen readers, and Tab walks
-    // the form from the top and then the footer's buttons.
+    // Every control of every kind has a name for screen readers, Tab walks the
+    // form from the top and then the footer's buttons, and a new list item takes
+    // the focus.
     void everyControlIsNamedAndTabFollowsTheLayout() {
         Window window(R"({"ignore-dirs": ["node_modules"]})");
         QVERIFY(window.open());
@@ -455,6 +456,19 @@ EOF)");
             if (window.enabled(name))
                 footer << window.find(name);
         QCOMPARE(order.mid(order.size() - footer.size()), footer);
+        // The window fits the screen's free area.
+        QVERIFY(top->screen()->availableGeometry().contains(top->frameGeometry()));
+
+        // A new list item takes the focus and is judged once the user leaves it.
+        window.click("setting:ignore-dirs:add");
+        QCOMPARE(top->focusWidget(), window.find("setting:ignore-dirs:item:2"));
+        QVERIFY(window.hidden("setting:ignore-dirs:error"));
+        QVERIFY(window.disabled("footer:save"));
+        window.find("setting:ignore-dirs:item:1")->setFocus(Qt::TabFocusReason);
+        QCOMPARE(window.text("setting:ignore-dirs:error"), "Item 2 is empty");
+        window.type("setting:ignore-dirs:item:2", "a/b");
+        QCOMPARE(window.text("setting:ignore-dirs:error"),
+                 "Item 2 does not fit: Folder names that are never scanned for sessions.");
     }
 
     // A poll shows the live value and a flag's lock (a set value too cannot be
@@ -510,24 +524,6 @@ EOF)");
         QCOMPARE(number->cursorPosition(), 2);
         window.click("setting:warn-context:up"); // a change from elsewhere is shown
         QCOMPARE(number->text(), "5");
-    }
-
-    // A new list item takes the focus and is judged once the user leaves it.
-    void aNewListItemIsJudgedOnceLeft() {
-        Window window(R"({"ignore-dirs": ["tmp"]})");
-        QVERIFY(window.open());
-        QWidget* top = window.controller->window();
-        // The window fits the screen's free area.
-        QVERIFY(top->screen()->availableGeometry().contains(top->frameGeometry()));
-        window.click("setting:ignore-dirs:add");
-        QCOMPARE(top->focusWidget(), window.find("setting:ignore-dirs:item:2"));
-        QVERIFY(window.hidden("setting:ignore-dirs:error"));
-        QVERIFY(window.disabled("footer:save"));
-        window.find("setting:ignore-dirs:item:1")->setFocus(Qt::TabFocusReason);
-        QCOMPARE(window.text("setting:ignore-dirs:error"), "Item 2 is empty");
-        window.type("setting:ignore-dirs:item:2", "a/b");
-        QCOMPARE(window.text("setting:ignore-dirs:error"),
-                 "Item 2 does not fit: Folder names that are never scanned for sessions.");
     }
 
     void anInstalledDaemonIsOfferedARestart() {
