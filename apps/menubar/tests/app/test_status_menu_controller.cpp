@@ -265,8 +265,6 @@ private slots:
         const auto controller = harness.started(runningFile);
         const auto iconOnly = [&] { return item(controller->menu(), "Icon only"); };
         const auto icon = [&] { return controller->statusItem()->icon().cacheKey(); };
-        QCOMPARE(controller->compact(),
-                 (CompactSetting{.compact = true, .source = CompactSetting::Source::defaults}));
         QVERIFY(iconOnly()->isChecked());
         const qint64 iconOnlyIcon = icon();
         iconOnly()->trigger();
