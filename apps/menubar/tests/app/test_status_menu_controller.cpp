@@ -167,7 +167,7 @@ private slots:
             prepare(harness, c, window);
             harness.altHeld = click.altHeld;
             const auto controller = harness.started();
-            const QStringList before = rendered(*controller, window, click.row, &harness.requests);
+            rendered(*controller, window, click.row, &harness.requests);
             std::vector<std::string> expected;
             for (std::string request : click.requests)
                 expected.push_back(QString::fromStdString(request)
@@ -176,11 +176,6 @@ private slots:
             QVERIFY2(harness.requests == expected,
                      qPrintable(click.row + ": " +
                                 QString::fromStdString(Formatting::join(harness.requests, ", "))));
-            const QStringList after = rendered(*controller, window);
-            for (int row = 0; row < before.size(); ++row)
-                if (before[row] == click.row + " [ ]" || before[row] == click.row + " [x]")
-                    QCOMPARE(after.value(row),
-                             click.row + (before[row].endsWith("[ ]") ? " [x]" : " [ ]"));
         }
     }
 
