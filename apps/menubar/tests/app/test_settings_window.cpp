@@ -201,7 +201,6 @@ private slots:
         detail.replace("$CMD", QString::fromStdString(command));
         detail.replace("$PATH", QString::fromStdString(window.configPath));
         QCOMPARE(window.text("failed:detail"), detail);
-        QCOMPARE(window.model()->form(), nullptr);
         QVERIFY(window.disabled("footer:save"));
         QCOMPARE(window.text("footer:file"),
                  "Config file: " + QString::fromStdString(window.configPath));
@@ -278,7 +277,6 @@ private slots:
         window.click("setting:ignore-dirs:add");
         window.type("setting:ignore-dirs:item:3", "dist");
 
-        QVERIFY(window.enabled("footer:save"));
         window.click("footer:save");
         QCOMPARE(window.text("footer:status"), "Validating with the daemon...");
         QVERIFY(window.disabled("footer:save"));
