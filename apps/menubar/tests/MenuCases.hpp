@@ -31,6 +31,11 @@ struct MenuCase {
     std::vector<Click> clicks;
 };
 
+// One row in the tables' form.
+inline QString row(const QString& label, bool enabled, bool checkable, bool checked) {
+    return label + (enabled ? "" : " off") + (checkable ? (checked ? " [x]" : " [ ]") : "");
+}
+
 // The rows every case ends with, from "Refresh" on: the daemon's control, and
 // "Open status file" enabled while there is a file.
 inline QStringList controls(const QString& daemon, bool statusFile = true) {
@@ -78,6 +83,7 @@ inline const std::vector<MenuCase>& menuCases() {
           {"Open logs", {"open HOME/.local/state/tessaly/logs"}},
           {"Open status file", {"open HOME/status.json"}},
           {"Start at login", {"start at login", "poll"}},
+          {"Notify when a session needs input", {"poll"}},
           {"Quit", {"quit"}}}},
         {"stopped, the unit installed",
          R"({"version":1,"at":"2025-06-01T11:29:00Z","intervalMs":2000,

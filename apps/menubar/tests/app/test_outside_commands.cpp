@@ -98,24 +98,10 @@ private slots:
         qunsetenv("CMUX_QUIET");
     }
 
-    void childSeesEndOfInputAtOnce() {
-        // Our own standard input is a pipe nobody writes to: a child that inherited
-        // it would wait until the time limit.
-        int ends[2];
-        QVERIFY(::pipe(ends) == 0);
-        const int saved = ::dup(STDIN_FILENO);
-        ::dup2(ends[0], STDIN_FILENO);
-        const auto result = CommandRunner::runSync(probe, {"stdin"}, {}, 20s);
-        ::dup2(saved, STDIN_FILENO);
-        for (const int fd : {saved, ends[0], ends[1]})
-            ::close(fd);
-        QCOMPARE(result, (CommandResult{0, "read::end", ""}));
-    }
-
     // Output decoded as UTF-8 (bad bytes replaced) and trimmed, both streams drained
     // whichever fills first (a stall would end at the time limit), extra variables
-    // laid over the inherited ones, a child that ignores SIGTERM killed, and one
-    // log line per run (where a row gives it).
+    // laid over the inherited ones, a child that ignores SIGTERM killed, end of
+    // input at once, and one log line per run (where a row gives it).
     void runsGiveTheirResultAndOneLogLine() {
         qputenv("TEST_INHERITED", "from the app");
         qputenv("TEST_OVERRIDDEN", "from the app");
@@ -144,6 +130,7 @@ private slots:
              {},
              {{"TEST_OVERRIDDEN", "extra"}, {"TEST_EXTRA", "a b=c"}}},
             {probeLine, {"stubborn"}, {137, "", "timed out after 0.25 s"}, {}, {}, 250ms},
+            {probeLine, {"stdin"}, {0, "read::end", ""}, {}, {}, 20s},
             {probeLine, {"signal", "HUP"}, {129, "", ""}, "exit 129: " + probeLine + " signal HUP"},
             {probeLine, {"exit", "0"}, {0, "", ""}, "ok: " + probeLine + " exit 0"},
             {probeLine,
@@ -155,6 +142,12 @@ private slots:
              {-1, "", "failed to launch /nonexistent/tool: No such file or directory"},
              "failed to launch /nonexistent/tool: No such file or directory"},
         };
+        // Our own standard input is a pipe nobody writes to: a child that inherited
+        // it would wait until the time limit.
+        int ends[2];
+        QVERIFY(::pipe(ends) == 0);
+        const int saved = ::dup(STDIN_FILENO);
+        ::dup2(ends[0], STDIN_FILENO);
         for (const auto& c : cases) {
             LogCapture log;
             QCOMPARE(CommandRunner::runSync(c.executable.toStdString(), c.arguments, c.environment,
@@ -163,6 +156,9 @@ private slots:
             if (!c.line.isNull())
                 QCOMPARE(log.lines(), QStringList{"tessaly-menubar: " + c.line});
         }
+        ::dup2(saved, STDIN_FILENO);
+        for (const int fd : {saved, ends[0], ends[1]})
+            ::close(fd);
     }
 
     void endsAChildAtTheTimeLimit() {

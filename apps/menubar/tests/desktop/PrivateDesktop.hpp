@@ -73,12 +73,17 @@ public:
     // dunst, once it holds the notification service's name; null if it never does.
     QProcess* startNotificationServer() {
         QProcess* server = start("dunst", {}, environment());
-        QDBusConnection bus = QDBusConnection::connectToBus(busAddress, "client");
-        const auto registered = [&] {
-            return bus.interface()->isServiceRegistered("org.freedesktop.Notifications").value();
+        const auto registered = [this] {
+            return client()
+                .interface()
+                ->isServiceRegistered("org.freedesktop.Notifications")
+                .value();
         };
         return waitFor(registered, 10000) ? server : nullptr;
     }
+
+    // The test's own connection to this desktop's bus.
+    QDBusConnection client() const { return QDBusConnection::connectToBus(busAddress, "client"); }
 
     // What every program on this desktop sees: its display and bus, a home of
     // its own, UTC.

@@ -56,10 +56,7 @@ private slots:
                      Cmux::focus(workspace, surface, std::move(done), focusing);
                  },
              .cmux = {.candidates = {}, .searchPath = [] { return std::nullopt; }},
-             .desktop = {.bus =
-                             [this] {
-                                 return QDBusConnection::connectToBus(desktop.busAddress, "client");
-                             }}},
+             .desktop = {.bus = [this] { return desktop.client(); }}},
             nullptr);
 
         const Instant now = currentInstant();

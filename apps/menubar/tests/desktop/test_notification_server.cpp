@@ -72,6 +72,13 @@ class NotificationServerTest : public QObject {
         return desktop.start(MENUBAR_APP, {}, environment);
     }
 
+    // The notifier sending straight to this desktop's server, with no cmux and no tray.
+    Notifier::DesktopSetup direct() {
+        return {.cmux = {.candidates = {}, .searchPath = [] { return std::nullopt; }},
+                .bus = [this] { return desktop.client(); },
+                .trayAvailable = [] { return false; }};
+    }
+
 private slots:
     void initTestCase() {
         for (const char* tool : {"Xvfb", "dbus-daemon", "dunst", "dunstctl"})
@@ -101,11 +108,7 @@ private slots:
 
     void markupInTheBodyIsShownAsWritten() {
         const std::string body = R"(Session <b>api</b> & "web" at 'full' &amp;)";
-        Notifier::notifyDesktop(
-            "Title & \"quotes\"", body, nullptr,
-            {.cmux = {.candidates = {}, .searchPath = [] { return std::nullopt; }},
-             .bus = [this] { return QDBusConnection::connectToBus(desktop.busAddress, "client"); },
-             .trayAvailable = [] { return false; }});
+        Notifier::notifyDesktop("Title & \"quotes\"", body, nullptr, direct());
         QStringList shown;
         QVERIFY(
             PrivateDesktop::waitFor([&] { return (shown = history(desktop)).size() == 2; }, 10000));
@@ -113,7 +116,6 @@ private slots:
                  "tessaly-menubar|Title & \"quotes\"\n" + QString::fromStdString(body));
     }
 
-    // Without a server the app logs that once and keeps polling.
     // A service request refused for real: with no user manager to reach,
     // systemctl cannot connect, and the user reads what failed and why.
     void aRefusedServiceRequestIsShown() {
@@ -126,14 +128,7 @@ private slots:
         bool refreshed = false;
         const ActionFeedback feedback(
             [this](const std::string& title, const std::string& body, QSystemTrayIcon*) {
-                Notifier::notifyDesktop(
-                    title, body, nullptr,
-                    {.cmux = {.candidates = {}, .searchPath = [] { return std::nullopt; }},
-                     .bus =
-                         [this] {
-                             return QDBusConnection::connectToBus(desktop.busAddress, "client");
-                         },
-                     .trayAvailable = [] { return false; }});
+                Notifier::notifyDesktop(title, body, nullptr, direct());
             },
             nullptr, service, [&] { refreshed = true; });
         feedback.request(ServiceRequest::stop);
@@ -146,6 +141,7 @@ private slots:
         QVERIFY(refreshed);
     }
 
+    // Without a server the app logs that once and keeps polling.
     void withoutAServerNothingHangs() {
         server->terminate();
         QVERIFY(server->waitForFinished(10000));

@@ -64,11 +64,6 @@ QStringList stoppedRows() {
     return rows;
 }
 
-// One line per menu row as a host shows it, in the table's form.
-QString row(const QString& label, bool enabled, std::optional<bool> checked) {
-    return label + (enabled ? "" : " off") + (checked ? (*checked ? " [x]" : " [ ]") : "");
-}
-
 // A dbusmenu layout node, (ia{sv}av).
 struct Node {
     int id = 0;
@@ -173,10 +168,9 @@ class StatusNotifierTest : public QObject {
             QString label = props.value("label").toString();
             label.replace("__", "\x01").remove('_').replace("\x01", "_");
             label.replace("&", "&&"); // the table's form, as a menu item writes it
-            const bool checkable = props.value("toggle-type").toString() == "checkmark";
-            rows << row(label, props.value("enabled", true).toBool(),
-                        checkable ? std::optional(props.value("toggle-state").toInt() == 1)
-                                  : std::nullopt);
+            rows << menu_cases::row(label, props.value("enabled", true).toBool(),
+                                    props.value("toggle-type").toString() == "checkmark",
+                                    props.value("toggle-state").toInt() == 1);
             if (ids)
                 (*ids)[label] = node.id;
         }
