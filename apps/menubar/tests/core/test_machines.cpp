@@ -99,7 +99,6 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
 
 TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     const std::string bytes = statusAt("2026-03-01T12:00:00Z", 40, "ok");
-    const Instant clock = at("2026-03-01T12:00:01.5Z");
     struct Row {
         const char* name;
         std::string output;
@@ -109,14 +108,6 @@ TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     const std::vector<Row> rows{
         {"a clock without fraction", frame("1772366401", "missing"),
          RemoteReading{at("2026-03-01T12:00:01Z"), StatusSnapshot::missing()}},
-        {"a login script's greeting first", "Welcome!\n" + whole,
-         RemoteReading{clock, StatusFileLocator::snapshot(bytes)}},
-        {"too large", frame("1772366401.5", "too-large 20000000"),
-         RemoteReading{clock,
-                       StatusSnapshot::unreadable(
-                           "status file is too large (20000000 bytes; the limit is 16 MiB)")}},
-        {"unreadable", frame("1772366401.5", "unreadable Permission denied"),
-         RemoteReading{clock, StatusSnapshot::unreadable("Permission denied")}},
         {"cut in the bytes", whole.substr(0, whole.size() / 2), std::string("reply cut off")},
         {"bytes missing before the end", fileFrame("1772366401.5", bytes).replace(60, 5, ""),
          std::string("reply not understood")},
