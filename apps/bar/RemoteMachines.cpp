@@ -95,7 +95,7 @@ MachineFetches::MachineFetches(const std::map<std::string, std::string>& environ
 MachineFetches::~MachineFetches() {
     for (Fetch& fetch : fetches_)
         if (fetch.pid > 0) {
-            ::kill(fetch.pid, SIGTERM);
+            ::kill(fetch.pid, SIGKILL);
             ::waitpid(fetch.pid, nullptr, 0);
             closeFd(fetch.out);
             closeFd(fetch.err);
@@ -143,13 +143,25 @@ void MachineFetches::launch(Fetch& fetch) {
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    // A follow holds its stop signals back and ignores SIGPIPE; ssh must not
+    // inherit either, or it would never hear that it is to end.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    for (const int signal : {SIGPIPE, SIGTERM, SIGINT})
+        sigaddset(&signals, signal);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
     std::vector<char*> argv{const_cast<char*>(ssh->c_str())};
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     const int failed =
-        posix_spawn(&fetch.pid, ssh->c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn(&fetch.pid, ssh->c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     ::close(out[1]);
     ::close(err[1]);
     fetch.out = out[0];
