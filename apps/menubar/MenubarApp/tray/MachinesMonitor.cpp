@@ -167,7 +167,11 @@ MachinesMonitor::Tracked* MachinesMonitor::running(std::uint64_t run) {
 }
 
 void MachinesMonitor::heard(Tracked& tracked, const std::string& bytes) {
-    for (auto& frame : tracked.frames.feed(bytes)) {
+    auto frames = tracked.frames.feed(bytes);
+    // A large file comes in many pieces; only a whole frame is news.
+    if (frames.empty())
+        return;
+    for (auto& frame : frames) {
         if (auto* reading = std::get_if<RemoteReading>(&frame)) {
             tracked.link = {MachineLink::Answered{std::move(*reading), setup_.now()}};
             tracked.heard = true;
