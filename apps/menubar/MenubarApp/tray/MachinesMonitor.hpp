@@ -15,6 +15,7 @@
 // Main thread only.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
