@@ -3,6 +3,7 @@
 // face of the same status view, once or (--follow) every time it changes.
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <map>
@@ -22,6 +23,7 @@
 
 #include "Faces.hpp"
 #include "RemoteMachines.hpp"
+#include "machines/RemoteStatus.hpp"
 #include "system/CommandLine.hpp"
 #include "system/DaemonCommand.hpp"
 #include "system/Environment.hpp"
@@ -40,6 +42,7 @@ constexpr int tickMs = 3000;
 
 constexpr std::string_view helpText =
     R"(Usage: tessaly-bar [FACE] [--follow] [--now TIME]
+       tessaly-bar --raw [--follow]
 
 Prints the tessaly daemon's status as the tray menu shows it, for a terminal,
 a script or a status bar.
@@ -59,6 +62,11 @@ Options:
                elsewhere it is read every 3 seconds. Time-based texts are
                refreshed every 3 seconds on every platform.
   --now TIME   show the status as of TIME (RFC 3339), e.g. 2026-01-02T03:04:05Z
+  --raw        instead of a face, this machine's clock and the status file's
+               bytes in one frame, as another machine reads them over ssh; with
+               --follow, a frame at every change of the file and at least every
+               10 seconds (other machines' tessaly-menubar and tessaly-bar run
+               `tessaly-bar --raw --follow` where they find it)
   --help       show this help
   --version    show the version
 
@@ -113,6 +121,7 @@ struct Options {
     Face face = Face::print;
     bool faceChosen = false;
     bool follow = false;
+    bool raw = false;
     bool help = false;
     bool version = false;
     std::optional<Instant> now;
@@ -128,10 +137,14 @@ std::variant<Options, std::string> parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument(argv[i]);
         if (const auto face = faces.find(argument); face != faces.end()) {
-            if (options.faceChosen && options.face != face->second)
+            if ((options.faceChosen && options.face != face->second) || options.raw)
                 return "choose one face, not " + std::string(argument) + " as well";
             options.face = face->second;
             options.faceChosen = true;
+        } else if (argument == "--raw") {
+            if (options.faceChosen)
+                return std::string("choose one face, not --raw as well");
+            options.raw = true;
         } else if (argument == "--follow") {
             options.follow = true;
         } else if (argument == "--help" || argument == "-h") {
@@ -154,6 +167,8 @@ std::variant<Options, std::string> parse(int argc, char** argv) {
             return "unknown option: " + std::string(argument);
         }
     }
+    if (options.raw && options.now)
+        return std::string("--raw sends this machine's own clock; --now does not apply");
     return options;
 }
 
@@ -190,38 +205,62 @@ public:
         return found != environment_.end() && !found->second.empty();
     }
 
-    // This machine's view with every other machine of the machines file added:
-    // the worst of all in the presentation, a section each in the menu.
+    // This machine's own view.
     StatusView read() const {
-        const TimeZone timeZone = TimeZone::current();
-        StatusView view =
-            StatusView::read(statusPath_, faceOptions_.logsDirectory,
-                             ServiceFiles::controls(ServiceFiles::native, environment_, home_, disk_),
-                             disk_, compact_, options_.now.value_or(currentInstant()), timeZone);
-        machines_ = bar::fetchMachines(environment_, home_, timeZone);
-        if (machines_.views.empty() && machines_.list.refused.empty())
-            return view;
-        const StatusFile* file = view.snapshot.file();
-        view.presentation = AllMachines::presentation(
-            view.presentation, view.state, file ? file->sessions : std::vector<SessionStatus>{},
-            machines_.views, compact_.compact, timeZone);
-        view.menu = AllMachines::menu(std::move(view.menu), machines_.views, machines_.list.refused,
-                                      false, false, compact_, timeZone);
-        return view;
+        return StatusView::read(
+            statusPath_, faceOptions_.logsDirectory,
+            ServiceFiles::controls(ServiceFiles::native, environment_, home_, disk_), disk_,
+            compact_, options_.now.value_or(currentInstant()), TimeZone::current());
     }
 
-    std::string render(const StatusView& view) const {
+    // `view` with every other machine as it stands now: the worst of all in the
+    // presentation, a section each in the menu, an object each in the JSON face.
+    std::string render(StatusView view, const bar::MachineFetches& machines) const {
+        const TimeZone timeZone = TimeZone::current();
         bar::FaceOptions options = faceOptions_;
-        options.machines = machines_.views;
+        options.machines = machines.views(timeZone);
+        if (!options.machines.empty() || !machines.list().refused.empty()) {
+            const StatusFile* file = view.snapshot.file();
+            view.presentation = AllMachines::presentation(
+                view.presentation, view.state, file ? file->sessions : std::vector<SessionStatus>{},
+                options.machines, compact_.compact, timeZone);
+            view.menu =
+                AllMachines::menu(std::move(view.menu), options.machines, machines.list().refused,
+                                  false, false, compact_, timeZone);
+        }
         return bar::render(options_.face, view, options);
+    }
+
+    // This machine's status file as another machine reads it; none: no file.
+    std::optional<FileReadResult> readRaw() const {
+        if (!disk_.exists(statusPath_))
+            return std::nullopt;
+        return disk_.readFile(statusPath_, StatusFileLocator::sizeLimit);
+    }
+
+    static std::string frame(const std::optional<FileReadResult>& read) {
+        return RemoteFrame::make(std::chrono::time_point_cast<std::chrono::nanoseconds>(
+                                     std::chrono::system_clock::now()),
+                                 read);
     }
 
     // The worst of all machines.
     int once() const {
+        if (options_.raw) {
+            writeAll(frame(readRaw()));
+            return 0;
+        }
         const StatusView view = read();
-        writeAll(render(view));
+        bar::MachineFetches machines(environment_, home_, false);
+        machines.start();
+        while (machines.running()) {
+            auto fds = machines.descriptors();
+            ::poll(fds.data(), fds.size(), machines.waitMs());
+            machines.service();
+        }
+        writeAll(render(view, machines));
         int status = bar::exitStatus(view.state);
-        for (const MachineView& machine : machines_.views)
+        for (const MachineView& machine : machines.views(TimeZone::current()))
             status = std::max(status, bar::exitStatus(machine));
         return status;
     }
@@ -256,7 +295,6 @@ private:
     FileSystem disk_;
     CompactSetting compact_;
     bar::FaceOptions faceOptions_;
-    mutable bar::Machines machines_;
 };
 
 int Shell::follow() const {
@@ -289,37 +327,83 @@ int Shell::follow() const {
                                         IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
                                             IN_DELETE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF);
     };
+#else
+    const int inotify = -1;
 #endif
 
     std::optional<std::string> printed;
+    // This machine's view is read again when its folder changes and on each
+    // tick; other machines answer in between, without holding it up.
+    std::optional<StatusView> local;
+    auto localAt = std::chrono::steady_clock::now();
+    std::optional<bar::MachineFetches> machines;
+    if (!options_.raw)
+        machines.emplace(environment_, home_, true);
+    // A raw follow: what the last frame sent, and when.
+    std::optional<std::optional<FileReadResult>> sent;
+    auto sentAt = std::chrono::steady_clock::now();
     while (!stopRequested) {
 #ifdef __linux__
         ensureWatch();
 #endif
-        const std::string face = render(read());
-        if (face != printed) {
-            if (!writeAll(update(face, !printed)))
-                return 0;
-            printed = face;
+        if (options_.raw) {
+            // Sent again unchanged now and then: the reader knows the link lives,
+            // and learns this machine's clock anew.
+            auto read = readRaw();
+            const auto now = std::chrono::steady_clock::now();
+            if (!sent || *sent != read || now - sentAt >= RemoteFetch::heartbeat) {
+                if (!writeAll(frame(read)))
+                    return 0;
+                sent = std::move(read);
+                sentAt = now;
+            }
+        } else {
+            const auto now = std::chrono::steady_clock::now();
+            if (!local || now - localAt >= std::chrono::milliseconds(tickMs)) {
+                local = read();
+                localAt = now;
+            }
+            machines->start();
+            if (const std::string face = render(*local, *machines); face != printed) {
+                if (!writeAll(update(face, !printed)))
+                    return 0;
+                printed = face;
+            }
         }
 
         std::vector<pollfd> fds{{STDOUT_FILENO, 0, 0}};
-#ifdef __linux__
         if (inotify >= 0)
             fds.push_back({inotify, POLLIN, 0});
-        const timespec tick{tickMs / 1000, 0};
-        const int ready = ::ppoll(fds.data(), fds.size(), &tick, &waiting);
+        int waitMs = options_.raw
+                         ? tickMs
+                         : static_cast<int>(std::clamp<long long>(
+                               tickMs - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::steady_clock::now() - localAt)
+                                            .count(),
+                               0, tickMs));
+        if (machines && !machines->list().machines.empty()) {
+            waitMs = std::min(waitMs, machines->waitMs());
+            for (const pollfd& fd : machines->descriptors())
+                fds.push_back(fd);
+        }
+#ifdef __linux__
+        const timespec wait{waitMs / 1000, (waitMs % 1000) * 1000000L};
+        const int ready = ::ppoll(fds.data(), fds.size(), &wait, &waiting);
 #else
         sigprocmask(SIG_SETMASK, &waiting, nullptr);
-        const int ready = ::poll(fds.data(), fds.size(), tickMs);
+        const int ready = ::poll(fds.data(), fds.size(), waitMs);
         sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
 #endif
         if (ready < 0 && errno != EINTR)
             return 0;
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             return 0;
+        // What a machine said is drawn at the top of the loop.
+        if (machines)
+            machines->service();
 #ifdef __linux__
-        if (fds.size() > 1 && (fds[1].revents & POLLIN)) {
+        if (inotify >= 0 && (fds[1].revents & POLLIN)) {
+            local.reset();
             alignas(inotify_event) char events[4096];
             ssize_t length;
             while ((length = ::read(inotify, events, sizeof events)) > 0) {

@@ -67,6 +67,20 @@ void run(const std::string& executable, const Arguments& arguments,
          const Environment& extraEnvironment, Completion completion,
          std::chrono::milliseconds timeLimit = defaultTimeLimit, bool logSuccess = true);
 
+// A child that goes on for as long as it has something to say (a follow over
+// ssh). Run as `run` runs one, but its standard output is handed to `output`
+// piece by piece as it comes (on the main thread, in order, all before
+// `completion`) instead of kept, and the time limit counts from the last
+// piece: a child silent that long is ended, and its result says so as
+// `run`'s does. The function returned stops it (SIGTERM to its process group
+// at once, SIGKILL two seconds later) from the main thread at any time, also
+// after its end; a stopped run is not logged and still completes.
+using Output = std::function<void(const std::string& bytes)>;
+std::function<void()> stream(const std::string& executable, const Arguments& arguments,
+                             const Environment& extraEnvironment, Output output,
+                             Completion completion, std::chrono::milliseconds silenceLimit,
+                             bool logSuccess = true);
+
 // The background pool that `run` uses, for work that runs several commands one
 // after the other (a launch-agent start, a save). It grows with demand, so a
 // blocked child never holds up anyone else's work.

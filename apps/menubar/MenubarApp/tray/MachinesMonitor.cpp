@@ -47,16 +47,17 @@ MachinesMonitor::system(const std::map<std::string, std::string>& environment,
     setup.now = [] { return currentInstant(); };
     const std::string runtime = valueOr(environment, "XDG_RUNTIME_DIR", "/tmp");
     const FileSystem disk = setup.fileSystem;
-    setup.fetch = [environment, runtime, disk](const Machine& machine, Completion completion) {
+    setup.fetch = [environment, runtime, disk](const Machine& machine, Output output,
+                                               Completion completion) {
         // Looked up at each fetch, so an ssh installed while the app runs is found.
         const auto ssh = onPath("ssh", environment, disk);
         if (!ssh) {
             log("failed to launch ssh: not found on PATH");
             completion({-1, "", "ssh: not found on PATH"});
-            return;
+            return Stop([] {});
         }
-        CommandRunner::run(
-            *ssh, RemoteFetch::arguments(machine, runtime), {},
+        return CommandRunner::stream(
+            *ssh, RemoteFetch::arguments(machine, runtime), {}, std::move(output),
             [completion](const CommandResult& result) { completion(result.outcome()); },
             RemoteFetch::timeLimit, false);
     };
@@ -74,7 +75,11 @@ MachinesMonitor::MachinesMonitor(Setup setup, QObject* parent)
     connect(timer_, &QTimer::timeout, this, &MachinesMonitor::tick);
 }
 
-MachinesMonitor::~MachinesMonitor() = default;
+MachinesMonitor::~MachinesMonitor() {
+    for (Tracked& tracked : tracked_)
+        if (tracked.stop)
+            tracked.stop();
+}
 
 void MachinesMonitor::start() {
     reload();
@@ -102,9 +107,15 @@ void MachinesMonitor::reload() {
         const auto old = std::find_if(tracked_.begin(), tracked_.end(), [&](const Tracked& t) {
             return t.machine.destination == machine.destination;
         });
-        kept.push_back(old == tracked_.end() ? Tracked{machine, {}, false, 0, {}} : *old);
+        kept.push_back(old == tracked_.end() ? Tracked{machine} : std::move(*old));
         kept.back().machine = machine;
+        if (old != tracked_.end())
+            tracked_.erase(old);
     }
+    // What is left was removed from the list: its stream must not live on.
+    for (Tracked& gone : tracked_)
+        if (gone.stop)
+            gone.stop();
     tracked_ = std::move(kept);
     for (const RefusedMachineLine& refused : next.refused)
         if (std::find(list_.refused.begin(), list_.refused.end(), refused) == list_.refused.end())
@@ -130,31 +141,105 @@ void MachinesMonitor::tick() {
 
 void MachinesMonitor::fetch(Tracked& tracked) {
     tracked.inFlight = true;
-    const std::string destination = tracked.machine.destination;
+    tracked.frames = {};
+    tracked.heard = false;
+    // The list may change meanwhile: answers find their machine by the run.
+    const std::uint64_t run = tracked.run = ++runs_;
     QPointer<MachinesMonitor> self(this);
-    setup_.fetch(tracked.machine, [self, destination](const CommandOutcome& outcome) {
-        if (!self)
-            return;
-        // The list may have changed meanwhile: the answer goes to the machine by name.
-        const auto found =
-            std::find_if(self->tracked_.begin(), self->tracked_.end(),
-                         [&](const Tracked& t) { return t.machine.destination == destination; });
-        if (found == self->tracked_.end())
-            return;
-        found->inFlight = false;
-        found->link = MachineLink::from(outcome, self->setup_.now());
-        found->failures = found->link.answered() ? 0 : found->failures + 1;
-        found->due = std::chrono::steady_clock::now() + retryGap(found->failures);
-        self->announce();
-    });
+    Stop stop = setup_.fetch(
+        tracked.machine,
+        [self, run](const std::string& bytes) {
+            if (Tracked* found = self ? self->running(run) : nullptr)
+                self->heard(*found, bytes);
+        },
+        [self, run](const CommandOutcome& outcome) {
+            if (Tracked* found = self ? self->running(run) : nullptr)
+                self->ended(*found, outcome);
+        });
+    if (Tracked* found = running(run))
+        found->stop = std::move(stop);
+}
+
+MachinesMonitor::Tracked* MachinesMonitor::running(std::uint64_t run) {
+    const auto found = std::find_if(tracked_.begin(), tracked_.end(),
+                                    [&](const Tracked& t) { return t.inFlight && t.run == run; });
+    return found == tracked_.end() ? nullptr : &*found;
+}
+
+void MachinesMonitor::heard(Tracked& tracked, const std::string& bytes) {
+    auto frames = tracked.frames.feed(bytes);
+    // A large file comes in many pieces; only a whole frame is news.
+    if (frames.empty())
+        return;
+    for (auto& frame : frames) {
+        if (auto* reading = std::get_if<RemoteReading>(&frame)) {
+            tracked.link = {MachineLink::Answered{std::move(*reading), setup_.now()}};
+            tracked.heard = true;
+            tracked.failures = 0;
+        } else {
+            // A stream that is not ours any more: nothing more of it is believed.
+            tracked.link = {MachineLink::Unreachable{std::get<std::string>(frame), ""}};
+            if (tracked.stop)
+                tracked.stop();
+        }
+    }
+    announce();
+}
+
+void MachinesMonitor::ended(Tracked& tracked, const CommandOutcome& outcome) {
+    tracked.inFlight = false;
+    tracked.stop = {};
+    if (tracked.frames.failed) {
+        ++tracked.failures;
+    } else if (!tracked.heard || outcome.status != 0) {
+        // No frame, or the stream broke: ssh's words (or the cut frame) say why.
+        tracked.link = MachineLink::from(
+            {outcome.status, tracked.frames.pending, outcome.standardError}, setup_.now());
+        tracked.failures = tracked.link.answered() ? 0 : tracked.failures + 1;
+    }
+    tracked.due = std::chrono::steady_clock::now() + retryGap(tracked.failures);
+    announce();
 }
 
 void MachinesMonitor::test(const Machine& machine, std::function<void(const MachineLink&)> done) {
+    // One answer is the test's: a stream is stopped at its first frame.
+    struct Test {
+        RemoteFrame::Stream frames;
+        bool answered = false;
+        Stop stop;
+    };
+    auto test = std::make_shared<Test>();
     QPointer<MachinesMonitor> self(this);
-    setup_.fetch(machine, [self, done](const CommandOutcome& outcome) {
+    const auto answer = [self, test, done](const MachineLink& link) {
+        if (test->answered)
+            return;
+        test->answered = true;
+        if (test->stop)
+            test->stop();
         if (self)
-            done(MachineLink::from(outcome, self->setup_.now()));
-    });
+            done(link);
+    };
+    test->stop = setup_.fetch(
+        machine,
+        [self, test, answer](const std::string& bytes) {
+            for (auto& frame : test->frames.feed(bytes)) {
+                if (!self)
+                    return;
+                auto* reading = std::get_if<RemoteReading>(&frame);
+                answer(reading ? MachineLink{MachineLink::Answered{std::move(*reading),
+                                                                   self->setup_.now()}}
+                               : MachineLink{
+                                     MachineLink::Unreachable{std::get<std::string>(frame), ""}});
+            }
+        },
+        [self, test, answer](const CommandOutcome& outcome) {
+            if (self)
+                answer(
+                    MachineLink::from({outcome.status, test->frames.pending, outcome.standardError},
+                                      self->setup_.now()));
+        });
+    if (test->answered && test->stop)
+        test->stop();
 }
 
 void MachinesMonitor::announce() {

@@ -4,14 +4,18 @@
 // through the command runner (never on the main thread, never more than one at
 // a time per machine), every 3 s while a machine answers and after growing gaps
 // while it does not, at once when asked (the menu opens, Refresh). A machine
-// that hangs holds up nothing but its own next fetch: each answer arrives on its
-// own. The file is watched like the status file, so a hand edit counts at once.
+// with `tessaly-bar` streams instead: its one fetch stays open and each frame
+// counts as it arrives; when the stream ends or fails, the fetches above take
+// over again. A machine that hangs holds up nothing but its own next fetch:
+// each answer arrives on its own. The file is watched like the status file, so
+// a hand edit counts at once. Streams are stopped with the monitor.
 // Every rule is the core's (MachineList, RemoteFrame, AllMachines); this class
 // keeps the links and the timers.
 //
 // Main thread only.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -38,8 +42,12 @@ class MachinesMonitor : public QObject {
 
 public:
     using Completion = std::function<void(const CommandOutcome&)>;
-    // Starts one fetch of a machine; `completion` runs once on the main thread.
-    using Fetch = std::function<void(const Machine& machine, Completion completion)>;
+    using Output = std::function<void(const std::string& bytes)>;
+    using Stop = std::function<void()>;
+    // Starts one fetch of a machine: ssh's standard output goes to `output` as it
+    // comes, then `completion` runs once (its standard output left empty), all
+    // on the main thread. Returns what ends the fetch early.
+    using Fetch = std::function<Stop(const Machine& machine, Output output, Completion completion)>;
 
     struct Setup {
         std::string filePath;
@@ -51,8 +59,8 @@ public:
         std::optional<std::string> terminal;
     };
 
-    // ssh from PATH, its shared connections in XDG_RUNTIME_DIR, the runner's
-    // time limit set to RemoteFetch::timeLimit.
+    // ssh from PATH, its shared connections in XDG_RUNTIME_DIR, cut after
+    // RemoteFetch::timeLimit without a word.
     static Setup system(const std::map<std::string, std::string>& environment,
                         const std::string& home);
 
@@ -65,7 +73,8 @@ public:
     void reload();
     // Every machine not being fetched now is fetched now, failing or not.
     void retryNow();
-    // One fetch of `machine` (listed or not) for the Machines window.
+    // One fetch of `machine` (listed or not) for the Machines window; a stream
+    // is ended at its first frame.
     void test(const Machine& machine, std::function<void(const MachineLink&)> done);
 
     const std::string& filePath() const { return setup_.filePath; }
@@ -95,15 +104,25 @@ private:
         bool inFlight = false;
         int failures = 0;
         std::chrono::steady_clock::time_point due;
+        // The fetch under way: which one (answers of an older one are dropped),
+        // its frames so far, whether one was understood, how to stop it.
+        std::uint64_t run = 0;
+        RemoteFrame::Stream frames;
+        bool heard = false;
+        Stop stop;
     };
 
     void tick();
     void fetch(Tracked& tracked);
+    Tracked* running(std::uint64_t run);
+    void heard(Tracked& tracked, const std::string& bytes);
+    void ended(Tracked& tracked, const CommandOutcome& outcome);
     void announce();
 
     Setup setup_;
     MachineList list_;
     std::vector<Tracked> tracked_;
+    std::uint64_t runs_ = 0;
     QTimer* timer_;
     StatusFileWatch* watch_ = nullptr;
     bool announcing_ = false;

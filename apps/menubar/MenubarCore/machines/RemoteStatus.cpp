@@ -11,17 +11,23 @@ namespace {
 
 constexpr std::string_view header = "tessaly-remote 1\n";
 constexpr std::string_view endLine = "\ntessaly-end";
+constexpr std::string_view lastLine = "tessaly-end\n";
+// Far beyond what a login greeting, a clock or a reason takes.
+constexpr std::size_t lineLimit = 64 * 1024;
 
 // One line without its quotes: the login shell may be csh or fish, so the
 // script is handed to sh in single quotes and holds none itself (nor a "!",
 // which csh expands even there). `date +%N` prints a literal N where it is not
 // supported. The size is checked before the read and again on what was read,
-// since the daemon may replace the file in between.
+// since the daemon may replace the file in between. A `tessaly-bar` there
+// streams instead; one that does not know --raw fails at once and the one
+// frame follows.
 constexpr std::string_view scriptText =
     "exec sh -c '"
     "LC_ALL=C; export LC_ALL; "
     "f=${TESSALY_STATUS_FILE:-$HOME/.local/state/tessaly/status.json}; "
     "case $f in \"~\") f=$HOME;; \"~/\"*) f=$HOME/${f#\"~/\"};; esac; "
+    "if command -v tessaly-bar >/dev/null 2>&1; then tessaly-bar --raw --follow && exit 0; fi; "
     "t=$(date +%s.%N 2>/dev/null); case $t in *N*|*%*|\"\") t=$(date +%s);; esac; "
     "printf \"tessaly-remote 1\\nclock %s\\n\" \"$t\"; "
     "if [ -e \"$f\" ]; then if [ -d \"$f\" ]; then echo \"unreadable Is a directory\"; "
@@ -178,6 +184,107 @@ std::variant<RemoteReading, std::string> RemoteFrame::parse(std::string_view out
     if (bytes.size() > StatusFileLocator::sizeLimit)
         return RemoteReading{*clock, StatusFileLocator::snapshot(FileTooLarge{bytes.size()})};
     return RemoteReading{*clock, StatusFileLocator::snapshot(std::string(bytes))};
+}
+
+std::string RemoteFrame::make(std::chrono::sys_time<std::chrono::nanoseconds> clock,
+                              const std::optional<FileReadResult>& read) {
+    const auto since = clock.time_since_epoch();
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
+    char fraction[16];
+    std::snprintf(fraction, sizeof fraction, ".%09lld",
+                  static_cast<long long>((since - seconds).count()));
+    std::string frame =
+        std::string(header) + "clock " + std::to_string(seconds.count()) + fraction + "\n";
+    if (!read) {
+        frame += "missing";
+    } else if (const auto* error = std::get_if<FileReadError>(&*read)) {
+        // The reason is one line of the frame.
+        std::string reason = error->message;
+        std::replace(reason.begin(), reason.end(), '\n', ' ');
+        frame += "unreadable " + reason;
+    } else if (const auto* tooLarge = std::get_if<FileTooLarge>(&*read)) {
+        frame += "too-large " + std::to_string(tooLarge->size);
+    } else {
+        const std::string& bytes = std::get<std::string>(*read);
+        frame += "file " + std::to_string(bytes.size()) + "\n" + bytes;
+    }
+    return frame + "\n" + std::string(lastLine);
+}
+
+std::variant<std::size_t, std::string> RemoteFrame::wholeLength(std::string_view stream) {
+    const std::string notOne(notUnderstood);
+    // The end of the line that starts at `from`, npos while it is still coming.
+    const auto lineEnd = [&](std::size_t from) { return stream.find('\n', from); };
+
+    std::size_t at = 0;
+    if (!stream.starts_with(header)) {
+        const auto found = stream.find("\n" + std::string(header));
+        if (found == std::string_view::npos)
+            return stream.size() > lineLimit ? std::variant<std::size_t, std::string>(notOne)
+                                             : std::size_t{0};
+        at = found + 1;
+    }
+    at += header.size();
+    const auto clockEnd = lineEnd(at);
+    const auto body = clockEnd == std::string_view::npos ? clockEnd : clockEnd + 1;
+    const auto bodyEnd = body == std::string_view::npos ? body : lineEnd(body);
+    if (bodyEnd == std::string_view::npos)
+        return stream.size() - at > 2 * lineLimit ? std::variant<std::size_t, std::string>(notOne)
+                                                  : std::size_t{0};
+    at = bodyEnd + 1;
+    const std::string_view bodyLine = stream.substr(body, bodyEnd - body);
+    if (bodyLine.starts_with("file ")) {
+        const auto size = number(bodyLine.substr(5));
+        if (!size || *size > StatusFileLocator::sizeLimit)
+            return notOne;
+        at += *size;
+        // The bytes end with a newline of the frame's own.
+        if (stream.size() <= at)
+            return std::size_t{0};
+        if (stream[at] != '\n')
+            return notOne;
+        ++at;
+    }
+    const std::string_view rest = stream.substr(std::min(at, stream.size()), lastLine.size());
+    if (!lastLine.starts_with(rest))
+        return notOne;
+    return rest.size() == lastLine.size() ? at + lastLine.size() : 0;
+}
+
+std::vector<std::variant<RemoteReading, std::string>>
+RemoteFrame::Stream::feed(std::string_view bytes) {
+    std::vector<std::variant<RemoteReading, std::string>> frames;
+    if (failed)
+        return frames;
+    pending.append(bytes);
+    std::size_t used = 0;
+    for (;;) {
+        const std::string_view rest = std::string_view(pending).substr(used);
+        // A greeting comes before the first frame only; later it is mixed-up output.
+        const bool stray = begun && !header.starts_with(rest.substr(0, header.size()));
+        const std::variant<std::size_t, std::string> length =
+            stray ? std::variant<std::size_t, std::string>(std::string(notUnderstood))
+                  : wholeLength(rest);
+        if (const auto* reason = std::get_if<std::string>(&length)) {
+            frames.emplace_back(*reason);
+            failed = true;
+            pending.clear();
+            return frames;
+        }
+        const std::size_t whole = std::get<std::size_t>(length);
+        if (whole == 0)
+            break;
+        frames.push_back(parse(rest.substr(0, whole)));
+        used += whole;
+        begun = true;
+        if (std::holds_alternative<std::string>(frames.back())) {
+            failed = true;
+            pending.clear();
+            return frames;
+        }
+    }
+    pending.erase(0, used);
+    return frames;
 }
 
 MachineLink MachineLink::from(const CommandOutcome& outcome, Instant receivedAt) {

@@ -14,6 +14,11 @@
 // A reply without its end line was cut; anything else out of place means the
 // stream was not ours (a login script that prints) or was mixed up. Either way
 // nothing in it is believed.
+//
+// Where the other machine has `tessaly-bar`, the script hands over to
+// `tessaly-bar --raw --follow`, which sends the same frame at once, at every
+// change of the file and at least every `RemoteFetch::heartbeat`, for as long
+// as the connection lives; a stream is a run of frames, one after the other.
 
 #include <chrono>
 #include <optional>
@@ -45,8 +50,14 @@ std::string_view script();
 std::vector<std::string> arguments(const Machine& machine, std::string_view runtimeDirectory);
 
 // Longer than ssh's own connect and keep-alive limits, so ssh says why first; a
-// machine that accepts the connection and then says nothing is cut here.
+// machine that accepts the connection and then says nothing is cut here. A
+// stream is cut when it has said nothing for this long.
 inline constexpr std::chrono::seconds timeLimit{20};
+
+// A follow sends its frame again after this long without a change, so a
+// stream that lives says something well within `timeLimit` (and the clock it
+// carries stays fresh).
+inline constexpr std::chrono::seconds heartbeat{10};
 
 } // namespace RemoteFetch
 
@@ -65,6 +76,28 @@ inline constexpr std::string_view notUnderstood = "reply not understood";
 
 // The reading, or why the output is not one (cutOff or notUnderstood).
 std::variant<RemoteReading, std::string> parse(std::string_view output);
+
+// This machine's frame, as the script prints it: `clock` with nanoseconds, and
+// what reading the status file gave (none: there is no file).
+std::string make(std::chrono::sys_time<std::chrono::nanoseconds> clock,
+                 const std::optional<FileReadResult>& read);
+
+// The length of the first whole frame at the start of `stream` (a greeting
+// before it included), 0 while more bytes are needed, or notUnderstood as
+// soon as the bytes cannot become a frame, a file over the size limit
+// included, so a stream never makes us hold more than one frame.
+std::variant<std::size_t, std::string> wholeLength(std::string_view stream);
+
+// The frames of a stream as its bytes arrive, in pieces of any size.
+struct Stream {
+    std::string pending; // the start of a frame not yet whole
+    bool failed = false; // once set, nothing more is believed
+    bool begun = false;  // a frame was whole; from then on only frames may come
+
+    // What the frames made whole by `bytes` say, in order; after a frame that
+    // is not understood, nothing more.
+    std::vector<std::variant<RemoteReading, std::string>> feed(std::string_view bytes);
+};
 
 } // namespace RemoteFrame
 

@@ -5,14 +5,18 @@
 #          each with its own TESSALY_STATUS_FILE (sent by SetEnv, let in by AcceptEnv)
 #   skewed its sessions find a `date` first on PATH that runs 10 minutes ahead
 #   rekeyed presents a host key other than the one known_hosts holds
+#   streaming its sessions find BAR (the build's tessaly-bar) as `tessaly-bar`
+#          first on PATH, so a fetch there streams; the follow's pid goes to
+#          SCRATCH/stream.pid
 # plus a closed port and a socket that accepts and never speaks. ssh reads the
 # real user's ~/.ssh/config whatever HOME says, so an `ssh` wrapper first on PATH
 # adds `-F SCRATCH/client_config`. Prints the PATH to use; `stop` ends them all.
 #
-#   sshd_fixture.sh start SCRATCH     sshd_fixture.sh stop SCRATCH
+#   sshd_fixture.sh start SCRATCH BAR     sshd_fixture.sh stop SCRATCH
 set -euo pipefail
 command=$1
 scratch=$2
+bar=${3:-}
 
 if [ "$command" = stop ]; then
   for pid in "$scratch"/*.pid; do
@@ -23,7 +27,7 @@ if [ "$command" = stop ]; then
   exit 0
 fi
 
-mkdir -p "$scratch"/{keys,bin,skewed-bin,remote}
+mkdir -p "$scratch"/{keys,bin,skewed-bin,stream-bin,remote}
 # As root, sshd insists on its privilege-separation folder.
 [ "$(id -u)" -ne 0 ] || mkdir -p /run/sshd
 for key in host other client; do
@@ -58,6 +62,7 @@ CONFIG
 main=$(free_port)
 skewed=$(free_port)
 rekeyed=$(free_port)
+streaming=$(free_port)
 closed=$(free_port)
 silent=$(free_port)
 
@@ -71,6 +76,13 @@ chmod +x "$scratch/skewed-bin/date"
 start_sshd main "$main" host
 start_sshd skewed "$skewed" host "SetEnv PATH=$scratch/skewed-bin:/usr/bin:/bin"
 start_sshd rekeyed "$rekeyed" other
+cat >"$scratch/stream-bin/tessaly-bar" <<BAR
+#!/bin/sh
+echo \$\$ >"$scratch/stream.pid"
+exec "$bar" "\$@"
+BAR
+chmod +x "$scratch/stream-bin/tessaly-bar"
+start_sshd streaming "$streaming" host "SetEnv PATH=$scratch/stream-bin:/usr/bin:/bin"
 python3 -c '
 import socket, sys, time
 s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -86,6 +98,7 @@ hostkey=$(cut -d' ' -f1,2 "$scratch/keys/host.pub")
   echo "[127.0.0.1]:$main $hostkey"
   echo "[127.0.0.1]:$skewed $hostkey"
   echo "[127.0.0.1]:$rekeyed $hostkey"
+  echo "[127.0.0.1]:$streaming $hostkey"
 } >"$scratch/known_hosts"
 
 alias_for() { # alias port [status file]
@@ -99,6 +112,7 @@ alias_for() { # alias port [status file]
   alias_for huge "$main" "$scratch/remote/huge.json"
   alias_for skewed "$skewed" "$scratch/remote/skewed.json"
   alias_for rekeyed "$rekeyed" "$scratch/remote/a.json"
+  alias_for streaming "$streaming" "$scratch/remote/stream.json"
   alias_for closed "$closed"
   alias_for silent "$silent"
   cat <<CONFIG
@@ -122,7 +136,7 @@ WRAPPER
 chmod +x "$scratch/bin/ssh"
 
 # Ready once each server accepts a connection.
-for port in "$main" "$skewed" "$rekeyed" "$silent"; do
+for port in "$main" "$skewed" "$rekeyed" "$streaming" "$silent"; do
   for _ in $(seq 100); do
     python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1)' \
       "$port" 2>/dev/null && break

@@ -1,8 +1,9 @@
 // Other machines read over SSH, against real OpenSSH servers (sshd_fixture.sh):
 // what each kind of machine shows, all machines in one icon and menu, a
 // hanging machine beside this machine's own file, a hand edit of the machines
-// file, and a hostile line that must never reach ssh.
+// file, a hostile line that must never reach ssh, and a machine that streams.
 
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -79,7 +80,8 @@ class MachinesOverSsh : public QObject {
 private slots:
     void initTestCase() {
         QProcess fixture;
-        fixture.start(QString::fromStdString(script_), {"start", scratch_.path()});
+        fixture.start(QString::fromStdString(script_),
+                      {"start", scratch_.path(), QString(MENUBAR_TESSALY_BAR)});
         QVERIFY(fixture.waitForFinished(60000));
         QCOMPARE(fixture.exitCode(), 0);
         path_ = fixture.readAllStandardOutput().trimmed().toStdString();
@@ -194,6 +196,66 @@ private slots:
         QCOMPARE(monitor_->list().machines.front().displayName(), std::string("Renamed"));
         // Kept machines keep what they knew; nothing reconnects.
         QVERIFY(QString::fromStdString(view("healthy-b")->stateLine).startsWith("Daemon running"));
+    }
+
+    void aRemoteChangeComesThroughTheOpenStream() {
+        const std::string remote = root_ + "/remote/stream.json";
+        put(remote, status(currentInstant(), 40, "ok"));
+        const std::string file = harness_.home + "/streaming";
+        put(file, "streaming\n");
+        const auto sshRuns = [&] {
+            std::ifstream arguments(root_ + "/ssh-arguments");
+            int runs = 0;
+            for (std::string argument; std::getline(arguments, argument);)
+                runs += argument == "streaming";
+            return runs;
+        };
+        const auto shown = [](MachinesMonitor& monitor) {
+            const auto views = monitor.views(currentInstant(), TimeZone::utc());
+            return views.front().sessions().empty()
+                       ? -1.0
+                       : views.front().sessions().front().contextPct.value_or(-2);
+        };
+        {
+            MachinesMonitor streaming(setup(file));
+            streaming.start();
+            QTRY_COMPARE_WITH_TIMEOUT(shown(streaming), 40.0, 10000);
+            put(remote, status(currentInstant(), 66, "warn"));
+            QTRY_COMPARE_WITH_TIMEOUT(shown(streaming), 66.0, 10000);
+            // Both answers came over the one ssh run that is still open.
+            QCOMPARE(sshRuns(), 1);
+        }
+        // Gone with the monitor: its ssh, and with it the follow on the far side.
+        std::ifstream pidFile(root_ + "/stream.pid");
+        pid_t follow = 0;
+        QVERIFY(pidFile >> follow);
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(follow, 0) != 0, 10000);
+    }
+
+    void barPrintsThisMachineAtOnceWhileAMachineHangs() {
+        const std::string local = root_ + "/bar-status.json";
+        put(local, status(currentInstant(), 30, "ok"));
+        QProcess bar;
+        QProcessEnvironment environment;
+        environment.insert("PATH", QString::fromStdString(path_));
+        environment.insert("HOME", QString::fromStdString(harness_.home));
+        environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(root_ + "/run"));
+        environment.insert("TESSALY_STATUS_FILE", QString::fromStdString(local));
+        environment.insert("TESSALY_MENUBAR_MACHINES", "silent");
+        bar.setProcessEnvironment(environment);
+        bar.start(QString(MENUBAR_TESSALY_BAR), {"--waybar", "--follow"});
+        // Each face before the machine gave up: it is still connecting in both.
+        QTRY_VERIFY_WITH_TIMEOUT(bar.canReadLine(), 30000);
+        QString face = QString::fromUtf8(bar.readLine());
+        QVERIFY2(face.contains("\"30%\"") && face.contains("silent\\nConnecting..."),
+                 qPrintable(face));
+        put(local, status(currentInstant(), 55, "ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(bar.canReadLine(), 30000);
+        face = QString::fromUtf8(bar.readLine());
+        QVERIFY2(face.contains("\"55%\"") && face.contains("silent\\nConnecting..."),
+                 qPrintable(face));
+        bar.terminate();
+        QVERIFY(bar.waitForFinished(10000));
     }
 
     void localIconFollowsWhileAMachineHangs() {

@@ -31,7 +31,11 @@ private slots:
         setup.fileSystem = FileSystem::real();
         setup.now = [] { return currentInstant(); };
         int fetches = 0;
-        setup.fetch = [&fetches](const Machine&, MachinesMonitor::Completion) { ++fetches; };
+        setup.fetch = [&fetches](const Machine&, MachinesMonitor::Output,
+                                 MachinesMonitor::Completion) {
+            ++fetches;
+            return MachinesMonitor::Stop();
+        };
         MachinesMonitor monitor(setup);
         monitor.start();
         MachinesWindow window(monitor);

@@ -99,7 +99,6 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
 
 TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     const std::string bytes = statusAt("2026-03-01T12:00:00Z", 40, "ok");
-    const Instant clock = at("2026-03-01T12:00:01.5Z");
     struct Row {
         const char* name;
         std::string output;
@@ -109,14 +108,6 @@ TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     const std::vector<Row> rows{
         {"a clock without fraction", frame("1772366401", "missing"),
          RemoteReading{at("2026-03-01T12:00:01Z"), StatusSnapshot::missing()}},
-        {"a login script's greeting first", "Welcome!\n" + whole,
-         RemoteReading{clock, StatusFileLocator::snapshot(bytes)}},
-        {"too large", frame("1772366401.5", "too-large 20000000"),
-         RemoteReading{clock,
-                       StatusSnapshot::unreadable(
-                           "status file is too large (20000000 bytes; the limit is 16 MiB)")}},
-        {"unreadable", frame("1772366401.5", "unreadable Permission denied"),
-         RemoteReading{clock, StatusSnapshot::unreadable("Permission denied")}},
         {"cut in the bytes", whole.substr(0, whole.size() / 2), std::string("reply cut off")},
         {"bytes missing before the end", fileFrame("1772366401.5", bytes).replace(60, 5, ""),
          std::string("reply not understood")},
@@ -127,6 +118,68 @@ TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(RemoteFrame::parse(row.output), row.expected);
+    }
+}
+
+TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
+    using Frames = std::vector<std::variant<RemoteReading, std::string>>;
+    const std::chrono::sys_time<std::chrono::nanoseconds> clock{
+        std::chrono::nanoseconds(1772366401'500000123)};
+    const Instant seen = at("2026-03-01T12:00:01.5Z");
+    const auto make = [&](std::optional<FileReadResult> read) {
+        return RemoteFrame::make(clock, read);
+    };
+    const auto reading = [&](FileReadResult read) {
+        return RemoteReading{seen, StatusFileLocator::snapshot(read)};
+    };
+    const std::string bytes = statusAt("2026-03-01T12:00:00Z", 40, "ok");
+    // Bytes that hold the frame's own lines: only the size tells where they end.
+    const std::string tricky = "\ntessaly-end\ntessaly-remote 1\n";
+    const std::string gone = make(std::nullopt);
+    const std::string notOne(RemoteFrame::notUnderstood);
+    struct Row {
+        const char* name;
+        std::string stream;
+        std::size_t piece;
+        Frames expected;
+        std::string pending;
+    };
+    const std::vector<Row> rows{
+        {"one byte at a time",
+         make(bytes) + gone,
+         1,
+         {reading(bytes), RemoteReading{seen, StatusSnapshot::missing()}},
+         ""},
+        {"end lines inside the file, then half a frame",
+         make(tricky) + gone.substr(0, 30),
+         4096,
+         {reading(tricky)},
+         gone.substr(0, 30)},
+        {"unreadable and too large",
+         make(FileReadError{"Permission denied"}) + make(FileTooLarge{20000000}),
+         7,
+         {reading(FileReadError{"Permission denied"}), reading(FileTooLarge{20000000})},
+         ""},
+        {"a greeting, then a file over the limit",
+         "Welcome\n" + gone + "tessaly-remote 1\nclock 1\nfile 16777217\n",
+         4096,
+         {RemoteReading{seen, StatusSnapshot::missing()}, notOne},
+         ""},
+        {"other output between frames",
+         gone + "oops\n" + gone + gone,
+         4096,
+         {RemoteReading{seen, StatusSnapshot::missing()}, notOne},
+         ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RemoteFrame::Stream stream;
+        Frames frames;
+        for (std::size_t at = 0; at < row.stream.size(); at += row.piece)
+            for (auto& frame : stream.feed(std::string_view(row.stream).substr(at, row.piece)))
+                frames.push_back(std::move(frame));
+        EXPECT_EQ(frames, row.expected);
+        EXPECT_EQ(stream.pending, row.pending);
     }
 }
 
