@@ -52,6 +52,35 @@ std::string shortHash(std::string_view text) {
     return digits;
 }
 
+std::string longHash(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return digits;
+}
+
+// A Unix socket's path holds at most 103 bytes on macOS (107 on Linux), and ssh
+// binds the shared connection at its ControlPath plus a 17-byte temporary suffix
+// before renaming it: a longer path fails every fetch ("too long for Unix domain
+// socket"). %C alone is 40 bytes, so a long runtime folder gets the destination's
+// 16-digit hash in its place, and one longer still gets no shared connection.
+std::vector<std::string> sharing(const Machine& machine, std::string_view runtimeDirectory) {
+    constexpr std::size_t socketPathLimit = 103;
+    constexpr std::size_t temporarySuffix = 17;
+    const std::string folder = std::string(runtimeDirectory) + "/ssh-";
+    const std::string keyed = folder + "%C-" + shortHash(machine.destination);
+    const std::string hashed = folder + longHash(machine.destination);
+    if (folder.size() + 40 + 1 + 8 + temporarySuffix <= socketPathLimit)
+        return {"-o", "ControlMaster=auto", "-o", "ControlPath=" + keyed,
+                "-o", "ControlPersist=60"};
+    if (hashed.size() + temporarySuffix <= socketPathLimit)
+        return {"-o", "ControlMaster=auto", "-o", "ControlPath=" + hashed,
+                "-o", "ControlPersist=60"};
+    return {"-o", "ControlMaster=no", "-o", "ControlPath=none"};
+}
+
 std::optional<std::uint64_t> number(std::string_view text) {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -118,24 +147,15 @@ std::string_view RemoteFetch::script() {
 
 std::vector<std::string> RemoteFetch::arguments(const Machine& machine,
                                                 std::string_view runtimeDirectory) {
-    return {"-o",
-            "BatchMode=yes",
-            "-o",
-            "ConnectTimeout=5",
-            "-o",
-            "ServerAliveInterval=5",
-            "-o",
-            "ServerAliveCountMax=2",
-            "-o",
-            "ControlMaster=auto",
-            "-o",
-            "ControlPath=" + std::string(runtimeDirectory) + "/ssh-%C-" +
-                shortHash(machine.destination),
-            "-o",
-            "ControlPersist=60",
-            machine.destination,
-            "--",
-            std::string(scriptText)};
+    std::vector<std::string> result = {
+        "-o", "BatchMode=yes",         "-o", "ConnectTimeout=5",
+        "-o", "ServerAliveInterval=5", "-o", "ServerAliveCountMax=2"};
+    for (auto& option : sharing(machine, runtimeDirectory))
+        result.push_back(std::move(option));
+    result.push_back(machine.destination);
+    result.push_back("--");
+    result.push_back(std::string(scriptText));
+    return result;
 }
 
 std::variant<RemoteReading, std::string> RemoteFrame::parse(std::string_view output) {

@@ -46,7 +46,9 @@ std::string_view script();
 // destination and the script after "--". The connection is keyed by the
 // destination as written as well as by ssh's own %C (host, port, user): two
 // aliases of one host may differ in what they send (SetEnv), and a session
-// over another alias's connection would not send it.
+// over another alias's connection would not send it. Where the runtime folder
+// is too long for that socket path, a longer hash of the destination stands in
+// for %C, and where even that is too long the machine gets no shared connection.
 std::vector<std::string> arguments(const Machine& machine, std::string_view runtimeDirectory);
 
 // Longer than ssh's own connect and keep-alive limits, so ssh says why first; a

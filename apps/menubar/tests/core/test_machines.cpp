@@ -1,3 +1,4 @@
+#include <array>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,20 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
               "][-o][ControlPersist=60][build][--][" + std::string(RemoteFetch::script()) + "]");
     EXPECT_EQ(built, line("build", ""));
     EXPECT_NE(built.substr(0, hashEnd), line("build2", "").substr(0, hashEnd));
+    // ssh binds ControlPath plus 17 bytes, and a socket path holds 103 on macOS,
+    // whose runtime folder sits deep under /var/folders.
+    for (const auto& [folder, master, path] : std::vector<std::array<std::string, 3>>{
+             {"/run/user/1000", "ControlMaster=auto", "ControlPath=/run/user/1000/ssh-%C-"},
+             {"/" + std::string(49, 'f'), "ControlMaster=auto",
+              "ControlPath=/" + std::string(49, 'f') + "/ssh-"},
+             {"/" + std::string(70, 'f'), "ControlMaster=no", "ControlPath=none"},
+         }) {
+        SCOPED_TRACE(folder);
+        const auto arguments = RemoteFetch::arguments({"build", ""}, folder);
+        EXPECT_EQ(arguments[9], master);
+        EXPECT_TRUE(arguments[11].starts_with(path)) << arguments[11];
+        EXPECT_LE(arguments[11].size() - std::string_view("ControlPath=").size() + 17, 103u);
+    }
     // Handed to sh in single quotes: one inside would end the quoting early.
     const auto script = RemoteFetch::script();
     EXPECT_EQ(std::count(script.begin(), script.end(), '\''), 2);
