@@ -1,5 +1,7 @@
 #include "MachinesMonitor.hpp"
 
+#include <algorithm>
+
 #include <QPointer>
 #include <QProcess>
 #include <QTimer>
@@ -13,8 +15,6 @@
 namespace menubar::app {
 
 namespace {
-
-constexpr int tickMs = 1000;
 
 std::optional<std::string> onPath(const std::string& name,
                                   const std::map<std::string, std::string>& environment,
@@ -71,7 +71,9 @@ MachinesMonitor::system(const std::map<std::string, std::string>& environment,
 
 MachinesMonitor::MachinesMonitor(Setup setup, QObject* parent)
     : QObject(parent), setup_(std::move(setup)), timer_(new QTimer(this)) {
-    timer_->setInterval(tickMs);
+    // One timer armed for the next machine due, not a steady tick: with no
+    // machine listed, or every machine streaming, the app is not woken at all.
+    timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &MachinesMonitor::tick);
 }
 
@@ -89,7 +91,6 @@ void MachinesMonitor::start() {
         reload();
     });
     watch_->start();
-    timer_->start();
 }
 
 void MachinesMonitor::reload() {
@@ -137,10 +138,26 @@ void MachinesMonitor::tick() {
     for (Tracked& tracked : tracked_)
         if (!tracked.inFlight && tracked.due <= now)
             fetch(tracked);
+    schedule();
+}
+
+void MachinesMonitor::schedule() {
+    std::optional<std::chrono::steady_clock::time_point> next;
+    for (const Tracked& tracked : tracked_)
+        if (!tracked.inFlight)
+            next = next ? std::min(*next, tracked.due) : tracked.due;
+    if (!next) {
+        timer_->stop();
+        return;
+    }
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(*next - std::chrono::steady_clock::now());
+    timer_->start(static_cast<int>(std::clamp<std::int64_t>(wait.count(), 0, 60'000)));
 }
 
 void MachinesMonitor::fetch(Tracked& tracked) {
     tracked.inFlight = true;
+    tracked.started = std::chrono::steady_clock::now();
     tracked.frames = {};
     tracked.heard = false;
     // The list may change meanwhile: answers find their machine by the run.
@@ -197,7 +214,13 @@ void MachinesMonitor::ended(Tracked& tracked, const CommandOutcome& outcome) {
             {outcome.status, tracked.frames.pending, outcome.standardError}, setup_.now());
         tracked.failures = tracked.link.answered() ? 0 : tracked.failures + 1;
     }
-    tracked.due = std::chrono::steady_clock::now() + retryGap(tracked.failures);
+    // A machine that answers is asked again 3 s after the last fetch began, so
+    // the fetch's own time does not stretch the poll; a failing one waits its
+    // whole gap after the failure.
+    const auto gap = retryGap(tracked.failures);
+    tracked.due =
+        tracked.failures == 0 ? tracked.started + gap : std::chrono::steady_clock::now() + gap;
+    schedule();
     announce();
 }
 

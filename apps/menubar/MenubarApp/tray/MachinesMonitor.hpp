@@ -104,6 +104,7 @@ private:
         bool inFlight = false;
         int failures = 0;
         std::chrono::steady_clock::time_point due;
+        std::chrono::steady_clock::time_point started;
         // The fetch under way: which one (answers of an older one are dropped),
         // its frames so far, whether one was understood, how to stop it.
         std::uint64_t run = 0;
@@ -112,7 +113,9 @@ private:
         Stop stop;
     };
 
+    // Fetches every machine that is due, then sleeps until the next one is.
     void tick();
+    void schedule();
     void fetch(Tracked& tracked);
     Tracked* running(std::uint64_t run);
     void heard(Tracked& tracked, const std::string& bytes);
