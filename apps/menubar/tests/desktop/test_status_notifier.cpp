@@ -1,7 +1,8 @@
 // What a StatusNotifierItem host (KDE, GNOME's AppIndicator extension, Waybar,
 // Xfce) receives from the built app, read over a private session bus: the item,
-// its presentation and icon, and the exported menu with its click events, held
-// to the same rows as the tray menu and the status window (MenuCases.hpp).
+// its icon, and the exported menu with its click events, held to the same rows
+// as the tray menu and the status window (MenuCases.hpp). The tooltip Qt exports
+// is the status item's own, which the tray's fault tests read.
 
 #include <QDBusArgument>
 #include <QDBusContext>
@@ -116,21 +117,6 @@ class StatusNotifierTest : public QObject {
         return sizes;
     }
 
-    // (sa(iiay)ss): "title|text".
-    QString toolTip() {
-        const QVariant value = property("ToolTip");
-        if (!readable(value))
-            return "?";
-        const QDBusArgument argument = value.value<QDBusArgument>();
-        QString icon, title, text;
-        argument.beginStructure();
-        argument >> icon;
-        readPixmaps(argument);
-        argument >> title >> text;
-        argument.endStructure();
-        return title + "|" + text;
-    }
-
     QMap<int, QByteArray> pixmaps() {
         const QVariant value = property("IconPixmap");
         return readable(value) ? readPixmaps(value.value<QDBusArgument>())
@@ -215,7 +201,6 @@ private slots:
     // The item's look and its menu as the host reads them; the menu's clicks act.
     void theHostShowsThePresentationAndTheStatusMenu() {
         QCOMPARE(property("Status").toString(), QString("Active"));
-        QCOMPARE(toolTip(), QString("Daemon stopped at 11:30|"));
         const auto sizes = pixmaps();
         QVERIFY2(sizes.contains(22) && sizes.contains(44),
                  qPrintable(QString::number(sizes.size())));
