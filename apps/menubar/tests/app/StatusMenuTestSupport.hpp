@@ -175,9 +175,11 @@ inline QStringList titles(const QMenu* menu) {
     return result;
 }
 
-inline QAction* item(const QMenu* menu, const QString& title) {
+// The item titled `title`, or, by `prefix`, whose title starts with it: a narrow
+// screen elides the end of a long title.
+inline QAction* item(const QMenu* menu, const QString& title, bool prefix = false) {
     for (QAction* action : menu->actions())
-        if (action->text() == title)
+        if (prefix ? action->text().startsWith(title) : action->text() == title)
             return action;
     return nullptr;
 }

@@ -1,25 +1,14 @@
 // The outside commands the app runs: the command runner itself, and each tool
 // (launchctl, systemctl, cmux, osascript, the daemon) with its arguments.
 
-#include <optional>
-
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
 
-#include <unistd.h>
-
 #include "StatusMenuTestSupport.hpp"
-#include "app/system/Cmux.hpp"
-#include "app/system/CommandRunner.hpp"
 #include "app/system/DaemonConfig.hpp"
-#include "app/system/DaemonService.hpp"
-#include "app/system/LaunchAgent.hpp"
 
-using namespace menubar::app;
+using namespace status_menu_test;
 using namespace std::chrono_literals;
 
 namespace menubar::app {
@@ -33,8 +22,6 @@ char* toString(const CommandResult& result) {
 } // namespace menubar::app
 
 namespace {
-
-using status_menu_test::LogCapture;
 
 const std::string probe = MENUBAR_FIXTURES "/commands/probe";
 const QString probeLine = QString::fromStdString(probe);

@@ -22,7 +22,6 @@
 
 #include "app/settings/SettingRow.hpp"
 #include "app/settings/SettingsWindowController.hpp"
-#include "system/DaemonCommand.hpp"
 
 using namespace menubar;
 using namespace menubar::app;

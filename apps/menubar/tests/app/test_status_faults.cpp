@@ -7,8 +7,6 @@
 #include <QTest>
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <thread>
 
@@ -17,10 +15,8 @@
 #include "../StatusFaultTable.hpp"
 #include "StatusMenuTestSupport.hpp"
 
-using namespace menubar;
-using namespace menubar::app;
 using namespace menubar::faults;
-using status_menu_test::Harness;
+using namespace status_menu_test;
 
 namespace {
 
@@ -45,7 +41,7 @@ QString shown(const std::string& reason) {
 // The reason the controller shows, or why it shows none.
 QString detail(StatusMenuController& controller) {
     const QString tooltip = controller.statusItem()->toolTip();
-    const QStringList items = status_menu_test::titles(controller.menu());
+    const QStringList items = titles(controller.menu());
     if (tooltip != "Status file unreadable" || items.value(0) != tooltip)
         return "<not unreadable: " + tooltip + ">";
     // A reason too long for the screen is elided there and whole in the tooltip.

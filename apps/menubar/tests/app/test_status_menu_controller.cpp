@@ -16,13 +16,8 @@
 #include "../MenuCases.hpp"
 #include "StatusMenuTestSupport.hpp"
 #include "app/tray/StatusFileWatch.hpp"
-#include "status/Formatting.hpp"
 
-using namespace menubar;
-using namespace menubar::app;
-using status_menu_test::Harness;
-using status_menu_test::item;
-using status_menu_test::titles;
+using namespace status_menu_test;
 
 namespace {
 
@@ -35,6 +30,13 @@ const char* reorderedFile = R"({"at":"2025-06-01T11:59:58Z","intervalMs":2000,
     {"dirName":"api","contextPct":10,"level":"ok","lifecycle":"idle","workspaceId":"ws-api"},
     {"dirName":"web","contextPct":90,"level":"critical","lifecycle":"running",
      "workspaceId":"ws-web"}]})";
+
+// Refreshed `polls` times in all, and no more once the pacing floor has passed twice.
+void settled(const Harness& harness, int polls) {
+    QTRY_COMPARE(harness.polls, polls);
+    QTest::qWait(2 * RefreshPacing::floor.count());
+    QCOMPARE(harness.polls, polls);
+}
 
 QString headline(StatusMenuController& controller) {
     return titles(controller.menu()).value(0);
@@ -134,9 +136,7 @@ private slots:
         // before it has been seen too.
         prepareForSleep(true);
         prepareForSleep(false);
-        QTRY_COMPARE(harness.polls, 3);
-        QTest::qWait(2 * RefreshPacing::floor.count());
-        QCOMPARE(harness.polls, 3);
+        settled(harness, 3);
     }
 
     void everyRendererShowsTheRowsAndActsOnTheClicks_data() {
@@ -168,14 +168,14 @@ private slots:
             harness.altHeld = click.altHeld;
             const auto controller = harness.started();
             rendered(*controller, window, click.row, &harness.requests);
-            std::vector<std::string> expected;
-            for (std::string request : click.requests)
-                expected.push_back(QString::fromStdString(request)
-                                       .replace("HOME", QString::fromStdString(harness.home))
-                                       .toStdString());
-            QVERIFY2(harness.requests == expected,
-                     qPrintable(click.row + ": " +
-                                QString::fromStdString(Formatting::join(harness.requests, ", "))));
+            // Compared whole and headed by the clicked row, so that a failure names it.
+            QStringList requested{click.row}, expected{click.row};
+            for (const std::string& request : harness.requests)
+                requested << QString::fromStdString(request);
+            for (const std::string& request : click.requests)
+                expected << QString::fromStdString(request).replace(
+                    "HOME", QString::fromStdString(harness.home));
+            QCOMPARE(requested.join(" | "), expected.join(" | "));
         }
     }
 
@@ -286,12 +286,8 @@ private slots:
         Harness harness;
         item(harness.started(runningFile)->menu(), "Notify when a session needs input")->trigger();
         const auto controller = harness.started();
-        // Found by its start: a narrow screen elides the locked title.
-        const auto notify = [&]() -> QAction* {
-            for (QAction* action : controller->menu()->actions())
-                if (action->text().startsWith("Notify when a session needs input"))
-                    return action;
-            return nullptr;
+        const auto notify = [&] {
+            return item(controller->menu(), "Notify when a session needs input", true);
         };
         QVERIFY(!notify()->isChecked());
         harness.environment["TESSALY_MENUBAR_NOTIFY"] = "on";
@@ -384,13 +380,8 @@ private slots:
         Harness harness;
         const auto controller = harness.started(runningFile);
         controller->stopTimer();
-        const auto settled = [&](int polls) {
-            QTRY_COMPARE(harness.polls, polls);
-            QTest::qWait(2 * RefreshPacing::floor.count());
-            QCOMPARE(harness.polls, polls);
-        };
         harness.write(stoppedFile);
-        settled(2);
+        settled(harness, 2);
         QCOMPARE(headline(*controller), QString("Daemon stopped at 11:30"));
 
         // While the menu is open too.
@@ -398,7 +389,7 @@ private slots:
         harness.write(runningFile);
         harness.write(stoppedFile);
         harness.write(reorderedFile);
-        settled(4);
+        settled(harness, 4);
         // The item shows the last contents; the open menu keeps its items.
         QVERIFY(QString::fromStdString(controller->presentation().tooltip)
                     .startsWith("Daemon running (last poll 2s ago)"));
@@ -408,7 +399,7 @@ private slots:
         controller->refresh();
         const auto refreshed = harness.refreshedAt;
         harness.write(stoppedFile);
-        settled(6);
+        settled(harness, 6);
         QVERIFY(harness.refreshedAt - refreshed >=
                 RefreshPacing::floor - std::chrono::milliseconds(5));
     }

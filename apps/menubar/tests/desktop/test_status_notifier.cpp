@@ -1,20 +1,16 @@
 // What a StatusNotifierItem host (KDE, GNOME's AppIndicator extension, Waybar,
 // Xfce) receives from the built app, read over a private session bus: the item,
-// its presentation and icon, and the exported menu with its click events, held
-// to the same rows as the tray menu and the status window (MenuCases.hpp).
+// its icon, and the exported menu with its click events, held to the same rows
+// as the tray menu and the status window (MenuCases.hpp). The tooltip Qt exports
+// is the status item's own, which the tray's fault tests read.
 
 #include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QDateTime>
-#include <QTest>
 
 #include <fstream>
-#include <stdexcept>
 
 #include "../MenuCases.hpp"
 #include "PrivateDesktop.hpp"
@@ -50,10 +46,7 @@ namespace {
 
 // The table's case whose rows do not depend on the clock: a recorded stop.
 const menu_cases::MenuCase& stopped() {
-    for (const auto& c : menu_cases::menuCases())
-        if (QString(c.name).startsWith("stopped"))
-            return c;
-    throw std::logic_error("no stopped case");
+    return menu_cases::menuCases()[1];
 }
 
 // The app itself also offers "Machines…" after "Settings...", which the
@@ -122,21 +115,6 @@ class StatusNotifierTest : public QObject {
         }
         argument.endArray();
         return sizes;
-    }
-
-    // (sa(iiay)ss): "title|text".
-    QString toolTip() {
-        const QVariant value = property("ToolTip");
-        if (!readable(value))
-            return "?";
-        const QDBusArgument argument = value.value<QDBusArgument>();
-        QString icon, title, text;
-        argument.beginStructure();
-        argument >> icon;
-        readPixmaps(argument);
-        argument >> title >> text;
-        argument.endStructure();
-        return title + "|" + text;
     }
 
     QMap<int, QByteArray> pixmaps() {
@@ -223,7 +201,6 @@ private slots:
     // The item's look and its menu as the host reads them; the menu's clicks act.
     void theHostShowsThePresentationAndTheStatusMenu() {
         QCOMPARE(property("Status").toString(), QString("Active"));
-        QCOMPARE(toolTip(), QString("Daemon stopped at 11:30|"));
         const auto sizes = pixmaps();
         QVERIFY2(sizes.contains(22) && sizes.contains(44),
                  qPrintable(QString::number(sizes.size())));
