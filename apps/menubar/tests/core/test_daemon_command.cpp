@@ -12,11 +12,9 @@
 #include "system/DaemonCommand.hpp"
 #include "system/SystemdUnit.hpp"
 
-using menubar::DaemonCommand;
-using Origin = menubar::DaemonCommand::Origin;
-using ParseError = menubar::DaemonCommand::ParseError;
-namespace ExecutableLocator = menubar::ExecutableLocator;
-namespace SystemdUnit = menubar::SystemdUnit;
+using namespace menubar;
+using Origin = DaemonCommand::Origin;
+using ParseError = DaemonCommand::ParseError;
 
 namespace {
 
@@ -97,11 +95,10 @@ TEST(DaemonCommand, KeepsWhatPrecedesTheFirstWatch) {
         {{"watch", "/opt/t/tessaly"}, "watch", {}},
         {{"/opt/t/tessaly", "Watch", "watch "}, "/opt/t/tessaly", {}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.executable);
+    for (const auto& c : cases)
         EXPECT_EQ(DaemonCommand::fromPropertyList(agentWith(c.programArguments)),
-                  (DaemonCommand{c.executable, c.leading, Origin::launchAgent}));
-    }
+                  (DaemonCommand{c.executable, c.leading, Origin::launchAgent}))
+            << c.executable;
 }
 
 // A list that reads but gives no command is a ParseError with one text per kind;
@@ -137,7 +134,7 @@ TEST(DaemonCommand, RefusesWhatGivesNoCommand) {
 }
 
 TEST(DaemonCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
-    const std::string plistPath = menubar::launchAgentPlistPath(home);
+    const std::string plistPath = launchAgentPlistPath(home);
     const std::string agent = agentWith({"/srv/tessaly/bin/tessaly", "--data", "/d", "watch"});
     const DaemonCommand fromAgent{
         "/srv/tessaly/bin/tessaly", {"--data", "/d"}, Origin::launchAgent};
@@ -285,9 +282,9 @@ TEST(SystemdUnit, LoadsTheFirstUnitAndEveryFoldersDropInsByName) {
         {"/etc/u/tessaly.service.d/20-b.conf", "[Unit]\n"},
         {"/usr/u/tessaly.service.d/notes.txt", "[Service]\nExecStart=/wrong\n"},
     };
-    const menubar::FileSystem fake{
+    const FileSystem fake{
         .exists = [&](const std::string& path) { return disk.count(path) > 0; },
-        .readFile = [&](const std::string& path, std::uint64_t) -> menubar::FileReadResult {
+        .readFile = [&](const std::string& path, std::uint64_t) -> FileReadResult {
             return disk.at(path);
         },
         .list =
@@ -304,14 +301,13 @@ TEST(SystemdUnit, LoadsTheFirstUnitAndEveryFoldersDropInsByName) {
     EXPECT_EQ(SystemdUnit::find({"/home/u", "/etc/u", "/usr/u"}, fake), "/etc/u/tessaly.service");
     EXPECT_EQ(SystemdUnit::load({"/home/u", "/nowhere"}, fake, home), std::nullopt);
 
-    const menubar::ServiceFiles::Environment xdg{{"XDG_CONFIG_HOME", "/x/config"},
-                                                 {"XDG_DATA_HOME", "relative/is/ignored"},
-                                                 {"XDG_STATE_HOME", "/x/state"}};
+    const ServiceFiles::Environment xdg{{"XDG_CONFIG_HOME", "/x/config"},
+                                        {"XDG_DATA_HOME", "relative/is/ignored"},
+                                        {"XDG_STATE_HOME", "/x/state"}};
     EXPECT_EQ(SystemdUnit::directories(xdg, home),
               (std::vector<std::string>{"/x/config/systemd/user", "/etc/systemd/user",
                                         "/home/ada/.local/share/systemd/user",
                                         "/usr/local/lib/systemd/user", "/usr/lib/systemd/user"}));
-    using menubar::ServiceManager;
-    EXPECT_EQ(menubar::ServiceFiles::logsDirectory(ServiceManager::systemd, xdg, home),
+    EXPECT_EQ(ServiceFiles::logsDirectory(ServiceManager::systemd, xdg, home),
               "/x/state/tessaly/logs");
 }

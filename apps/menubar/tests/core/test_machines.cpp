@@ -1,6 +1,3 @@
-#include <string>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "machines/AllMachines.hpp"
@@ -99,13 +96,12 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
 
 TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     const std::string bytes = statusAt("2026-03-01T12:00:00Z", 40, "ok");
-    struct Row {
+    const std::string whole = fileFrame("1772366401.500000000", bytes);
+    const struct {
         const char* name;
         std::string output;
         std::variant<RemoteReading, std::string> expected;
-    };
-    const std::string whole = fileFrame("1772366401.500000000", bytes);
-    const std::vector<Row> rows{
+    } rows[] = {
         {"a clock without fraction", frame("1772366401", "missing"),
          RemoteReading{at("2026-03-01T12:00:01Z"), StatusSnapshot::missing()}},
         {"cut in the bytes", whole.substr(0, whole.size() / 2), std::string("reply cut off")},
@@ -115,10 +111,8 @@ TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
         {"no frame at all", "bash: sh: command not found", std::string("reply not understood")},
         {"a clock that is not one", frame("soon", "missing"), std::string("reply not understood")},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(RemoteFrame::parse(row.output), row.expected);
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(RemoteFrame::parse(row.output), row.expected) << row.name;
 }
 
 TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
@@ -143,8 +137,7 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
         std::size_t piece;
         Frames expected;
         std::string pending;
-    };
-    const std::vector<Row> rows{
+    } rows[] = {
         {"one byte at a time",
          make(bytes) + gone,
          1,
@@ -209,11 +202,9 @@ TEST(MachineLink, SaysWhySshFailedInWords) {
         EXPECT_EQ(unreachable->lastLine,
                   row.standardError.substr(row.standardError.rfind('\n') + 1));
     }
-    EXPECT_EQ((std::vector<std::chrono::seconds>{retryGap(1), retryGap(2), retryGap(5), retryGap(6),
-                                                 retryGap(40)}),
-              (std::vector<std::chrono::seconds>{std::chrono::seconds(3), std::chrono::seconds(6),
-                                                 std::chrono::seconds(48), std::chrono::seconds(60),
-                                                 std::chrono::seconds(60)}));
+    using std::chrono::seconds;
+    EXPECT_EQ((std::vector{retryGap(1), retryGap(2), retryGap(5), retryGap(6), retryGap(40)}),
+              (std::vector{seconds(3), seconds(6), seconds(48), seconds(60), seconds(60)}));
 }
 
 TEST(AllMachines, JudgesEachMachineByItsOwnClock) {

@@ -22,15 +22,11 @@ namespace {
 using Strings = std::vector<std::string>;
 
 SettingsForm formOf(const std::string& file) {
-    const SettingsSchema schema{
-        .groups = {
-            SettingsGroup{.id = "g",
-                          .settings = {SettingSpec{.name = "warn-context",
-                                                   .control = SettingControl::fromName("percent"),
-                                                   .max = 100},
-                                       SettingSpec{.name = "mode",
-                                                   .control = SettingControl::fromName("text")}}}}};
-    return SettingsForm(schema, SettingsForm::parseFile(file));
+    const SettingSpec warn{
+        .name = "warn-context", .control = SettingControl::fromName("percent"), .max = 100};
+    const SettingSpec mode{.name = "mode", .control = SettingControl::fromName("text")};
+    return SettingsForm(SettingsSchema{.groups = {{.id = "g", .settings = {warn, mode}}}},
+                        SettingsForm::parseFile(file));
 }
 
 CommandOutcome answering(std::string out, std::string err = "", int status = 0) {

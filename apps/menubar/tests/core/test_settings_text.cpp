@@ -214,10 +214,8 @@ TEST(SettingsText, TheWindowFitsAndStaysOnTheScreen) {
         {"panel and title bar", {0, 32, 1024, 568}, {2, 30}, {171, 32, 680, 538}},
         {"smaller than the minimum", {10, 10, 400, 300}, {0, 0}, {10, 10, 520, 420}},
     };
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.screen);
-        EXPECT_EQ(placed(row.available, row.frame), row.expected);
-    }
+    for (const auto& row : cases)
+        EXPECT_EQ(placed(row.available, row.frame), row.expected) << row.screen;
 }
 
 // "Choose..." starts at the value's folder, else the default's, else home.

@@ -1,10 +1,6 @@
 #include <cstdlib>
-#include <functional>
 #include <limits>
 #include <map>
-#include <ostream>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -63,11 +59,9 @@ MenuEntry handoff(std::string title, std::string path, bool exists) {
 MenuEntry event(std::string title, std::optional<std::string> tooltip) {
     return MenuEntry{.title = std::move(title), .tooltip = std::move(tooltip), .indentation = 1};
 }
-MenuEntry iconOnly(std::string title, bool enabled, bool checked) {
-    return MenuEntry{.title = std::move(title),
-                     .enabled = enabled,
-                     .action = A::toggleCompact,
-                     .checked = checked};
+MenuEntry iconOnly(bool checked) {
+    return MenuEntry{
+        .title = "Icon only", .enabled = true, .action = A::toggleCompact, .checked = checked};
 }
 const MenuEntry quit{.title = "Quit", .enabled = true, .action = A::quit, .keyEquivalent = "q"};
 
@@ -220,7 +214,7 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
         sep,
         item("Refresh", A::refresh),
         item("Settings...", A::openSettings),
-        iconOnly("Icon only", true, false),
+        iconOnly(false),
         item("Stop daemon", A::stopDaemon),
         item("Open logs", A::openLogs),
         item("Open status file", A::openStatusFile),
@@ -246,7 +240,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const MenuEntry summary = line("warn 70% \u00b7 critical 85% \u00b7 messaging on");
     const MenuEntry running = line("Daemon running (last poll 5s ago)");
     const MenuEntry restartLine = line("Restart daemon to apply settings");
-    const MenuEntry plainIconOnly = iconOnly("Icon only", true, false);
+    const MenuEntry plainIconOnly = iconOnly(false);
     const MenuEntry logs = item("Open logs", A::openLogs);
     const MenuEntry statusFile = item("Open status file", A::openStatusFile);
     // systemctl stops the unit only, which a daemon started by hand is not.
@@ -290,14 +284,13 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     rejected.configError = ConfigError{.message = "bad value for warnContextPct",
                                        .path = "/home/u/.config/tessaly/config.json"};
 
-    struct Case {
+    const struct {
         const char* name;
         StatusSnapshot snapshot;
         std::vector<MenuEntry> header, sessions, controls; // controls: from "Icon only" on
         MenuFacts facts = everythingOnDisk();
         CompactSetting compact = builtIn;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"stale with a config error and sessions",
          StatusSnapshot::loaded(stale),
          staleHeader,
@@ -321,8 +314,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
                "bad value for warnContextPct\n/home/u/.config/tessaly/config.json"),
           restartLine, running, summary},
          {line("No sessions")},
-         {iconOnly("Icon only", true, true),
-          item("Restart daemon to apply settings", A::startDaemon),
+         {iconOnly(true), item("Restart daemon to apply settings", A::startDaemon),
           item("Stop daemon", A::stopDaemon), logs, statusFile},
          everythingOnDisk(),
          CompactSetting{true, CompactSetting::Source::defaults}},
@@ -381,13 +373,12 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
 TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
     const std::vector<MenuEntry> shown{session("api · 72%", "ws", 1, true), sep,
                                        handoff("Open handoff · api", "/h/a.md", true),
-                                       iconOnly("Icon only", true, false), quit};
-    struct Case {
+                                       iconOnly(false), quit};
+    const struct {
         const char* name;
         std::function<void(std::vector<MenuEntry>&)> change;
         bool same;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"texts, tooltips and states",
          [](auto& e) {
              e[0].title = "api · 80%";
@@ -411,14 +402,13 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
 // Polls seen at 10:00:00; the menus above show the other states and a poll 5 s
 // old with a 30 s interval, the controller's tests a poll right at the limit.
 TEST(DaemonState, FreshnessLimitFromTheInterval) {
-    struct Case {
+    const struct {
         const char* name;
         std::optional<std::string> polledAt;
         std::optional<std::int64_t> intervalMs;
         DaemonState expected;
         std::string title;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"5 s interval: 12.5 s", "09:59:47.5", 5000, DaemonState::running(12.5),
          "Daemon running (last poll 12s ago)"},
         {"5 s interval: 13 s", "09:59:47", 5000, DaemonState::stale(13),
