@@ -57,48 +57,33 @@ SystemdUnit::Refusal refused(std::string reason) {
 
 } // namespace
 
-TEST(DaemonCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
+// Real agents read the same in XML and binary. None of them has a "watch", so only
+// the program itself is kept: the options of "sh -c …" must never become leading
+// arguments. The usual agent, options before "watch", is the resolve table's own.
+TEST(DaemonCommand, KeepsTheProgramAndWhatPrecedesTheFirstWatch) {
+    const auto fixture = [](const std::string& name) { return readFixture("plists/" + name); };
+    const std::string binary = "binary-generated/";
     const struct {
-        const char* xml;
-        const char* binary;
-        const char* executable;
-    } cases[] = {
-        {"nix/org.nixos.nix-daemon.plist.in", "nix__org.nixos.nix-daemon.bplist", "/bin/sh"},
-        {"node_exporter/io.prometheus.node_exporter.plist",
-         "node_exporter__io.prometheus.node_exporter.bplist", "sh"},
-        {"syncthing/syncthing.plist", "syncthing__syncthing.bplist",
-         "/Users/USERNAME/bin/syncthing"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.xml);
-        // None of them has a "watch", so only the program itself is kept: the
-        // options of "sh -c …" must never become leading arguments.
-        const DaemonCommand expected{c.executable, {}, Origin::launchAgent};
-        EXPECT_EQ(DaemonCommand::fromPropertyList(readFixture(std::string("plists/") + c.xml)),
-                  expected);
-        EXPECT_EQ(DaemonCommand::fromPropertyList(
-                      readFixture(std::string("plists/binary-generated/") + c.binary)),
-                  expected);
-    }
-}
-
-// The usual agent, options before "watch", is the resolve table's own.
-TEST(DaemonCommand, KeepsWhatPrecedesTheFirstWatch) {
-    const struct {
-        std::vector<std::string> programArguments;
+        std::string plist;
         std::string executable;
         std::vector<std::string> leading;
     } cases[] = {
-        {{"/usr/bin/env", "-i", "tessaly", "watch", "a", "watch"},
+        {fixture("nix/org.nixos.nix-daemon.plist.in"), "/bin/sh", {}},
+        {fixture(binary + "nix__org.nixos.nix-daemon.bplist"), "/bin/sh", {}},
+        {fixture("node_exporter/io.prometheus.node_exporter.plist"), "sh", {}},
+        {fixture(binary + "node_exporter__io.prometheus.node_exporter.bplist"), "sh", {}},
+        {fixture("syncthing/syncthing.plist"), "/Users/USERNAME/bin/syncthing", {}},
+        {fixture(binary + "syncthing__syncthing.bplist"), "/Users/USERNAME/bin/syncthing", {}},
+        {agentWith({"/usr/bin/env", "-i", "tessaly", "watch", "a", "watch"}),
          "/usr/bin/env",
          {"-i", "tessaly"}},
-        {{"watch", "/opt/t/tessaly"}, "watch", {}},
-        {{"/opt/t/tessaly", "Watch", "watch "}, "/opt/t/tessaly", {}},
+        {agentWith({"watch", "/opt/t/tessaly"}), "watch", {}},
+        {agentWith({"/opt/t/tessaly", "Watch", "watch "}), "/opt/t/tessaly", {}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(DaemonCommand::fromPropertyList(agentWith(c.programArguments)),
-                  (DaemonCommand{c.executable, c.leading, Origin::launchAgent}))
-            << c.executable;
+    for (std::size_t row = 0; row < std::size(cases); ++row)
+        EXPECT_EQ(DaemonCommand::fromPropertyList(cases[row].plist),
+                  (DaemonCommand{cases[row].executable, cases[row].leading, Origin::launchAgent}))
+            << "row " << row;
 }
 
 // A list that reads but gives no command is a ParseError with one text per kind;
