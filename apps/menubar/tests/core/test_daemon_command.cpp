@@ -18,8 +18,9 @@ using ParseError = DaemonCommand::ParseError;
 
 namespace {
 
-std::string readFixture(const std::string& relative) {
-    std::ifstream file(std::filesystem::path(MENUBAR_FIXTURES) / relative, std::ios::binary);
+std::string plistFixture(const std::string& relative) {
+    std::ifstream file(std::filesystem::path(MENUBAR_FIXTURES) / "plists" / relative,
+                       std::ios::binary);
     if (!file)
         ADD_FAILURE() << "missing fixture " << relative;
     std::ostringstream bytes;
@@ -61,19 +62,18 @@ SystemdUnit::Refusal refused(std::string reason) {
 // the program itself is kept: the options of "sh -c …" must never become leading
 // arguments. The usual agent, options before "watch", is the resolve table's own.
 TEST(DaemonCommand, KeepsTheProgramAndWhatPrecedesTheFirstWatch) {
-    const auto fixture = [](const std::string& name) { return readFixture("plists/" + name); };
     const std::string binary = "binary-generated/";
     const struct {
         std::string plist;
         std::string executable;
         std::vector<std::string> leading;
     } cases[] = {
-        {fixture("nix/org.nixos.nix-daemon.plist.in"), "/bin/sh", {}},
-        {fixture(binary + "nix__org.nixos.nix-daemon.bplist"), "/bin/sh", {}},
-        {fixture("node_exporter/io.prometheus.node_exporter.plist"), "sh", {}},
-        {fixture(binary + "node_exporter__io.prometheus.node_exporter.bplist"), "sh", {}},
-        {fixture("syncthing/syncthing.plist"), "/Users/USERNAME/bin/syncthing", {}},
-        {fixture(binary + "syncthing__syncthing.bplist"), "/Users/USERNAME/bin/syncthing", {}},
+        {plistFixture("nix/org.nixos.nix-daemon.plist.in"), "/bin/sh", {}},
+        {plistFixture(binary + "nix__org.nixos.nix-daemon.bplist"), "/bin/sh", {}},
+        {plistFixture("node_exporter/io.prometheus.node_exporter.plist"), "sh", {}},
+        {plistFixture(binary + "node_exporter__io.prometheus.node_exporter.bplist"), "sh", {}},
+        {plistFixture("syncthing/syncthing.plist"), "/Users/USERNAME/bin/syncthing", {}},
+        {plistFixture(binary + "syncthing__syncthing.bplist"), "/Users/USERNAME/bin/syncthing", {}},
         {agentWith({"/usr/bin/env", "-i", "tessaly", "watch", "a", "watch"}),
          "/usr/bin/env",
          {"-i", "tessaly"}},
@@ -102,7 +102,7 @@ TEST(DaemonCommand, RefusesWhatGivesNoCommand) {
     };
     const std::string notAPlist = "notAPlist: the launch agent plist could not be read";
     const std::string missing = "missing: the launch agent plist has no ProgramArguments";
-    const std::string binary = readFixture("plists/binary-generated/syncthing__syncthing.bplist");
+    const std::string binary = plistFixture("binary-generated/syncthing__syncthing.bplist");
     const std::vector<std::pair<std::string, std::string>> cases{
         {xmlPlist("<array><string>/bin/tessaly</string></array>"), notAPlist},
         {xmlPlist("<dict><key>Program</key><string>/bin/tessaly</string></dict>"), missing},

@@ -219,17 +219,16 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
     const DaemonState localState = DaemonState::from(local, now);
     const auto& localSessions = local.file()->sessions;
     const auto localLook = StatusItemPresentation::make(localState, localSessions, false, utc);
+    const auto seenNow = [&](const Machine& machine, const MachineLink& link) {
+        return MachineView::of(machine, link, now, utc);
+    };
+    const std::string gpuStatus = statusAt("2026-03-01T11:59:59Z", 91, "critical");
     const std::vector<MachineView> others{
-        MachineView::of(
-            {"gpu", "GPU"},
-            answered(fileFrame("1772366400", statusAt("2026-03-01T11:59:59Z", 91, "critical")),
-                     now),
-            now, utc),
-        MachineView::of({"ci", ""},
-                        MachineLink::from(
-                            {255, "", "ssh: connect to host ci port 22: Connection refused"}, now),
-                        now, utc),
-        MachineView::of({"new", ""}, {}, now, utc),
+        seenNow({"gpu", "GPU"}, answered(fileFrame("1772366400", gpuStatus), now)),
+        seenNow({"ci", ""},
+                MachineLink::from({255, "", "ssh: connect to host ci port 22: Connection refused"},
+                                  now)),
+        seenNow({"new", ""}, {}),
     };
 
     // No other machine: exactly this machine's look and menu.
