@@ -43,6 +43,10 @@ TEST(MenuUpdate, RetitlesKeepsRebuildsOrPatches) {
                                        settings};
     const std::vector<MenuEntry> emptied{line("stopped"), line("No sessions"), settings};
     const std::vector<MenuEntry> none;
+    // The rows kept at the front and at the back; the window replaces those between.
+    const auto patch = [](std::size_t front, std::size_t back) {
+        return MenuUpdate{.kind = Kind::patch, .front = front, .back = back};
+    };
     const struct {
         const char* name;
         const std::vector<MenuEntry>& next;
@@ -54,17 +58,9 @@ TEST(MenuUpdate, RetitlesKeepsRebuildsOrPatches) {
         {"new texts, open", retitled, View::openMenu, {.kind = Kind::retitle}, shown},
         {"a session more, closed", grown, View::closedMenu, {.kind = Kind::rebuild}, shown},
         {"a session more, open", grown, View::openMenu, {.kind = Kind::keep}, shown},
-        {"a session more, window",
-         grown,
-         View::window,
-         {.kind = Kind::patch, .front = 3, .back = 1},
-         shown},
-        {"sessions gone, window",
-         emptied,
-         View::window,
-         {.kind = Kind::patch, .front = 1, .back = 1},
-         shown},
-        {"nothing shown yet, window", shown, View::window, {.kind = Kind::patch}, none},
+        {"a session more, window", grown, View::window, patch(3, 1), shown},
+        {"sessions gone, window", emptied, View::window, patch(1, 1), shown},
+        {"nothing shown yet, window", shown, View::window, patch(0, 0), none},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MenuUpdate::plan(c.before, c.next, c.view), c.update) << c.name;

@@ -287,7 +287,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const struct {
         const char* name;
         StatusSnapshot snapshot;
-        std::vector<MenuEntry> header, sessions, controls; // controls: from "Icon only" on
+        std::vector<MenuEntry> header, sessions, controls; // controls: "Icon only" to "Open logs"
         MenuFacts facts = everythingOnDisk();
         CompactSetting compact = builtIn;
     } cases[] = {
@@ -295,18 +295,18 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions(""),
-         {plainIconOnly, item("Restart daemon", A::startDaemon), logs, statusFile}},
+         {plainIconOnly, item("Restart daemon", A::startDaemon), logs}},
         {"stopped",
          StatusSnapshot::loaded(stopped),
          {line("Daemon stopped at 09:07"), line("No config in status file")},
          {line("No session data")},
-         {plainIconOnly, item("Start daemon", A::startDaemon), logs, statusFile}},
+         {plainIconOnly, item("Start daemon", A::startDaemon), logs}},
         {"unreadable, no logs folder",
          StatusSnapshot::unreadable("type mismatch (String) at sessions.0.level"),
          {line("Status file unreadable"), line("type mismatch (String) at sessions.0.level")},
          {line("No session data")},
          {plainIconOnly, item("Start daemon", A::startDaemon),
-          item("Open logs", A::openLogs, false), statusFile},
+          item("Open logs", A::openLogs, false)},
          without(&MenuFacts::logsDirectoryExists)},
         {"restart needed with a config error, icon only from the defaults",
          StatusSnapshot::loaded(rejected),
@@ -315,21 +315,21 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
           restartLine, running, summary},
          {line("No sessions")},
          {iconOnly(true), item("Restart daemon to apply settings", A::startDaemon),
-          item("Stop daemon", A::stopDaemon), logs, statusFile},
+          item("Stop daemon", A::stopDaemon), logs},
          everythingOnDisk(),
          CompactSetting{true, CompactSetting::Source::defaults}},
         {"restart needed under systemd",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},
          {line("No sessions")},
-         {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon), stopUnit, logs,
-          statusFile},
+         {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon), stopUnit,
+          logs},
          underSystemd()},
         {"stale under systemd without cmux",
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions("\nFocusing a session's workspace needs cmux, which is not installed."),
-         {plainIconOnly, item("Restart daemon", A::restartDaemon), logs, statusFile},
+         {plainIconOnly, item("Restart daemon", A::restartDaemon), logs},
          withoutCmux},
         {"notices off by the environment, after Start at login",
          StatusSnapshot::loaded(unsaid),
@@ -339,7 +339,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
           MenuEntry{.title = "Start at login", .enabled = true, .action = A::toggleStartAtLogin},
           item("Notify when a session needs input (set by TESSALY_MENUBAR_NOTIFY)", A::toggleNotify,
                false),
-          line("Daemon not installed (run: tessaly install)"), logs, statusFile},
+          line("Daemon not installed (run: tessaly install)"), logs},
          [] {
              MenuFacts facts = underSystemd(false);
              facts.startsAtLogin = false;
@@ -364,6 +364,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
         std::vector<MenuEntry> controls{item("Refresh", A::refresh),
                                         item("Settings...", A::openSettings)};
         controls.insert(controls.end(), c.controls.begin(), c.controls.end());
+        controls.push_back(statusFile);
         EXPECT_EQ(sections[4], controls);
         EXPECT_EQ(sections[5], std::vector{quit});
     }
@@ -542,39 +543,33 @@ TEST(Formatting, ClockAcrossZonesAndMidnight) {
 }
 
 TEST(Formatting, EventLine) {
+    using K = EventKind;
+    using L = EventLevel;
     const Instant t = at("2024-05-01T14:03:00Z");
-    const auto api = [&](std::string text, EventKind kind = EventKind::notify) {
-        return F::eventLine(
-            {.at = t, .dirName = "api", .kind = kind, .level = EventLevel::info, .text = text},
-            utc);
-    };
     const auto line = [](const TessalyEvent& event) { return F::eventLine(event, utc); };
+    const auto api = [&](std::string text, K kind = K::notify, bool dryRun = false) {
+        TessalyEvent event{.at = t, .dirName = "api", .kind = kind, .level = L::info, .text = text};
+        event.dryRun = dryRun;
+        return line(event);
+    };
     const std::string flag = "\U0001F1E9\U0001F1EA"; // one cluster, two code points
     const std::string prefix = "14:03 [info] api: "; // 18 characters
     expectAll({
-        {line({.dirName = "api", .kind = EventKind::inject, .level = EventLevel::ok}),
-         "--:-- [ok] api: inject"},
-        {line({.at = t,
-               .shortId = "ab12",
-               .kind = EventKind::unknown,
-               .level = EventLevel::unknown}),
+        {line({.dirName = "api", .kind = K::inject, .level = L::ok}), "--:-- [ok] api: inject"},
+        {line({.at = t, .shortId = "ab12", .kind = K::unknown, .level = L::unknown}),
          "14:03 [unknown] ab12: unknown"},
-        {line({.at = t, .shortId = "ab12", .dirName = "", .level = EventLevel::info, .text = "x"}),
+        {line({.at = t, .shortId = "ab12", .dirName = "", .level = L::info, .text = "x"}),
          "14:03 [info] : x"},
-        {line({.at = t, .level = EventLevel::critical, .text = "two\nlines\n"}),
+        {line({.at = t, .level = L::critical, .text = "two\nlines\n"}),
          "14:03 [critical] session: two lines "},
         // The handoff text names its session already; the line names it once.
-        {api("api: wrote handoff", EventKind::handoff), "14:03 [handoff] api: wrote handoff"},
-        {api("api: api: twice", EventKind::handoff), "14:03 [handoff] api: api: twice"},
-        {api("web: other", EventKind::handoff), "14:03 [handoff] api: web: other"},
+        {api("api: wrote handoff", K::handoff), "14:03 [handoff] api: wrote handoff"},
+        {api("api: api: twice", K::handoff), "14:03 [handoff] api: api: twice"},
+        {api("web: other", K::handoff), "14:03 [handoff] api: web: other"},
         // 70 characters stay whole; 71 are cut to 69 and an ellipsis.
         {api(std::string(52, 'x')), prefix + std::string(52, 'x')},
         {api(std::string(53, 'x')), prefix + std::string(51, 'x') + "\u2026"},
-        {line({.at = t,
-               .dirName = "api",
-               .level = EventLevel::info,
-               .text = std::string(100, 'x'),
-               .dryRun = true}),
+        {api(std::string(100, 'x'), K::notify, true),
          prefix + std::string(51, 'x') + "\u2026 (dry-run)"},
         // User-perceived characters, not bytes or code points.
         {api(repeated(flag, 52)), prefix + repeated(flag, 52)},
