@@ -12,16 +12,15 @@
 #include "system/DaemonCommand.hpp"
 #include "system/SystemdUnit.hpp"
 
-using menubar::DaemonCommand;
-using Origin = menubar::DaemonCommand::Origin;
-using ParseError = menubar::DaemonCommand::ParseError;
-namespace ExecutableLocator = menubar::ExecutableLocator;
-namespace SystemdUnit = menubar::SystemdUnit;
+using namespace menubar;
+using Origin = DaemonCommand::Origin;
+using ParseError = DaemonCommand::ParseError;
 
 namespace {
 
-std::string readFixture(const std::string& relative) {
-    std::ifstream file(std::filesystem::path(MENUBAR_FIXTURES) / relative, std::ios::binary);
+std::string plistFixture(const std::string& relative) {
+    std::ifstream file(std::filesystem::path(MENUBAR_FIXTURES) / "plists" / relative,
+                       std::ios::binary);
     if (!file)
         ADD_FAILURE() << "missing fixture " << relative;
     std::ostringstream bytes;
@@ -59,49 +58,32 @@ SystemdUnit::Refusal refused(std::string reason) {
 
 } // namespace
 
-TEST(DaemonCommand, RealLaunchAgentsReadTheSameInXmlAndBinary) {
+// Real agents read the same in XML and binary. None of them has a "watch", so only
+// the program itself is kept: the options of "sh -c …" must never become leading
+// arguments. The usual agent, options before "watch", is the resolve table's own.
+TEST(DaemonCommand, KeepsTheProgramAndWhatPrecedesTheFirstWatch) {
+    const std::string binary = "binary-generated/";
     const struct {
-        const char* xml;
-        const char* binary;
-        const char* executable;
-    } cases[] = {
-        {"nix/org.nixos.nix-daemon.plist.in", "nix__org.nixos.nix-daemon.bplist", "/bin/sh"},
-        {"node_exporter/io.prometheus.node_exporter.plist",
-         "node_exporter__io.prometheus.node_exporter.bplist", "sh"},
-        {"syncthing/syncthing.plist", "syncthing__syncthing.bplist",
-         "/Users/USERNAME/bin/syncthing"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.xml);
-        // None of them has a "watch", so only the program itself is kept: the
-        // options of "sh -c …" must never become leading arguments.
-        const DaemonCommand expected{c.executable, {}, Origin::launchAgent};
-        EXPECT_EQ(DaemonCommand::fromPropertyList(readFixture(std::string("plists/") + c.xml)),
-                  expected);
-        EXPECT_EQ(DaemonCommand::fromPropertyList(
-                      readFixture(std::string("plists/binary-generated/") + c.binary)),
-                  expected);
-    }
-}
-
-// The usual agent, options before "watch", is the resolve table's own.
-TEST(DaemonCommand, KeepsWhatPrecedesTheFirstWatch) {
-    const struct {
-        std::vector<std::string> programArguments;
+        std::string plist;
         std::string executable;
         std::vector<std::string> leading;
     } cases[] = {
-        {{"/usr/bin/env", "-i", "tessaly", "watch", "a", "watch"},
+        {plistFixture("nix/org.nixos.nix-daemon.plist.in"), "/bin/sh", {}},
+        {plistFixture(binary + "nix__org.nixos.nix-daemon.bplist"), "/bin/sh", {}},
+        {plistFixture("node_exporter/io.prometheus.node_exporter.plist"), "sh", {}},
+        {plistFixture(binary + "node_exporter__io.prometheus.node_exporter.bplist"), "sh", {}},
+        {plistFixture("syncthing/syncthing.plist"), "/Users/USERNAME/bin/syncthing", {}},
+        {plistFixture(binary + "syncthing__syncthing.bplist"), "/Users/USERNAME/bin/syncthing", {}},
+        {agentWith({"/usr/bin/env", "-i", "tessaly", "watch", "a", "watch"}),
          "/usr/bin/env",
          {"-i", "tessaly"}},
-        {{"watch", "/opt/t/tessaly"}, "watch", {}},
-        {{"/opt/t/tessaly", "Watch", "watch "}, "/opt/t/tessaly", {}},
+        {agentWith({"watch", "/opt/t/tessaly"}), "watch", {}},
+        {agentWith({"/opt/t/tessaly", "Watch", "watch "}), "/opt/t/tessaly", {}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.executable);
-        EXPECT_EQ(DaemonCommand::fromPropertyList(agentWith(c.programArguments)),
-                  (DaemonCommand{c.executable, c.leading, Origin::launchAgent}));
-    }
+    for (std::size_t row = 0; row < std::size(cases); ++row)
+        EXPECT_EQ(DaemonCommand::fromPropertyList(cases[row].plist),
+                  (DaemonCommand{cases[row].executable, cases[row].leading, Origin::launchAgent}))
+            << "row " << row;
 }
 
 // A list that reads but gives no command is a ParseError with one text per kind;
@@ -120,7 +102,7 @@ TEST(DaemonCommand, RefusesWhatGivesNoCommand) {
     };
     const std::string notAPlist = "notAPlist: the launch agent plist could not be read";
     const std::string missing = "missing: the launch agent plist has no ProgramArguments";
-    const std::string binary = readFixture("plists/binary-generated/syncthing__syncthing.bplist");
+    const std::string binary = plistFixture("binary-generated/syncthing__syncthing.bplist");
     const std::vector<std::pair<std::string, std::string>> cases{
         {xmlPlist("<array><string>/bin/tessaly</string></array>"), notAPlist},
         {xmlPlist("<dict><key>Program</key><string>/bin/tessaly</string></dict>"), missing},
@@ -137,7 +119,7 @@ TEST(DaemonCommand, RefusesWhatGivesNoCommand) {
 }
 
 TEST(DaemonCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
-    const std::string plistPath = menubar::launchAgentPlistPath(home);
+    const std::string plistPath = launchAgentPlistPath(home);
     const std::string agent = agentWith({"/srv/tessaly/bin/tessaly", "--data", "/d", "watch"});
     const DaemonCommand fromAgent{
         "/srv/tessaly/bin/tessaly", {"--data", "/d"}, Origin::launchAgent};
@@ -285,9 +267,9 @@ TEST(SystemdUnit, LoadsTheFirstUnitAndEveryFoldersDropInsByName) {
         {"/etc/u/tessaly.service.d/20-b.conf", "[Unit]\n"},
         {"/usr/u/tessaly.service.d/notes.txt", "[Service]\nExecStart=/wrong\n"},
     };
-    const menubar::FileSystem fake{
+    const FileSystem fake{
         .exists = [&](const std::string& path) { return disk.count(path) > 0; },
-        .readFile = [&](const std::string& path, std::uint64_t) -> menubar::FileReadResult {
+        .readFile = [&](const std::string& path, std::uint64_t) -> FileReadResult {
             return disk.at(path);
         },
         .list =
@@ -304,14 +286,13 @@ TEST(SystemdUnit, LoadsTheFirstUnitAndEveryFoldersDropInsByName) {
     EXPECT_EQ(SystemdUnit::find({"/home/u", "/etc/u", "/usr/u"}, fake), "/etc/u/tessaly.service");
     EXPECT_EQ(SystemdUnit::load({"/home/u", "/nowhere"}, fake, home), std::nullopt);
 
-    const menubar::ServiceFiles::Environment xdg{{"XDG_CONFIG_HOME", "/x/config"},
-                                                 {"XDG_DATA_HOME", "relative/is/ignored"},
-                                                 {"XDG_STATE_HOME", "/x/state"}};
+    const ServiceFiles::Environment xdg{{"XDG_CONFIG_HOME", "/x/config"},
+                                        {"XDG_DATA_HOME", "relative/is/ignored"},
+                                        {"XDG_STATE_HOME", "/x/state"}};
     EXPECT_EQ(SystemdUnit::directories(xdg, home),
               (std::vector<std::string>{"/x/config/systemd/user", "/etc/systemd/user",
                                         "/home/ada/.local/share/systemd/user",
                                         "/usr/local/lib/systemd/user", "/usr/lib/systemd/user"}));
-    using menubar::ServiceManager;
-    EXPECT_EQ(menubar::ServiceFiles::logsDirectory(ServiceManager::systemd, xdg, home),
+    EXPECT_EQ(ServiceFiles::logsDirectory(ServiceManager::systemd, xdg, home),
               "/x/state/tessaly/logs");
 }

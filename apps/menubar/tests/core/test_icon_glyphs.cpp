@@ -3,8 +3,6 @@
 // item is visible and whether it is icon only.
 
 #include <limits>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 

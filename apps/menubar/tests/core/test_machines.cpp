@@ -1,6 +1,4 @@
 #include <array>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -114,13 +112,12 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
 
 TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     const std::string bytes = statusAt("2026-03-01T12:00:00Z", 40, "ok");
-    struct Row {
+    const std::string whole = fileFrame("1772366401.500000000", bytes);
+    const struct {
         const char* name;
         std::string output;
         std::variant<RemoteReading, std::string> expected;
-    };
-    const std::string whole = fileFrame("1772366401.500000000", bytes);
-    const std::vector<Row> rows{
+    } rows[] = {
         {"a clock without fraction", frame("1772366401", "missing"),
          RemoteReading{at("2026-03-01T12:00:01Z"), StatusSnapshot::missing()}},
         {"cut in the bytes", whole.substr(0, whole.size() / 2), std::string("reply cut off")},
@@ -130,10 +127,8 @@ TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
         {"no frame at all", "bash: sh: command not found", std::string("reply not understood")},
         {"a clock that is not one", frame("soon", "missing"), std::string("reply not understood")},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(RemoteFrame::parse(row.output), row.expected);
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(RemoteFrame::parse(row.output), row.expected) << row.name;
 }
 
 TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
@@ -152,19 +147,15 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
     const std::string tricky = "\ntessaly-end\ntessaly-remote 1\n";
     const std::string gone = make(std::nullopt);
     const std::string notOne(RemoteFrame::notUnderstood);
+    const RemoteReading none{seen, StatusSnapshot::missing()};
     struct Row {
         const char* name;
         std::string stream;
         std::size_t piece;
         Frames expected;
         std::string pending;
-    };
-    const std::vector<Row> rows{
-        {"one byte at a time",
-         make(bytes) + gone,
-         1,
-         {reading(bytes), RemoteReading{seen, StatusSnapshot::missing()}},
-         ""},
+    } rows[] = {
+        {"one byte at a time", make(bytes) + gone, 1, {reading(bytes), none}, ""},
         {"end lines inside the file, then half a frame",
          make(tricky) + gone.substr(0, 30),
          4096,
@@ -178,13 +169,9 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
         {"a greeting, then a file over the limit",
          "Welcome\n" + gone + "tessaly-remote 1\nclock 1\nfile 16777217\n",
          4096,
-         {RemoteReading{seen, StatusSnapshot::missing()}, notOne},
+         {none, notOne},
          ""},
-        {"other output between frames",
-         gone + "oops\n" + gone + gone,
-         4096,
-         {RemoteReading{seen, StatusSnapshot::missing()}, notOne},
-         ""},
+        {"other output between frames", gone + "oops\n" + gone + gone, 4096, {none, notOne}, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -224,11 +211,9 @@ TEST(MachineLink, SaysWhySshFailedInWords) {
         EXPECT_EQ(unreachable->lastLine,
                   row.standardError.substr(row.standardError.rfind('\n') + 1));
     }
-    EXPECT_EQ((std::vector<std::chrono::seconds>{retryGap(1), retryGap(2), retryGap(5), retryGap(6),
-                                                 retryGap(40)}),
-              (std::vector<std::chrono::seconds>{std::chrono::seconds(3), std::chrono::seconds(6),
-                                                 std::chrono::seconds(48), std::chrono::seconds(60),
-                                                 std::chrono::seconds(60)}));
+    using std::chrono::seconds;
+    EXPECT_EQ((std::vector{retryGap(1), retryGap(2), retryGap(5), retryGap(6), retryGap(40)}),
+              (std::vector{seconds(3), seconds(6), seconds(48), seconds(60), seconds(60)}));
 }
 
 TEST(AllMachines, JudgesEachMachineByItsOwnClock) {
@@ -250,17 +235,16 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
     const DaemonState localState = DaemonState::from(local, now);
     const auto& localSessions = local.file()->sessions;
     const auto localLook = StatusItemPresentation::make(localState, localSessions, false, utc);
+    const auto seenNow = [&](const Machine& machine, const MachineLink& link) {
+        return MachineView::of(machine, link, now, utc);
+    };
+    const std::string gpuStatus = statusAt("2026-03-01T11:59:59Z", 91, "critical");
     const std::vector<MachineView> others{
-        MachineView::of(
-            {"gpu", "GPU"},
-            answered(fileFrame("1772366400", statusAt("2026-03-01T11:59:59Z", 91, "critical")),
-                     now),
-            now, utc),
-        MachineView::of({"ci", ""},
-                        MachineLink::from(
-                            {255, "", "ssh: connect to host ci port 22: Connection refused"}, now),
-                        now, utc),
-        MachineView::of({"new", ""}, {}, now, utc),
+        seenNow({"gpu", "GPU"}, answered(fileFrame("1772366400", gpuStatus), now)),
+        seenNow({"ci", ""},
+                MachineLink::from({255, "", "ssh: connect to host ci port 22: Connection refused"},
+                                  now)),
+        seenNow({"new", ""}, {}),
     };
 
     // No other machine: exactly this machine's look and menu.

@@ -3,8 +3,6 @@
 
 #include <map>
 #include <set>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -45,53 +43,43 @@ TEST(MenuUpdate, RetitlesKeepsRebuildsOrPatches) {
                                        settings};
     const std::vector<MenuEntry> emptied{line("stopped"), line("No sessions"), settings};
     const std::vector<MenuEntry> none;
-    struct Case {
+    // The rows kept at the front and at the back; the window replaces those between.
+    const auto patch = [](std::size_t front, std::size_t back) {
+        return MenuUpdate{.kind = Kind::patch, .front = front, .back = back};
+    };
+    const struct {
         const char* name;
         const std::vector<MenuEntry>& next;
         View view;
         MenuUpdate update;
         const std::vector<MenuEntry>& before;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"new texts, closed", retitled, View::closedMenu, {.kind = Kind::retitle}, shown},
         {"new texts, open", retitled, View::openMenu, {.kind = Kind::retitle}, shown},
         {"a session more, closed", grown, View::closedMenu, {.kind = Kind::rebuild}, shown},
         {"a session more, open", grown, View::openMenu, {.kind = Kind::keep}, shown},
-        {"a session more, window",
-         grown,
-         View::window,
-         {.kind = Kind::patch, .front = 3, .back = 1},
-         shown},
-        {"sessions gone, window",
-         emptied,
-         View::window,
-         {.kind = Kind::patch, .front = 1, .back = 1},
-         shown},
-        {"nothing shown yet, window", shown, View::window, {.kind = Kind::patch}, none},
+        {"a session more, window", grown, View::window, patch(3, 1), shown},
+        {"sessions gone, window", emptied, View::window, patch(1, 1), shown},
+        {"nothing shown yet, window", shown, View::window, patch(0, 0), none},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(MenuUpdate::plan(c.before, c.next, c.view), c.update);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(MenuUpdate::plan(c.before, c.next, c.view), c.update) << c.name;
 }
 
 TEST(MenuUpdate, AMenuThatGrewStaysOnTheScreen) {
     const ScreenRect screen{.x = 0, .y = 0, .width = 1280, .height = 800};
-    struct Case {
+    const struct {
         const char* name;
         ScreenRect menu;
         ScreenRect placed;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"inside stays", {723, 28, 500, 300}, {723, 28, 500, 300}},
         {"wider than the room to its right moves left", {723, 28, 731, 300}, {549, 28, 731, 300}},
         {"taller than the room below moves up", {100, 600, 300, 400}, {100, 400, 300, 400}},
         {"wider than the screen keeps its start", {723, 28, 1400, 300}, {0, 28, 1400, 300}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(keptOnScreen(c.menu, screen), c.placed);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(keptOnScreen(c.menu, screen), c.placed) << c.name;
 }
 
 // The poll reads the file every time but decodes only bytes it has not seen.
@@ -107,13 +95,12 @@ TEST(StatusFileReader, DecodesOnlyBytesThatChanged) {
         .isExecutable = [](const std::string&) { return false; },
     };
     StatusFileReader reader;
-    struct Step {
+    const struct {
         const char* name;
         std::optional<std::string> file;
         bool changed;
         std::optional<std::string> at; // of the snapshot's file
-    };
-    const std::vector<Step> steps{
+    } steps[] = {
         {"missing at first", std::nullopt, true, std::nullopt},
         {"still missing", std::nullopt, false, std::nullopt},
         {"written", R"({"at":"2025-06-01T12:00:01Z"})", true, "2025-06-01T12:00:01Z"},
@@ -141,16 +128,15 @@ TEST(StatusFileReader, DecodesOnlyBytesThatChanged) {
 // Each row is a timeline in milliseconds: changes seen on the file and refreshes
 // the timer (or the menu) ran; the pacing's own refreshes run when they are due.
 TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKept) {
-    struct Case {
+    std::vector<int> stream; // a change every 2 ms for 200 ms
+    for (int at = 0; at < 200; at += 2)
+        stream.push_back(at);
+    const struct {
         const char* name;
         std::vector<int> changes;
         std::vector<int> ticks;
         std::vector<int> refreshes; // the pacing's, in order
-    };
-    std::vector<int> stream; // a change every 2 ms for 200 ms
-    for (int at = 0; at < 200; at += 2)
-        stream.push_back(at);
-    const std::vector<Case> cases{
+    } cases[] = {
         {"a rename and its folder event", {0, 0, 1, 4}, {}, {5}},
         {"two bursts far apart", {0, 100}, {}, {5, 105}},
         // The controller's watch test shows a change just after a refresh waiting too.
@@ -162,7 +148,7 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
     };
     using Moment = RefreshPacing::Moment;
     const auto ms = [](int at) { return Moment(std::chrono::milliseconds(at)); };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         RefreshPacing pacing;
         std::vector<int> refreshes;
         const std::set<int> ticks(c.ticks.begin(), c.ticks.end());
@@ -193,8 +179,7 @@ TEST(WatchTargets, TheFileWhileItExistsAndTheNearestFolderThatDoes) {
         std::set<std::string> folders;
         std::set<std::string> files;
         WatchTargets expected;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"/h/state/tessaly/status.json", {"/", "/h"}, {}, {std::nullopt, "/h"}},
         {"/gone/status.json", {}, {}, {std::nullopt, "/"}},
         // A folder of that name is not the status file.

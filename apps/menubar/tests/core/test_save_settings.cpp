@@ -22,15 +22,11 @@ namespace {
 using Strings = std::vector<std::string>;
 
 SettingsForm formOf(const std::string& file) {
-    const SettingsSchema schema{
-        .groups = {
-            SettingsGroup{.id = "g",
-                          .settings = {SettingSpec{.name = "warn-context",
-                                                   .control = SettingControl::fromName("percent"),
-                                                   .max = 100},
-                                       SettingSpec{.name = "mode",
-                                                   .control = SettingControl::fromName("text")}}}}};
-    return SettingsForm(schema, SettingsForm::parseFile(file));
+    const SettingSpec warn{
+        .name = "warn-context", .control = SettingControl::fromName("percent"), .max = 100};
+    const SettingSpec mode{.name = "mode", .control = SettingControl::fromName("text")};
+    return SettingsForm(SettingsSchema{.groups = {{.id = "g", .settings = {warn, mode}}}},
+                        SettingsForm::parseFile(file));
 }
 
 CommandOutcome answering(std::string out, std::string err = "", int status = 0) {
@@ -187,17 +183,12 @@ TEST(ValidateOutput, ReadsTheDaemonsAnswerAndMapsItsIssues) {
         {"message":"b","options":"x"}, {"message":"c","extra":true}]})"),
               ValidateOutput::invalid({{{"x", "y"}, "a"}, {{}, "b"}, {{}, "c"}}));
 
-    using Kind = ValidateOutput::ParseError::Kind;
-    const std::pair<const char*, Kind> failures[] = {
-        {R"({"ok":1})", Kind::unexpectedShape},
-        {R"({"errors":[]})", Kind::unexpectedShape},
-    };
-    for (const auto& [text, kind] : failures) {
+    for (const char* text : {R"({"ok":1})", R"({"errors":[]})"}) {
         try {
             ValidateOutput::parse(text);
             ADD_FAILURE() << text;
         } catch (const ValidateOutput::ParseError& error) {
-            EXPECT_EQ(error.kind, kind) << text;
+            EXPECT_EQ(error.kind, ValidateOutput::ParseError::Kind::unexpectedShape) << text;
         }
     }
 

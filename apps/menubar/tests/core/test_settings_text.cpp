@@ -49,16 +49,6 @@ TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPla
         EXPECT_EQ(defaultConfigPath(row.environment, "/home/u", row.status), row.expected);
 }
 
-// The window's tests show Save off for an untouched form, for one with an error
-// and while saving, and on again after a failed save; here the other phases and states.
-TEST(SettingsText, SaveIsOfferedOnlyForAChangedValidFormWhileNothingRuns) {
-    SettingsForm edited = formOf({spec("n", "number")});
-    edited.set("n", SettingValue::number(5));
-    EXPECT_FALSE(canSave(SettingsPhase::loaded(), nullptr, SaveState::idle()));
-    EXPECT_FALSE(canSave(SettingsPhase::loading(), &edited, SaveState::idle()));
-    EXPECT_FALSE(canSave(SettingsPhase::loaded(), &edited, SaveState::restarting()));
-}
-
 // The app's end-to-end script pins the log lines of a save that succeeds.
 TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
     const struct {
@@ -90,7 +80,7 @@ TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
               "rejected(fields: [\"a\": \"m\"], general: [])");
 }
 
-TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
+TEST(SettingsText, StatusLineAndButtonsFollowTheSaveStateThenTheDaemon) {
     const TimeZone zone = TimeZone::fixedOffset(3600);
     const Instant at = std::chrono::sys_days{std::chrono::year{2024} / 5 / 6} +
                        std::chrono::hours(13) + std::chrono::minutes(4);
@@ -108,6 +98,13 @@ TEST(SettingsText, StatusLineFollowsTheSaveStateThenTheDaemon) {
     for (const auto& row : cases)
         EXPECT_EQ(statusLine(row.formShown, row.state, row.restartNeeded, row.installed, zone),
                   row.expected);
+    // The window's tests show Save off for an untouched form, for one with an error
+    // and while saving, and on again after a failed save; here the other phases and states.
+    SettingsForm edited = formOf({spec("n", "number")});
+    edited.set("n", SettingValue::number(5));
+    EXPECT_FALSE(canSave(SettingsPhase::loaded(), nullptr, SaveState::idle()));
+    EXPECT_FALSE(canSave(SettingsPhase::loading(), &edited, SaveState::idle()));
+    EXPECT_FALSE(canSave(SettingsPhase::loaded(), &edited, SaveState::restarting()));
     // The window's tests show a config file that cannot be read: no restart advised, none offered.
     EXPECT_TRUE(
         canRestart(SettingsPhase::schemaUnreadable("tessaly", "x"), SaveState::idle(), true));
@@ -166,12 +163,17 @@ TEST(SettingsText, StepperChoicesAndListEditsStayInBounds) {
     EXPECT_EQ(ListEdit::placeholder(0), "Item 1");
 }
 
+// A list item just added is judged once the user leaves it (the window's tests
+// show); meanwhile an empty item before it is still shown as the error.
 TEST(SettingsText, FieldTextsAndBindingsTheWindowDoesNotShow) {
-    SettingsForm form = formOf(
-        {spec("a", "duration", {.defaultValue = JSONValue::string("1m")}), spec("b", "path"),
-         spec("t", "text", {.multiline = true, .defaultValue = JSONValue::string("# H\n")}),
-         spec("u", "text", {.multiline = true}), spec("p", "text", {.requiredPrefix = "[t]"})},
-        R"({"p": "[t] hello"})");
+    SettingsForm form =
+        formOf({spec("a", "duration", {.defaultValue = JSONValue::string("1m")}), spec("b", "path"),
+                spec("t", "text", {.multiline = true, .defaultValue = JSONValue::string("# H\n")}),
+                spec("u", "text", {.multiline = true}),
+                spec("p", "text", {.requiredPrefix = "[t]"}), spec("l", "list")},
+               R"({"p": "[t] hello"})");
+    form.set("l", SettingValue::list({"", ""}));
+    EXPECT_EQ(shownError(*form.field("l"), 1), "Item 1 is empty");
     EXPECT_EQ(resetHelp(*form.field("b")), "Remove the key from the file");
     EXPECT_EQ(pathPlaceholder(*form.field("a")), "1m");
     EXPECT_EQ(multilineDefault(*form.field("t")), std::nullopt); // the editor shows the default
@@ -214,10 +216,8 @@ TEST(SettingsText, TheWindowFitsAndStaysOnTheScreen) {
         {"panel and title bar", {0, 32, 1024, 568}, {2, 30}, {171, 32, 680, 538}},
         {"smaller than the minimum", {10, 10, 400, 300}, {0, 0}, {10, 10, 520, 420}},
     };
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.screen);
-        EXPECT_EQ(placed(row.available, row.frame), row.expected);
-    }
+    for (const auto& row : cases)
+        EXPECT_EQ(placed(row.available, row.frame), row.expected) << row.screen;
 }
 
 // "Choose..." starts at the value's folder, else the default's, else home.
@@ -240,12 +240,4 @@ TEST(SettingsText, ThePathPickerStartsWhereTheValueLies) {
     }
     SettingsForm bare = formOf({spec("p", "path")});
     EXPECT_EQ(chooserStart(*bare.field("p"), "/home/u", folders), "/home/u");
-}
-
-// A list item just added is judged once the user leaves it (the window's tests
-// show); meanwhile an empty item before it is still shown as the error.
-TEST(SettingsText, AnEarlierItemsErrorShowsBesideANewListItem) {
-    SettingsForm form = formOf({spec("l", "list")});
-    form.set("l", SettingValue::list({"", ""}));
-    EXPECT_EQ(shownError(*form.field("l"), 1), "Item 1 is empty");
 }

@@ -1,10 +1,6 @@
 // How the app starts: its environment and command line, the autostart entry that
 // starts it at login, and the key that keeps one copy per user and display.
 
-#include <map>
-#include <string>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "system/AutostartEntry.hpp"
@@ -126,7 +122,7 @@ TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
     const std::vector<std::string> x11Only{"libqxcb.so", "libqoffscreen.so"};
     const struct {
         const char* name;
-        menubar::PlatformAdvice::Environment environment;
+        PlatformAdvice::Environment environment;
         std::vector<std::string> plugins;
         const char* expected;
     } cases[] = {
@@ -151,11 +147,10 @@ TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
          "QT_QPA_PLATFORM asks for \"wayland\"; unset it, or install the Qt 6 platform plugin it "
          "names"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(menubar::PlatformAdvice::line(c.environment, c.plugins),
-                  std::string("no display could be opened: ") + c.expected);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(PlatformAdvice::line(c.environment, c.plugins),
+                  std::string("no display could be opened: ") + c.expected)
+            << c.name;
 }
 
 using Variables = std::map<std::string, std::string>;
@@ -175,7 +170,7 @@ TEST(Environment, ReadsTheBlockAsGetenvWould) {
     for (auto c : cases) {
         SCOPED_TRACE(c.name);
         c.entries.push_back(nullptr);
-        EXPECT_EQ(menubar::environmentOf(c.entries.data()), c.expected);
+        EXPECT_EQ(environmentOf(c.entries.data()), c.expected);
     }
-    EXPECT_EQ(menubar::environmentOf(nullptr), Variables{});
+    EXPECT_EQ(environmentOf(nullptr), Variables{});
 }

@@ -1,10 +1,6 @@
 #include <cstdlib>
-#include <functional>
 #include <limits>
 #include <map>
-#include <ostream>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -63,11 +59,9 @@ MenuEntry handoff(std::string title, std::string path, bool exists) {
 MenuEntry event(std::string title, std::optional<std::string> tooltip) {
     return MenuEntry{.title = std::move(title), .tooltip = std::move(tooltip), .indentation = 1};
 }
-MenuEntry iconOnly(std::string title, bool enabled, bool checked) {
-    return MenuEntry{.title = std::move(title),
-                     .enabled = enabled,
-                     .action = A::toggleCompact,
-                     .checked = checked};
+MenuEntry iconOnly(bool checked) {
+    return MenuEntry{
+        .title = "Icon only", .enabled = true, .action = A::toggleCompact, .checked = checked};
 }
 const MenuEntry quit{.title = "Quit", .enabled = true, .action = A::quit, .keyEquivalent = "q"};
 
@@ -220,7 +214,7 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
         sep,
         item("Refresh", A::refresh),
         item("Settings...", A::openSettings),
-        iconOnly("Icon only", true, false),
+        iconOnly(false),
         item("Stop daemon", A::stopDaemon),
         item("Open logs", A::openLogs),
         item("Open status file", A::openStatusFile),
@@ -246,7 +240,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const MenuEntry summary = line("warn 70% \u00b7 critical 85% \u00b7 messaging on");
     const MenuEntry running = line("Daemon running (last poll 5s ago)");
     const MenuEntry restartLine = line("Restart daemon to apply settings");
-    const MenuEntry plainIconOnly = iconOnly("Icon only", true, false);
+    const MenuEntry plainIconOnly = iconOnly(false);
     const MenuEntry logs = item("Open logs", A::openLogs);
     const MenuEntry statusFile = item("Open status file", A::openStatusFile);
     // systemctl stops the unit only, which a daemon started by hand is not.
@@ -290,30 +284,29 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     rejected.configError = ConfigError{.message = "bad value for warnContextPct",
                                        .path = "/home/u/.config/tessaly/config.json"};
 
-    struct Case {
+    const struct {
         const char* name;
         StatusSnapshot snapshot;
-        std::vector<MenuEntry> header, sessions, controls; // controls: from "Icon only" on
+        std::vector<MenuEntry> header, sessions, controls; // controls: "Icon only" to "Open logs"
         MenuFacts facts = everythingOnDisk();
         CompactSetting compact = builtIn;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"stale with a config error and sessions",
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions(""),
-         {plainIconOnly, item("Restart daemon", A::startDaemon), logs, statusFile}},
+         {plainIconOnly, item("Restart daemon", A::startDaemon), logs}},
         {"stopped",
          StatusSnapshot::loaded(stopped),
          {line("Daemon stopped at 09:07"), line("No config in status file")},
          {line("No session data")},
-         {plainIconOnly, item("Start daemon", A::startDaemon), logs, statusFile}},
+         {plainIconOnly, item("Start daemon", A::startDaemon), logs}},
         {"unreadable, no logs folder",
          StatusSnapshot::unreadable("type mismatch (String) at sessions.0.level"),
          {line("Status file unreadable"), line("type mismatch (String) at sessions.0.level")},
          {line("No session data")},
          {plainIconOnly, item("Start daemon", A::startDaemon),
-          item("Open logs", A::openLogs, false), statusFile},
+          item("Open logs", A::openLogs, false)},
          without(&MenuFacts::logsDirectoryExists)},
         {"restart needed with a config error, icon only from the defaults",
          StatusSnapshot::loaded(rejected),
@@ -321,23 +314,22 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
                "bad value for warnContextPct\n/home/u/.config/tessaly/config.json"),
           restartLine, running, summary},
          {line("No sessions")},
-         {iconOnly("Icon only", true, true),
-          item("Restart daemon to apply settings", A::startDaemon),
-          item("Stop daemon", A::stopDaemon), logs, statusFile},
+         {iconOnly(true), item("Restart daemon to apply settings", A::startDaemon),
+          item("Stop daemon", A::stopDaemon), logs},
          everythingOnDisk(),
          CompactSetting{true, CompactSetting::Source::defaults}},
         {"restart needed under systemd",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},
          {line("No sessions")},
-         {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon), stopUnit, logs,
-          statusFile},
+         {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon), stopUnit,
+          logs},
          underSystemd()},
         {"stale under systemd without cmux",
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions("\nFocusing a session's workspace needs cmux, which is not installed."),
-         {plainIconOnly, item("Restart daemon", A::restartDaemon), logs, statusFile},
+         {plainIconOnly, item("Restart daemon", A::restartDaemon), logs},
          withoutCmux},
         {"notices off by the environment, after Start at login",
          StatusSnapshot::loaded(unsaid),
@@ -347,7 +339,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
           MenuEntry{.title = "Start at login", .enabled = true, .action = A::toggleStartAtLogin},
           item("Notify when a session needs input (set by TESSALY_MENUBAR_NOTIFY)", A::toggleNotify,
                false),
-          line("Daemon not installed (run: tessaly install)"), logs, statusFile},
+          line("Daemon not installed (run: tessaly install)"), logs},
          [] {
              MenuFacts facts = underSystemd(false);
              facts.startsAtLogin = false;
@@ -372,6 +364,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
         std::vector<MenuEntry> controls{item("Refresh", A::refresh),
                                         item("Settings...", A::openSettings)};
         controls.insert(controls.end(), c.controls.begin(), c.controls.end());
+        controls.push_back(statusFile);
         EXPECT_EQ(sections[4], controls);
         EXPECT_EQ(sections[5], std::vector{quit});
     }
@@ -381,13 +374,12 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
 TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
     const std::vector<MenuEntry> shown{session("api · 72%", "ws", 1, true), sep,
                                        handoff("Open handoff · api", "/h/a.md", true),
-                                       iconOnly("Icon only", true, false), quit};
-    struct Case {
+                                       iconOnly(false), quit};
+    const struct {
         const char* name;
         std::function<void(std::vector<MenuEntry>&)> change;
         bool same;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"texts, tooltips and states",
          [](auto& e) {
              e[0].title = "api · 80%";
@@ -411,14 +403,13 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
 // Polls seen at 10:00:00; the menus above show the other states and a poll 5 s
 // old with a 30 s interval, the controller's tests a poll right at the limit.
 TEST(DaemonState, FreshnessLimitFromTheInterval) {
-    struct Case {
+    const struct {
         const char* name;
         std::optional<std::string> polledAt;
         std::optional<std::int64_t> intervalMs;
         DaemonState expected;
         std::string title;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"5 s interval: 12.5 s", "09:59:47.5", 5000, DaemonState::running(12.5),
          "Daemon running (last poll 12s ago)"},
         {"5 s interval: 13 s", "09:59:47", 5000, DaemonState::stale(13),
@@ -552,39 +543,33 @@ TEST(Formatting, ClockAcrossZonesAndMidnight) {
 }
 
 TEST(Formatting, EventLine) {
+    using K = EventKind;
+    using L = EventLevel;
     const Instant t = at("2024-05-01T14:03:00Z");
-    const auto api = [&](std::string text, EventKind kind = EventKind::notify) {
-        return F::eventLine(
-            {.at = t, .dirName = "api", .kind = kind, .level = EventLevel::info, .text = text},
-            utc);
-    };
     const auto line = [](const TessalyEvent& event) { return F::eventLine(event, utc); };
+    const auto api = [&](std::string text, K kind = K::notify, bool dryRun = false) {
+        TessalyEvent event{.at = t, .dirName = "api", .kind = kind, .level = L::info, .text = text};
+        event.dryRun = dryRun;
+        return line(event);
+    };
     const std::string flag = "\U0001F1E9\U0001F1EA"; // one cluster, two code points
     const std::string prefix = "14:03 [info] api: "; // 18 characters
     expectAll({
-        {line({.dirName = "api", .kind = EventKind::inject, .level = EventLevel::ok}),
-         "--:-- [ok] api: inject"},
-        {line({.at = t,
-               .shortId = "ab12",
-               .kind = EventKind::unknown,
-               .level = EventLevel::unknown}),
+        {line({.dirName = "api", .kind = K::inject, .level = L::ok}), "--:-- [ok] api: inject"},
+        {line({.at = t, .shortId = "ab12", .kind = K::unknown, .level = L::unknown}),
          "14:03 [unknown] ab12: unknown"},
-        {line({.at = t, .shortId = "ab12", .dirName = "", .level = EventLevel::info, .text = "x"}),
+        {line({.at = t, .shortId = "ab12", .dirName = "", .level = L::info, .text = "x"}),
          "14:03 [info] : x"},
-        {line({.at = t, .level = EventLevel::critical, .text = "two\nlines\n"}),
+        {line({.at = t, .level = L::critical, .text = "two\nlines\n"}),
          "14:03 [critical] session: two lines "},
         // The handoff text names its session already; the line names it once.
-        {api("api: wrote handoff", EventKind::handoff), "14:03 [handoff] api: wrote handoff"},
-        {api("api: api: twice", EventKind::handoff), "14:03 [handoff] api: api: twice"},
-        {api("web: other", EventKind::handoff), "14:03 [handoff] api: web: other"},
+        {api("api: wrote handoff", K::handoff), "14:03 [handoff] api: wrote handoff"},
+        {api("api: api: twice", K::handoff), "14:03 [handoff] api: api: twice"},
+        {api("web: other", K::handoff), "14:03 [handoff] api: web: other"},
         // 70 characters stay whole; 71 are cut to 69 and an ellipsis.
         {api(std::string(52, 'x')), prefix + std::string(52, 'x')},
         {api(std::string(53, 'x')), prefix + std::string(51, 'x') + "\u2026"},
-        {line({.at = t,
-               .dirName = "api",
-               .level = EventLevel::info,
-               .text = std::string(100, 'x'),
-               .dryRun = true}),
+        {api(std::string(100, 'x'), K::notify, true),
          prefix + std::string(51, 'x') + "\u2026 (dry-run)"},
         // User-perceived characters, not bytes or code points.
         {api(repeated(flag, 52)), prefix + repeated(flag, 52)},
