@@ -111,7 +111,7 @@ Spawned spawn(const std::string& executable, const std::vector<std::string>& arg
 
 // Drains both pipes as they fill (so a child writing much to either cannot stall),
 // then reaps the child; all of it bounded by the time limit and its grace period.
-Ended collect(pid_t pid, std::array<int, 2> fds, std::array<std::string*, 2> sinks,
+Ended collect(pid_t pid, std::array<int, 2>& fds, std::array<std::string*, 2> sinks,
               std::chrono::milliseconds timeLimit, const Listener& listener) {
     Ended ended;
     enum class Phase { running, terminating, killing } phase = Phase::running;

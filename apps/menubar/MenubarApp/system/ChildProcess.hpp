@@ -54,8 +54,10 @@ struct Listener {
 };
 
 // Drains both pipes as they fill, then reaps the child; past `timeLimit` the
-// group gets SIGTERM, two seconds later SIGKILL.
-Ended collect(pid_t pid, std::array<int, 2> fds, std::array<std::string*, 2> sinks,
+// group gets SIGTERM, two seconds later SIGKILL. Each pipe it closes is set to
+// -1 in `fds`, the caller's own: a second close of the same number by the
+// caller would close whatever another thread has opened under it meanwhile.
+Ended collect(pid_t pid, std::array<int, 2>& fds, std::array<std::string*, 2> sinks,
               std::chrono::milliseconds timeLimit, const Listener& listener = {});
 
 // 128 + the signal for a child ended by one (or by the time limit), like a shell.

@@ -98,10 +98,10 @@ CommandResult runWith(const std::string& executable, const Arguments& arguments,
 
     std::string outBytes;
     std::string errBytes;
-    const Ended ended =
-        collect(spawned.pid, {out->read, err->read}, {&outBytes, &errBytes}, timeLimit, listener);
-    closeFd(out->read);
-    closeFd(err->read);
+    std::array<int, 2> reading{out->read, err->read};
+    const Ended ended = collect(spawned.pid, reading, {&outBytes, &errBytes}, timeLimit, listener);
+    closeFd(reading[0]);
+    closeFd(reading[1]);
 
     CommandResult result{statusOf(ended), decoded(outBytes), decoded(errBytes)};
     if (ended.timedOut) {

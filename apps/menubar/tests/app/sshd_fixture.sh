@@ -35,9 +35,15 @@ for key in host other client; do
 done
 cp "$scratch/keys/client.pub" "$scratch/keys/authorized_keys"
 
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
+# All six at once, each held until every one is chosen: one at a time, a port
+# just let go may come back as the next one, and two servers then meet on it.
+read -r main skewed rekeyed streaming closed silent < <(python3 -c '
+import socket
+held = [socket.socket() for _ in range(6)]
+for s in held:
+    s.bind(("127.0.0.1", 0))
+print(*(s.getsockname()[1] for s in held))
+')
 
 start_sshd() { # name port host-key [extra config line]
   local name=$1 port=$2 key=$3
@@ -59,12 +65,6 @@ CONFIG
   echo $! >"$scratch/$name.pid"
 }
 
-main=$(free_port)
-skewed=$(free_port)
-rekeyed=$(free_port)
-streaming=$(free_port)
-closed=$(free_port)
-silent=$(free_port)
 
 cat >"$scratch/skewed-bin/date" <<'DATE'
 #!/bin/sh
