@@ -214,12 +214,7 @@ void MachinesMonitor::ended(Tracked& tracked, const CommandOutcome& outcome) {
             {outcome.status, tracked.frames.pending, outcome.standardError}, setup_.now());
         tracked.failures = tracked.link.answered() ? 0 : tracked.failures + 1;
     }
-    // A machine that answers is asked again 3 s after the last fetch began, so
-    // the fetch's own time does not stretch the poll; a failing one waits its
-    // whole gap after the failure.
-    const auto gap = retryGap(tracked.failures);
-    tracked.due =
-        tracked.failures == 0 ? tracked.started + gap : std::chrono::steady_clock::now() + gap;
+    tracked.due = nextFetch(tracked.started, std::chrono::steady_clock::now(), tracked.failures);
     schedule();
     announce();
 }

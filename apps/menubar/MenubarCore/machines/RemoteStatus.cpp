@@ -320,6 +320,12 @@ MachineLink MachineLink::from(const CommandOutcome& outcome, Instant receivedAt)
     return {Unreachable{reasonFor(outcome), lastLineOf(outcome.standardError)}};
 }
 
+std::chrono::steady_clock::time_point nextFetch(std::chrono::steady_clock::time_point started,
+                                                std::chrono::steady_clock::time_point ended,
+                                                int failures) {
+    return (failures == 0 ? started : ended) + retryGap(failures);
+}
+
 std::chrono::seconds retryGap(int failures) {
     if (failures <= 1)
         return std::chrono::seconds(3);

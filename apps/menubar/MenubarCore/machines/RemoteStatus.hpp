@@ -132,4 +132,11 @@ struct MachineLink {
 // at most 60 s. Zero failures: the usual poll interval, 3 s.
 std::chrono::seconds retryGap(int failures);
 
+// When a machine is asked again after a fetch that began at `started` and
+// ended at `ended`: while it answers, 3 s after the fetch began, so the fetch's
+// own time does not stretch the poll; after a failure, the whole gap from the end.
+std::chrono::steady_clock::time_point nextFetch(std::chrono::steady_clock::time_point started,
+                                                std::chrono::steady_clock::time_point ended,
+                                                int failures);
+
 } // namespace menubar

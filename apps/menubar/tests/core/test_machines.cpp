@@ -212,6 +212,9 @@ TEST(MachineLink, SaysWhySshFailedInWords) {
                   row.standardError.substr(row.standardError.rfind('\n') + 1));
     }
     using std::chrono::seconds;
+    const std::chrono::steady_clock::time_point began{}, ended = began + std::chrono::seconds(2);
+    EXPECT_EQ(nextFetch(began, ended, 0), began + std::chrono::seconds(3));
+    EXPECT_EQ(nextFetch(began, ended, 2), ended + std::chrono::seconds(6));
     EXPECT_EQ((std::vector{retryGap(1), retryGap(2), retryGap(5), retryGap(6), retryGap(40)}),
               (std::vector{seconds(3), seconds(6), seconds(48), seconds(60), seconds(60)}));
 }

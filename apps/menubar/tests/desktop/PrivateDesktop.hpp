@@ -5,6 +5,7 @@
 // starts behind the test's back), and every process started through it ended
 // when it goes out of scope, or with the test process itself if that dies.
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -38,6 +39,13 @@ public:
     }
 
     static bool has(const char* tool) { return !QStandardPaths::findExecutable(tool).isEmpty(); }
+    // Why a test that needs `tools` cannot run here; empty when it can.
+    static QString missing(std::initializer_list<const char*> tools) {
+        for (const char* tool : tools)
+            if (!has(tool))
+                return QString(tool) + " is missing (scripts/install-deps installs it)";
+        return {};
+    }
 
     // Xvfb picks a free display itself and says which once it accepts clients:
     // two tests choosing by lock files could start on the same one together.

@@ -81,9 +81,10 @@ class NotificationServerTest : public QObject {
 
 private slots:
     void initTestCase() {
-        for (const char* tool : {"Xvfb", "dbus-daemon", "dunst", "dunstctl"})
-            if (!PrivateDesktop::has(tool))
-                QSKIP(qPrintable(QString(tool) + " is missing (scripts/install-deps installs it)"));
+        if (const QString why =
+                PrivateDesktop::missing({"Xvfb", "dbus-daemon", "dunst", "dunstctl"});
+            !why.isEmpty())
+            QSKIP(qPrintable(why));
         QVERIFY(desktop.startX());
         QVERIFY(desktop.startBus());
         QVERIFY((server = desktop.startNotificationServer()));

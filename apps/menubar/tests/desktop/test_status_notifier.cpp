@@ -168,9 +168,8 @@ class StatusNotifierTest : public QObject {
 
 private slots:
     void initTestCase() {
-        for (const char* tool : {"Xvfb", "dbus-daemon"})
-            if (!PrivateDesktop::has(tool))
-                QSKIP(qPrintable(QString(tool) + " is missing (scripts/install-deps installs it)"));
+        if (const QString why = PrivateDesktop::missing({"Xvfb", "dbus-daemon"}); !why.isEmpty())
+            QSKIP(qPrintable(why));
         QVERIFY(desktop.startX());
         QVERIFY(desktop.startBus());
         bus = std::make_unique<QDBusConnection>(
