@@ -1,5 +1,9 @@
 #include "Symbols.hpp"
 
+#include <map>
+#include <memory>
+#include <string>
+
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -34,25 +38,44 @@ bool hasSymbol(std::string_view symbolName) {
     return !symbolName.empty() && QFile::exists(symbolResource(symbolName));
 }
 
-void paintSymbol(QPainter& painter, std::string_view symbolName, const QRectF& box) {
-    if (!hasSymbol(symbolName)) {
-        return;
+namespace {
+
+// The status icon is drawn again at every change of its percentage, and parsing
+// a drawing cost more than painting it; each is parsed once and kept for the
+// life of the process (a handful of small drawings), deliberately never
+// destroyed, so that none is torn down after the application object.
+QSvgRenderer* parsedSymbol(std::string_view symbolName) {
+    static auto* parsed = new std::map<std::string, std::unique_ptr<QSvgRenderer>, std::less<>>();
+    auto found = parsed->find(symbolName);
+    if (found == parsed->end()) {
+        std::unique_ptr<QSvgRenderer> renderer;
+        if (hasSymbol(symbolName)) {
+            renderer = std::make_unique<QSvgRenderer>(symbolResource(symbolName));
+        }
+        found = parsed->emplace(std::string(symbolName), std::move(renderer)).first;
     }
-    QSvgRenderer renderer(symbolResource(symbolName));
-    renderer.render(&painter, box);
+    return found->second.get();
+}
+
+} // namespace
+
+void paintSymbol(QPainter& painter, std::string_view symbolName, const QRectF& box) {
+    if (QSvgRenderer* renderer = parsedSymbol(symbolName)) {
+        renderer->render(&painter, box);
+    }
 }
 
 QIcon symbolIcon(std::string_view symbolName, const QColor& colour, int size) {
-    if (!hasSymbol(symbolName)) {
+    QSvgRenderer* renderer = parsedSymbol(symbolName);
+    if (!renderer) {
         return {};
     }
-    QSvgRenderer renderer(symbolResource(symbolName));
     QIcon icon;
     for (const int scale : {1, 2}) {
         QImage image(size * scale, size * scale, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        renderer.render(&painter);
+        renderer->render(&painter);
         painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
         painter.fillRect(image.rect(), colour);
         painter.end();
