@@ -21,14 +21,18 @@ AttentionNotices::AttentionNotices(Setup setup, QSystemTrayIcon* statusItem, QOb
 }
 
 NotifySetting AttentionNotices::setting() const {
-    return NotifySetting::resolve(setup_.environment(),
-                                  storedFlag(*setup_.settings(), NotifySetting::defaultsKey));
+    if (!setting_) {
+        setting_ = NotifySetting::resolve(
+            setup_.environment(), storedFlag(*setup_.settings(), NotifySetting::defaultsKey));
+    }
+    return *setting_;
 }
 
 void AttentionNotices::toggle() {
     const std::unique_ptr<QSettings> settings = setup_.settings();
     settings->setValue(qs(NotifySetting::defaultsKey), !setting().enabled);
     settings->sync();
+    setting_.reset();
 }
 
 std::string AttentionNotices::tag(const AttentionKey& key) {

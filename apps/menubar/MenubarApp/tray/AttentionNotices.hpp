@@ -45,9 +45,12 @@ public:
 
     AttentionNotices(Setup setup, QSystemTrayIcon* statusItem, QObject* parent = nullptr);
 
-    // Read afresh each time: the environment, else the stored choice, else on.
+    // The environment, else the stored choice, else on; read when first asked,
+    // after a toggle and at each `reread`.
     NotifySetting setting() const;
     void toggle();
+    // The poll's look at the stored choice, which another program may change.
+    void reread() { setting_.reset(); }
 
     // One poll of this machine.
     void observe(const StatusFile* file, const DaemonState& state, bool menuIsOpen, Instant now);
@@ -67,6 +70,7 @@ private:
     // Where each notice on screen, and the last balloon, take the user.
     std::map<std::string, AttentionNotice> shown_;
     std::string balloon_;
+    mutable std::optional<NotifySetting> setting_;
 };
 
 } // namespace menubar::app

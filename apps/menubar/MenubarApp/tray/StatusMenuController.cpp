@@ -102,14 +102,6 @@ void StatusMenuController::tick() {
     if (menuIsOpen_) {
         return;
     }
-    // A tray host that starts after the app (a login race) does not pick up an
-    // icon that was shown into nothing; showing it again docks it.
-    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
-    if (available && !trayWasAvailable_) {
-        statusItem_->hide();
-        statusItem_->show();
-    }
-    trayWasAvailable_ = available;
     refresh();
 }
 
@@ -118,10 +110,11 @@ void StatusMenuController::refresh() {
 }
 
 void StatusMenuController::refreshForWrite() {
-    update(false);
+    update(!lastPollWork_ || RefreshPacing::pollWorkDue(dependencies_.now() - *lastPollWork_,
+                                                        std::chrono::milliseconds(pollIntervalMs)));
 }
 
-void StatusMenuController::update(bool probeTray) {
+void StatusMenuController::update(bool poll) {
     if (watch_) {
         watch_->refreshed();
     }
@@ -136,16 +129,28 @@ void StatusMenuController::update(bool probeTray) {
     }
     state_ = DaemonState::from(snapshot_, now);
     const StatusFile* file = snapshot_.file();
-    compact_ =
-        CompactSetting::resolve(dependencies_.environment(),
-                                storedFlag(*dependencies_.settings(), CompactSetting::defaultsKey));
+    // The stored choices are read again at the poll, not at every write: each
+    // read is a settings file and a copy of the environment.
+    if (poll) {
+        compact_ = CompactSetting::resolve(
+            dependencies_.environment(),
+            storedFlag(*dependencies_.settings(), CompactSetting::defaultsKey));
+        attention_->reread();
+    }
     presentation_ = dependencies_.allMachinesLook(state_, file, compact_.compact, timeZone);
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
     attention_->observe(file, state_, menuIsOpen_, now);
-    if (probeTray && !menuIsOpen_) {
-        probeTrayHost();
-        probeVisibility(now);
+    if (timer_) {
+        timer_->start();
+    }
+    if (poll) {
+        lastPollWork_ = now;
+        if (!menuIsOpen_) {
+            redockIfTrayReturned();
+            probeTrayHost();
+            probeVisibility(now);
+        }
     }
     if (menuValueShown()) {
         presentMenu(menuIsOpen_ || exported(), window_ && window_->isVisible());
@@ -201,6 +206,17 @@ void StatusMenuController::updateStatusItem(const StatusItemPresentation& presen
                       static_cast<long long>(ns % 1'000'000'000));
         log(std::string("trace ") + seconds + " applied " + presentation.title);
     }
+}
+
+void StatusMenuController::redockIfTrayReturned() {
+    // A tray host that starts after the app (a login race) does not pick up an
+    // icon that was shown into nothing; showing it again docks it.
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (available && !trayWasAvailable_) {
+        statusItem_->hide();
+        statusItem_->show();
+    }
+    trayWasAvailable_ = available;
 }
 
 void StatusMenuController::probeVisibility(Instant now) {

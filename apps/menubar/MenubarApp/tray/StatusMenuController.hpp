@@ -1,15 +1,16 @@
 #pragma once
 
-// The tray item, its menu and the poll timer. Every three seconds, when the menu
-// opens, after each action, when the status file changes (StatusFileWatch) and
-// when the machine wakes, one refresh re-reads the status file (decoding it only
-// when its bytes changed), redraws the item when its look changed and checks
-// that the item is still on screen (not while the menu is open). The menu value
-// is built only while something shows it: the open menu, the status window, or
-// a StatusNotifierItem host, which may read the exported menu at any time; a
-// closed menu is built as it opens (StatusMenuRenderer). Every rule comes from
-// the core; this class only turns its values into the tray icon and the menu's
-// rendering and routes the actions.
+// The tray item, its menu and the poll timer. When the menu opens, after each
+// action, when the status file changes (StatusFileWatch), when the machine wakes
+// and at the latest three seconds after the last of these, one refresh re-reads
+// the status file (decoding it only when its bytes changed) and redraws the item
+// when its look changed. The poll's refresh, and a write's once three seconds
+// have passed since the last, also checks that the item is still on screen (not
+// while the menu is open). The menu value is built only while something shows
+// it: the open menu, the status window, or a StatusNotifierItem host, which may
+// read the exported menu at any time; a closed menu is built as it opens
+// (StatusMenuRenderer). Every rule comes from the core; this class only turns
+// its values into the tray icon and the menu's rendering and routes the actions.
 //
 // One instance, owned by the AppDelegate; main thread only. What it reaches
 // outside the process (the clock, the time zone, the environment, the tray probe,
@@ -73,7 +74,9 @@ public:
     void refresh();
     // A refresh for a write of the status file: the daemon writes every few
     // seconds, and whether the icon is hidden or the tray host went away does
-    // not follow its writes, so the tray probes wait for the next tick.
+    // not follow its writes, so the tray probes run only when a poll's interval
+    // has passed since they last ran. Like every refresh, it starts the poll's
+    // timer over.
     void refreshForWrite();
     // What one timer tick does: nothing while the menu is open, else a refresh.
     void tick();
@@ -112,7 +115,9 @@ private:
     void updateStatusItem(const StatusItemPresentation& presentation);
     void probeVisibility(Instant now);
     void probeTrayHost();
-    void update(bool probeTray);
+    void redockIfTrayReturned();
+    // `poll`: the poll's own work too (the tray probes).
+    void update(bool poll);
     bool exported() const;
     // Whether anything shows the menu value now.
     bool menuValueShown() const;
@@ -132,6 +137,8 @@ private:
     std::unique_ptr<StatusMenuRenderer> renderer_;
     ActionFeedback feedback_; // after statusItem_, which it points to
     QPointer<QTimer> timer_;
+    // When the poll's own work last ran.
+    std::optional<Instant> lastPollWork_;
     StatusFileReader reader_;
     StatusSnapshot snapshot_;
     DaemonState state_;

@@ -67,6 +67,16 @@ public:
     // When the refresh owed is due; none while nothing is owed.
     std::optional<Moment> due() const { return due_; }
 
+    // Whether a refresh for a write does the poll's own work too (the tray
+    // probes). The poll's timer starts over at every refresh, so a daemon that
+    // writes more often than the poll runs wakes the app once per write, not
+    // once per write and once per tick; the probes then ride on the first write
+    // a whole interval after they last ran, never two intervals apart.
+    static bool pollWorkDue(std::chrono::microseconds sinceLastPollWork,
+                            std::chrono::milliseconds interval) {
+        return sinceLastPollWork >= interval;
+    }
+
     bool operator==(const RefreshPacing&) const = default;
 
 private:

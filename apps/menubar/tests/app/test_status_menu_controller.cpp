@@ -402,6 +402,18 @@ private slots:
         settled(harness, 6);
         QVERIFY(harness.refreshedAt - refreshed >=
                 RefreshPacing::floor - std::chrono::milliseconds(5));
+
+        // A write's refresh takes the tray probes along only once a poll's
+        // interval has passed since they last ran.
+        emit controller->menu()->aboutToHide();
+        const int probes = harness.probes;
+        harness.write(runningFile);
+        settled(harness, 7);
+        QCOMPARE(harness.probes, probes);
+        harness.now += std::chrono::milliseconds(StatusMenuController::pollIntervalMs);
+        harness.write(stoppedFile);
+        settled(harness, 8);
+        QCOMPARE(harness.probes, probes + 1);
     }
 
     void theWatchOutlivesTheFileAndItsFolder() {
