@@ -2,13 +2,7 @@
 // on a private bus: one notification while it waits, closed when it resumes,
 // and its default action focusing the session's workspace through cmux.
 
-#include <QDBusConnection>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSettings>
-#include <QTest>
 
 #include "PrivateDesktop.hpp"
 #include "app/tray/AttentionNotices.hpp"
@@ -78,15 +72,14 @@ private slots:
         poll(SessionLifecycle::running, 0);
         poll(SessionLifecycle::needsInput, 3);
         poll(SessionLifecycle::needsInput, 6);
-        QVERIFY(PrivateDesktop::waitFor([&] { return displayed() == 1; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return displayed() == 1; }, 10000));
         QTest::qWait(500);
         QCOMPARE(displayed(), 1);
 
         // Resuming closes it, which moves it into the history as it was shown.
         poll(SessionLifecycle::running, 9);
-        QVERIFY(PrivateDesktop::waitFor([&] { return displayed() == 0; }, 10000));
-        const QJsonArray history =
-            QJsonDocument::fromJson(desktop.output("dunstctl", {"history"}))["data"][0].toArray();
+        QVERIFY(QTest::qWaitFor([&] { return displayed() == 0; }, 10000));
+        const QJsonArray history = desktop.history();
         QCOMPARE(history.size(), 1);
         QCOMPARE(history[0]["summary"]["data"].toString(), QString("api needs input"));
         QCOMPARE(history[0]["body"]["data"].toString(),
@@ -94,11 +87,11 @@ private slots:
 
         // Waiting again, past the flap window: the default action focuses it.
         poll(SessionLifecycle::needsInput, 60);
-        QVERIFY(PrivateDesktop::waitFor([&] { return displayed() == 1; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return displayed() == 1; }, 10000));
         desktop.output("dunstctl", {"action", "0"});
         QFile log(calls);
-        QVERIFY(PrivateDesktop::waitFor(
-            [&] { return log.exists() && log.size() > 0 && displayed() == 0; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return log.exists() && log.size() > 0 && displayed() == 0; },
+                                10000));
         QTest::qWait(500);
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(log.readAll()),

@@ -2,13 +2,7 @@
 // the built app on a desktop without a tray, from the notifier directly and
 // when systemctl refuses a request, and how both carry on when no server answers.
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
-#include <QTest>
 
 #include "PrivateDesktop.hpp"
 #include "app/system/DaemonService.hpp"
@@ -27,8 +21,7 @@ namespace {
 QStringList history(const PrivateDesktop& desktop) {
     desktop.output("dunstctl", {"close-all"});
     QStringList shown;
-    const QByteArray json = desktop.output("dunstctl", {"history"});
-    for (const QJsonValue entry : QJsonDocument::fromJson(json)["data"][0].toArray())
+    for (const QJsonValue entry : desktop.history())
         shown << entry["appname"]["data"].toString() + "|" +
                      QString(entry["message"]["data"].toString())
                          .remove(QRegularExpression("<[^>]*>"))
@@ -72,6 +65,14 @@ class NotificationServerTest : public QObject {
         return desktop.start(MENUBAR_APP, {}, environment);
     }
 
+    // The server's history once it holds `count` notifications (closing moves them
+    // there, in the server's own time), or as it is after 20 s.
+    QStringList notifications(int count) {
+        QStringList shown;
+        (void)QTest::qWaitFor([&] { return (shown = history(desktop)).size() == count; }, 20000);
+        return shown;
+    }
+
     // The notifier sending straight to this desktop's server, with no cmux and no tray.
     Notifier::DesktopSetup direct() {
         return {.cmux = {.candidates = {}, .searchPath = [] { return std::nullopt; }},
@@ -93,14 +94,9 @@ private slots:
     // No tray host: one notification with the texts as given, and the window.
     void aDesktopWithoutATrayNotifiesOnceAndOpensTheWindow() {
         QProcess* app = startApp("home");
-        QVERIFY(
-            PrivateDesktop::waitFor([&] { return logOf(app).filter(sent).size() == 1; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return logOf(app).filter(sent).size() == 1; }, 20000));
         QTest::qWait(3500); // one more poll, which must not notify again
-        // Closing moves a notification into the history, in the server's own time.
-        QStringList shown;
-        QVERIFY(
-            PrivateDesktop::waitFor([&] { return !(shown = history(desktop)).isEmpty(); }, 10000));
-        QCOMPARE(shown,
+        QCOMPARE(notifications(1),
                  QStringList{"tessaly-menubar|" + QString(NoTrayCopy::notificationTitle.data()) +
                              "\n" + QString(NoTrayCopy::notificationBody.data())});
         QCOMPARE(logOf(app).filter(QString(NoTrayCopy::advice.data())).size(), 1);
@@ -110,10 +106,7 @@ private slots:
     void markupInTheBodyIsShownAsWritten() {
         const std::string body = R"(Session <b>api</b> & "web" at 'full' &amp;)";
         Notifier::notifyDesktop("Title & \"quotes\"", body, nullptr, direct());
-        QStringList shown;
-        QVERIFY(
-            PrivateDesktop::waitFor([&] { return (shown = history(desktop)).size() == 2; }, 10000));
-        QCOMPARE(shown.first(),
+        QCOMPARE(notifications(2).value(0),
                  "tessaly-menubar|Title & \"quotes\"\n" + QString::fromStdString(body));
     }
 
@@ -133,12 +126,10 @@ private slots:
             },
             nullptr, service, [&] { refreshed = true; });
         feedback.request(ServiceRequest::stop);
-        QStringList shown;
-        QVERIFY(
-            PrivateDesktop::waitFor([&] { return (shown = history(desktop)).size() == 3; }, 20000));
-        QVERIFY2(shown.first().startsWith("tessaly-menubar|Could not stop the daemon\n"
-                                          "systemctl: Failed to connect to bus"),
-                 qPrintable(shown.first()));
+        const QString refused = notifications(3).value(0);
+        QVERIFY2(refused.startsWith("tessaly-menubar|Could not stop the daemon\n"
+                                    "systemctl: Failed to connect to bus"),
+                 qPrintable(refused));
         QVERIFY(refreshed);
     }
 
@@ -147,8 +138,7 @@ private slots:
         server->terminate();
         QVERIFY(server->waitForFinished(10000));
         QProcess* app = startApp("home2");
-        QVERIFY(PrivateDesktop::waitFor([&] { return logOf(app).filter(notShown).size() == 1; },
-                                        20000));
+        QVERIFY(QTest::qWaitFor([&] { return logOf(app).filter(notShown).size() == 1; }, 20000));
         QTest::qWait(3500);
         QCOMPARE(logOf(app).filter("cmux not found").size(), 1); // each notification's one line
         QCOMPARE(app->state(), QProcess::Running);
