@@ -48,10 +48,6 @@ struct CountingAgent : LaunchdService {
     }
 };
 
-bool finishedSaving(const SettingsModel& model) {
-    return model.saveState().kind() != SaveState::Kind::saving;
-}
-
 // A scratch home with the stand-in daemon as TESSALY_CLI, and the window on it.
 struct Window {
     QTemporaryDir dir;
@@ -103,6 +99,14 @@ struct Window {
         return QTest::qWaitFor([this] { return finishedLoading(); }, 20000);
     }
     bool finishedLoading() const { return model()->phase().kind() != SettingsPhase::Kind::loading; }
+    bool finishedSaving() const { return model()->saveState().kind() != SaveState::Kind::saving; }
+    // A new window after the last one was closed, once it has loaded.
+    bool reopen() {
+        controller->window()->close();
+        controller->show();
+        return QTest::qWaitFor([this] { return finishedLoading(); }, 20000);
+    }
+    QString path() const { return QString::fromStdString(configPath); }
     SettingsModel* model() const { return controller->model(); }
     template <typename T = QWidget> T* find(const QString& name) const {
         return controller->window()->findChild<T*>(name);
@@ -135,7 +139,7 @@ struct Window {
     }
     void save() const {
         click("footer:save");
-        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*model()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(), 20000);
     }
 };
 
@@ -198,11 +202,10 @@ private slots:
         QVERIFY(window.open());
         QCOMPARE(window.text("failed:title"), title);
         detail.replace("$CMD", QString::fromStdString(command));
-        detail.replace("$PATH", QString::fromStdString(window.configPath));
+        detail.replace("$PATH", window.path());
         QCOMPARE(window.text("failed:detail"), detail);
         QVERIFY(window.disabled("footer:save"));
-        QCOMPARE(window.text("footer:file"),
-                 "Config file: " + QString::fromStdString(window.configPath));
+        QCOMPARE(window.text("footer:file"), "Config file: " + window.path());
         const bool unreadable = !config.isEmpty();
         QCOMPARE(window.enabled("footer:restart"), !unreadable);
         QCOMPARE(window.text("footer:status"),
@@ -227,14 +230,10 @@ private slots:
         int runs = 0;
         window.model()->setAfterLoad([&runs] { ++runs; });
 
-        first->close();
-        window.controller->show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.finishedLoading(), 20000);
+        QVERIFY(window.reopen());
         QVERIFY(window.controller->window() != first);
         QVERIFY(!window.model()->form()->isDirty()); // a new window reloads
-        window.controller->window()->close();
-        window.controller->show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.finishedLoading(), 20000);
+        QVERIFY(window.reopen());
         QCOMPARE(runs, 1);
 
         QVERIFY(window.disabled("footer:restart"));
@@ -244,13 +243,11 @@ private slots:
                  "Daemon not installed (run: tessaly install); a daemon started by "
                  "hand reads the file on its next start.");
         QCOMPARE(window.text("footer:file"),
-                 "No config file yet; defaults shown. It will be written to " +
-                     QString::fromStdString(window.configPath));
+                 "No config file yet; defaults shown. It will be written to " + window.path());
         window.type("setting:warn-context", "50");
         window.save();
         QCOMPARE(window.controller->window()->findChild<QMessageBox*>(), nullptr);
-        QCOMPARE(window.text("footer:file"),
-                 "Editing " + QString::fromStdString(window.configPath));
+        QCOMPARE(window.text("footer:file"), "Editing " + window.path());
     }
 
     void anEditInEveryKindOfControlReachesTheFile() {
@@ -279,7 +276,7 @@ private slots:
         window.click("footer:save");
         QCOMPARE(window.text("footer:status"), "Validating with the daemon...");
         QVERIFY(window.disabled("footer:save"));
-        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*window.model()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.finishedSaving(), 20000);
         // The layout of the file is the form's, pinned by its own tests.
         QCOMPARE(nlohmann::json::parse(window.readConfig()).dump(),
                  nlohmann::json::parse(R"({"cache-lead": "30s", "critical-context": 86,
@@ -489,10 +486,8 @@ EOF)");
                  "Set by a command-line flag in the launch agent; reinstall the "
                  "daemon to manage it here.");
         QVERIFY(window.disabled("setting:dry-run") && window.disabled("setting:dry-run:reset"));
-        QCOMPARE(qobject_cast<QGraphicsOpacityEffect*>(
-                     window.find<SettingRow>("setting:dry-run:row")->graphicsEffect())
-                     ->opacity(),
-                 0.6);
+        QGraphicsEffect* dimmed = window.find<SettingRow>("setting:dry-run:row")->graphicsEffect();
+        QCOMPARE(qobject_cast<QGraphicsOpacityEffect*>(dimmed)->opacity(), 0.6);
         QCOMPARE(window.text("setting:warn-context:live"), "Daemon is running with: 72%");
         QCOMPARE(window.find<QLineEdit>("setting:message-prefix"), line);
         QCOMPARE(line->text(), "hello, world");
@@ -526,7 +521,7 @@ EOF)");
         installed.type("setting:warn-context", "50");
         installed.click("footer:save");
         QVERIFY(installed.disabled("footer:restart")); // while the daemon judges the file
-        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*installed.model()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(installed.finishedSaving(), 20000);
         QMessageBox* sheet = nullptr;
         QTRY_VERIFY((sheet = installed.controller->window()->findChild<QMessageBox*>()));
         QCOMPARE(sheet->text(), "Settings saved");
