@@ -1,7 +1,9 @@
 // The status menu controller against real status files in a temporary home,
 // with the clock, the tray probe and every outside command stood in for. The
 // menu's texts and states are the core's (core/test_status_menu, and over D-Bus in
-// desktop/test_status_notifier); here what the controller does with them.
+// desktop/test_status_notifier); here what the controller does with them. Last,
+// the app delegate that starts it: launch order, the settings-on-launch
+// variable, termination and the main menu.
 
 #include <QAbstractButton>
 #include <QDBusConnection>
@@ -9,12 +11,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
 #include "../MenuCases.hpp"
 #include "StatusMenuTestSupport.hpp"
+#include "app/start/AppDelegate.hpp"
+#include "app/system/MainMenu.hpp"
 #include "app/tray/StatusFileWatch.hpp"
 
 using namespace status_menu_test;
@@ -95,6 +100,16 @@ QStringList rendered(StatusMenuController& controller, bool window, const QStrin
     if (menu)
         menu->hide();
     return rows;
+}
+
+// The controller's outside connections from the harness, for whichever home the
+// delegate asks about.
+AppDelegate::DependenciesFactory from(Harness& harness) {
+    return [&harness](const std::string& home) {
+        StatusMenuDependencies dependencies = harness.dependencies();
+        dependencies.home = home;
+        return dependencies;
+    };
 }
 
 } // namespace
@@ -493,6 +508,58 @@ private slots:
         for (QAction* action : menu->actions())
             QCOMPARE(menu->actionGeometry(action).x(), menu->actionGeometry(named).x());
         menu->hide();
+    }
+
+    void launchLogsTheWatchedPathFirstAndTerminationStopsTheTimer() {
+        Harness harness;
+        AppDelegate delegate(from(harness));
+        delegate.applicationWillTerminate(); // before launch: nothing to stop
+        QVERIFY(!delegate.controller());
+        LogCapture log;
+        delegate.applicationDidFinishLaunching({{"TESSALY_STATUS_FILE", "~/state/s.json"}},
+                                               "/home/ada");
+        QCOMPARE(log.lines().value(0), QString("tessaly-menubar: watching /home/ada/state/s.json"));
+        QVERIFY(delegate.controller());
+        QCOMPARE(delegate.controller()->statusPath(), std::string("/home/ada/state/s.json"));
+        // The first poll happened before launch returned.
+        QCOMPARE(delegate.controller()->statusItem()->toolTip(), QString("Daemon not running"));
+        QVERIFY(delegate.controller()->timer()->isActive());
+        QCOMPARE(delegate.controller()->timer()->interval(), 3000);
+        delegate.applicationWillTerminate();
+        QVERIFY(!delegate.controller()->timer());
+    }
+
+    void settingsOpenAtLaunchOnlyForExactlyOne() {
+        for (const auto& [value, opened] : {std::pair{"1", 1}, {"true", 0}, {" 1", 0}, {"", 0}}) {
+            Harness harness;
+            int shown = 0;
+            AppDelegate delegate(from(harness), [&shown] { ++shown; });
+            LogCapture log;
+            delegate.applicationDidFinishLaunching({{"TESSALY_MENUBAR_OPEN_SETTINGS", value}},
+                                                   harness.home);
+            QCOMPARE(shown, opened);
+        }
+    }
+
+    void mainMenuHasTheStandardItemsAndShortcuts() {
+        int settingsShown = 0;
+        std::unique_ptr<QMenuBar> menuBar(MainMenu::build([&settingsShown] { ++settingsShown; }));
+        QStringList rows;
+        for (const QAction* top : menuBar->actions()) {
+            rows << top->text();
+            for (const QAction* action : top->menu()->actions())
+                rows << (action->isSeparator()
+                             ? QStringLiteral("  ---")
+                             : "  " + action->text() + " = " +
+                                   action->shortcut().toString(QKeySequence::PortableText));
+        }
+        QCOMPARE(rows, (QStringList{"tessaly-menubar", "  Settings... = Ctrl+,", "  ---",
+                                    "  Quit tessaly-menubar = Ctrl+Q", "Edit", "  Undo = Ctrl+Z",
+                                    "  Redo = Ctrl+Shift+Z", "  ---", "  Cut = Ctrl+X",
+                                    "  Copy = Ctrl+C", "  Paste = Ctrl+V", "  Select All = Ctrl+A",
+                                    "Window", "  Close = Ctrl+W", "  Minimize = Ctrl+M"}));
+        menuBar->actions().first()->menu()->actions().first()->trigger();
+        QCOMPARE(settingsShown, 1);
     }
 };
 
