@@ -76,9 +76,7 @@ class MachinesOverSsh : public QObject {
 
     // Every argument the stand-in ssh was given, one a line, over all its runs.
     QStringList sshArguments() const {
-        QFile file(QString::fromStdString(root_ + "/ssh-arguments"));
-        file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        return status_menu_test::linesOf(QString::fromStdString(root_ + "/ssh-arguments"));
     }
 
 private slots:

@@ -63,9 +63,7 @@ std::string standIn(const QTemporaryDir& directory, const QString& name) {
 }
 
 QStringList recorded() {
-    QFile file(qEnvironmentVariable("FIXTURE_LOG"));
-    file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    return linesOf(qEnvironmentVariable("FIXTURE_LOG"));
 }
 
 const QString user = QString::number(::getuid());

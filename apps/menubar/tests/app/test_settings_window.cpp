@@ -2,12 +2,16 @@
 // and scripts that fail the way a broken installation does: load failures, every
 // kind of control editing the form and the saved file, rejected saves, Save's
 // enabled rule, polls that lock rows while typing goes on, and a saved file with
-// an installed daemon offering a restart.
+// an installed daemon offering a restart. Last, the Machines window, which edits
+// the machines file: Add checks a destination by the file's own rule before
+// anything is written, Add and Remove rewrite the file in place of the old one,
+// and the monitor follows.
 
 #include <QAccessible>
 #include <QComboBox>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,6 +26,8 @@
 
 #include "app/settings/SettingRow.hpp"
 #include "app/settings/SettingsWindowController.hpp"
+#include "app/tray/MachinesMonitor.hpp"
+#include "app/tray/MachinesWindow.hpp"
 
 using namespace menubar;
 using namespace menubar::app;
@@ -29,6 +35,11 @@ using namespace menubar::app;
 namespace {
 
 const std::string standIn = MENUBAR_BINARY_DIR "/tools/tessaly-sim/tessaly";
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // The launch agent of a scratch home, whose restarts are only counted; with a
 // refusal set, a systemd unit that refuses them.
@@ -67,10 +78,7 @@ struct Window {
         std::filesystem::create_directories(home + "/scratch");
         std::ofstream(configPath, std::ios::binary) << text;
     }
-    std::string readConfig() const {
-        std::ifstream in(configPath, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string readConfig() const { return readText(configPath); }
     // Makes TESSALY_CLI an executable shell script; its path.
     std::string fakeDaemon(const std::string& body) {
         const std::string path = home + "/fake-tessaly";
@@ -541,6 +549,49 @@ EOF)");
         QTRY_COMPARE(installed.restarts, 2);
         QCOMPARE(installed.text("footer:status"),
                  "Could not restart the daemon: systemctl: Failed to connect to bus");
+    }
+
+    void addsAndRemovesByTheFilesRule() {
+        QTemporaryDir home;
+        const std::string file = home.path().toStdString() + "/config/tessaly-menubar/machines";
+        MachinesMonitor::Setup setup;
+        setup.filePath = file;
+        setup.fileSystem = FileSystem::real();
+        setup.now = [] { return currentInstant(); };
+        int fetches = 0;
+        setup.fetch = [&fetches](const Machine&, MachinesMonitor::Output,
+                                 MachinesMonitor::Completion) {
+            ++fetches;
+            return MachinesMonitor::Stop();
+        };
+        MachinesMonitor monitor(setup);
+        monitor.start();
+        MachinesWindow window(monitor);
+        window.show();
+        auto* destination = window.findChild<QLineEdit*>("destination");
+        auto* name = window.findChild<QLineEdit*>("name");
+        auto* message = window.findChild<QLabel*>("message");
+
+        destination->setText("-oProxyCommand=touch /tmp/x");
+        QTest::mouseClick(window.findChild<QPushButton*>("add"), Qt::LeftButton);
+        QCOMPARE(
+            message->text(),
+            QString("Not added: starts like an option, which ssh would obey rather than connect"));
+        QVERIFY(!std::filesystem::exists(file));
+
+        destination->setText("ada@gpu");
+        name->setText("GPU");
+        QTest::keyClick(destination, Qt::Key_Return);
+        destination->setText("build");
+        QTest::keyClick(destination, Qt::Key_Return);
+        QCOMPARE(readText(file), std::string("ada@gpu\tGPU\nbuild\n"));
+        QCOMPARE(monitor.list().machines.size(), std::size_t(2));
+        QCOMPARE(fetches, 2);
+        window.findChild<QListWidget*>("machinesList")->setCurrentRow(0);
+        window.grab().save(qEnvironmentVariable("MACHINES_WINDOW_SHOT", "/dev/null"), "PNG");
+        QTest::mouseClick(window.findChild<QPushButton*>("remove"), Qt::LeftButton);
+        QCOMPARE(readText(file), std::string("build\n"));
+        QCOMPARE(monitor.list().machines.size(), std::size_t(1));
     }
 };
 

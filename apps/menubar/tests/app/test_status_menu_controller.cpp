@@ -319,10 +319,8 @@ private slots:
         const QString entry = QString::fromStdString(harness.autostartEntry());
         item(controller->menu(), "Start at login")->trigger();
         QCOMPARE(QProcess::execute("desktop-file-validate", {entry}), 0);
-        QFile written(entry);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QVERIFY(written.readAll().contains(
-            QByteArray::fromStdString("\nExec=" + harness.home + "/bin/tessaly-menubar\n")));
+        QVERIFY(linesOf(entry).contains(
+            QString::fromStdString("Exec=" + harness.home + "/bin/tessaly-menubar")));
         QCOMPARE(QFileInfo(entry).dir().entryList(QDir::Files | QDir::Hidden).size(), 1);
         item(controller->menu(), "Start at login")->trigger();
         QVERIFY(!QFile::exists(entry));
