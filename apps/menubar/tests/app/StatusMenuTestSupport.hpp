@@ -145,6 +145,13 @@ struct Harness {
     }
 };
 
+// The lines of a text file; none when there is no such file.
+inline QStringList linesOf(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
 // Sends fd 2, where the app's log goes, to a file for as long as it lives.
 class LogCapture {
 public:
@@ -156,11 +163,7 @@ public:
         ::dup2(saved, STDERR_FILENO);
         ::close(saved);
     }
-    QStringList lines() {
-        QFile reader(file.fileName());
-        reader.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(reader.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
+    QStringList lines() const { return linesOf(file.fileName()); }
 
 private:
     QTemporaryFile file;

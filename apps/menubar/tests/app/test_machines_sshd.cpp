@@ -3,13 +3,11 @@
 // hanging machine beside this machine's own file, a hand edit of the machines
 // file, a hostile line that must never reach ssh, and a machine that streams.
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "StatusMenuTestSupport.hpp"
@@ -71,10 +69,14 @@ class MachinesOverSsh : public QObject {
     }
 
     bool anyConnecting() {
-        for (const MachineView& v : monitor_->views(currentInstant(), TimeZone::utc()))
-            if (v.stateLine == AllMachines::connecting)
-                return true;
-        return false;
+        return std::ranges::any_of(
+            monitor_->views(currentInstant(), TimeZone::utc()),
+            [](const MachineView& v) { return v.stateLine == AllMachines::connecting; });
+    }
+
+    // Every argument the stand-in ssh was given, one a line, over all its runs.
+    QStringList sshArguments() const {
+        return status_menu_test::linesOf(QString::fromStdString(root_ + "/ssh-arguments"));
     }
 
 private slots:
@@ -115,28 +117,21 @@ private slots:
         QTest::addColumn<QString>("destination");
         QTest::addColumn<QString>("stateLine");
         QTest::addColumn<QString>("alsoShown"); // a text in the machine's menu section or tooltip
-        QTest::newRow("healthy") << "healthy-a"
-                                 << "Daemon running"
-                                 << "api · unknown · 91%";
-        QTest::newRow("port closed") << "closed"
-                                     << "Unreachable: connection refused"
-                                     << "Connection refused";
-        QTest::newRow("accepts and never speaks") << "silent"
-                                                  << "Unreachable: no answer in time"
-                                                  << "timed out";
-        QTest::newRow("wrong host key") << "rekeyed"
-                                        << "Unreachable: host key changed"
-                                        << "Host key verification failed.";
-        QTest::newRow("no status file there") << "missing"
-                                              << "Daemon not running"
-                                              << "Start it with: tessaly watch";
-        QTest::newRow("status file over the limit") << "huge"
-                                                    << "Status file unreadable"
-                                                    << "status file is too large (16777228 bytes";
+        const auto row = [](const char* name, const char* destination, const char* stateLine,
+                            const char* alsoShown) {
+            QTest::newRow(name) << QString(destination) << QString(stateLine) << QString(alsoShown);
+        };
+        row("healthy", "healthy-a", "Daemon running", "api · unknown · 91%");
+        row("port closed", "closed", "Unreachable: connection refused", "Connection refused");
+        row("accepts and never speaks", "silent", "Unreachable: no answer in time", "timed out");
+        row("wrong host key", "rekeyed", "Unreachable: host key changed",
+            "Host key verification failed.");
+        row("no status file there", "missing", "Daemon not running",
+            "Start it with: tessaly watch");
+        row("status file over the limit", "huge", "Status file unreadable",
+            "status file is too large (16777228 bytes");
         // By our clock the cache would expire in 14m and the poll would lie ahead.
-        QTest::newRow("clock ten minutes ahead") << "skewed"
-                                                 << "Daemon running"
-                                                 << "cache expires in 4m";
+        row("clock ten minutes ahead", "skewed", "Daemon running", "cache expires in 4m");
     }
     void eachMachineSaysWhereItStands() {
         QFETCH(QString, destination);
@@ -178,14 +173,9 @@ private slots:
     void hostileLineNeverReachesSsh() {
         const auto& refused = monitor_->list().refused;
         QCOMPARE(refused.size(), std::size_t(1));
-        std::ifstream arguments(root_ + "/ssh-arguments");
-        std::string argument;
-        int seen = 0;
-        while (std::getline(arguments, argument)) {
-            ++seen;
-            QVERIFY2(argument.find("ProxyCommand") == std::string::npos, argument.c_str());
-        }
-        QVERIFY(seen > 0);
+        const QStringList arguments = sshArguments();
+        QVERIFY(!arguments.isEmpty());
+        QVERIFY2(arguments.filter("ProxyCommand").isEmpty(), qPrintable(arguments.join(' ')));
         QVERIFY(!std::filesystem::exists(root_ + "/pwned"));
     }
 
@@ -203,13 +193,6 @@ private slots:
         put(remote, status(currentInstant(), 40, "ok"));
         const std::string file = harness_.home + "/streaming";
         put(file, "streaming\n");
-        const auto sshRuns = [&] {
-            std::ifstream arguments(root_ + "/ssh-arguments");
-            int runs = 0;
-            for (std::string argument; std::getline(arguments, argument);)
-                runs += argument == "streaming";
-            return runs;
-        };
         const auto shown = [](MachinesMonitor& monitor) {
             const auto views = monitor.views(currentInstant(), TimeZone::utc());
             return views.front().sessions().empty()
@@ -223,7 +206,7 @@ private slots:
             put(remote, status(currentInstant(), 66, "warn"));
             QTRY_COMPARE_WITH_TIMEOUT(shown(streaming), 66.0, 10000);
             // Both answers came over the one ssh run that is still open.
-            QCOMPARE(sshRuns(), 1);
+            QCOMPARE(sshArguments().count("streaming"), 1);
         }
         // Gone with the monitor: its ssh, and with it the follow on the far side.
         std::ifstream pidFile(root_ + "/stream.pid");
@@ -245,15 +228,15 @@ private slots:
         bar.setProcessEnvironment(environment);
         bar.start(QString(MENUBAR_TESSALY_BAR), {"--waybar", "--follow"});
         // Each face before the machine gave up: it is still connecting in both.
-        QTRY_VERIFY_WITH_TIMEOUT(bar.canReadLine(), 30000);
-        QString face = QString::fromUtf8(bar.readLine());
-        QVERIFY2(face.contains("\"30%\"") && face.contains("silent\\nConnecting..."),
-                 qPrintable(face));
-        put(local, status(currentInstant(), 55, "ok"));
-        QTRY_VERIFY_WITH_TIMEOUT(bar.canReadLine(), 30000);
-        face = QString::fromUtf8(bar.readLine());
-        QVERIFY2(face.contains("\"55%\"") && face.contains("silent\\nConnecting..."),
-                 qPrintable(face));
+        for (const int pct : {30, 55}) {
+            if (pct != 30)
+                put(local, status(currentInstant(), pct, "ok"));
+            QTRY_VERIFY_WITH_TIMEOUT(bar.canReadLine(), 30000);
+            const QString face = QString::fromUtf8(bar.readLine());
+            QVERIFY2(face.contains(QString("\"%1%\"").arg(pct)) &&
+                         face.contains("silent\\nConnecting..."),
+                     qPrintable(face));
+        }
         bar.terminate();
         QVERIFY(bar.waitForFinished(10000));
     }

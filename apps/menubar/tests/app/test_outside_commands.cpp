@@ -63,9 +63,7 @@ std::string standIn(const QTemporaryDir& directory, const QString& name) {
 }
 
 QStringList recorded() {
-    QFile file(qEnvironmentVariable("FIXTURE_LOG"));
-    file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    return linesOf(qEnvironmentVariable("FIXTURE_LOG"));
 }
 
 const QString user = QString::number(::getuid());
@@ -92,42 +90,33 @@ private slots:
     void runsGiveTheirResultAndOneLogLine() {
         qputenv("TEST_INHERITED", "from the app");
         qputenv("TEST_OVERRIDDEN", "from the app");
+        const QString unlaunched = "failed to launch /nonexistent/tool: No such file or directory";
         const struct {
-            QString executable;
             CommandRunner::Arguments arguments;
             CommandResult expected;
             QString line;
             CommandRunner::Environment environment = {};
             std::chrono::milliseconds limit = 60s;
+            QString executable = probeLine;
         } cases[] = {
-            {probeLine,
-             {"text", " \\t\\n  a  b\\n\\ncaf\\0303\\0251 \\0377! \\r\\n", "\\n \\0300x \\n"},
-             {0, "a  b\n\ncaf\u00e9 \uFFFD!", "\uFFFDx"},
-             {}},
-            {probeLine,
-             {"flood-stderr-first"},
-             {0, std::string(8 << 20, 'o'), std::string(8 << 20, 'e')},
-             {}},
-            {probeLine,
-             {"env", "TEST_INHERITED", "TEST_OVERRIDDEN", "TEST_EXTRA", "TEST_ABSENT"},
+            {{"text", " \\t\\n  a  b\\n\\ncaf\\0303\\0251 \\0377! \\r\\n", "\\n \\0300x \\n"},
+             {0, "a  b\n\ncaf\u00e9 \uFFFD!", "\uFFFDx"}},
+            {{"flood-stderr-first"}, {0, std::string(8 << 20, 'o'), std::string(8 << 20, 'e')}},
+            {{"env", "TEST_INHERITED", "TEST_OVERRIDDEN", "TEST_EXTRA", "TEST_ABSENT"},
              {0,
               "TEST_INHERITED=from the app\nTEST_OVERRIDDEN=extra\nTEST_EXTRA=a b=c\n"
               "TEST_ABSENT=unset",
               ""},
              {},
              {{"TEST_OVERRIDDEN", "extra"}, {"TEST_EXTRA", "a b=c"}}},
-            {probeLine, {"stubborn"}, {137, "", "timed out after 0.25 s"}, {}, {}, 250ms},
-            {probeLine, {"stdin"}, {0, "read::end", ""}, {}, {}, 20s},
-            {probeLine, {"signal", "HUP"}, {129, "", ""}, "exit 129: " + probeLine + " signal HUP"},
-            {probeLine, {"exit", "0"}, {0, "", ""}, "ok: " + probeLine + " exit 0"},
-            {probeLine,
-             {"exit", "2", " no profile "},
+            {{"stubborn"}, {137, "", "timed out after 0.25 s"}, {}, {}, 250ms},
+            {{"stdin"}, {0, "read::end", ""}, {}, {}, 20s},
+            {{"signal", "HUP"}, {129, "", ""}, "exit 129: " + probeLine + " signal HUP"},
+            {{"exit", "0"}, {0, "", ""}, "ok: " + probeLine + " exit 0"},
+            {{"exit", "2", " no profile "},
              {2, "", "no profile"},
              "exit 2: " + probeLine + " exit 2  no profile  -- no profile"},
-            {"/nonexistent/tool",
-             {"x"},
-             {-1, "", "failed to launch /nonexistent/tool: No such file or directory"},
-             "failed to launch /nonexistent/tool: No such file or directory"},
+            {{"x"}, {-1, "", unlaunched.toStdString()}, unlaunched, {}, 60s, "/nonexistent/tool"},
         };
         // Our own standard input is a pipe nobody writes to: a child that inherited
         // it would wait until the time limit.
@@ -193,6 +182,12 @@ private slots:
             "launchctl [bootout] [gui/" + user + "/dev.tessaly.daemon] CMUX_QUIET=unset";
         const QString select = "cmux [select-workspace] [--workspace] [w 1] CMUX_QUIET=1";
         const QString panel = "cmux [focus-panel] [--panel] [s-9] [--workspace] [w 1] CMUX_QUIET=1";
+        const QString notice =
+            "cmux [notify] [--title] [Hidden] [--body] [Menu bar is full] CMUX_QUIET=1";
+        const QString validate =
+            "tessaly [--profile] [w] [config] [validate] [/c/my candidate.json] "
+            "[--json] CMUX_QUIET=unset";
+        const QString schema = "tessaly [--profile] [w] [config] [schema] CMUX_QUIET=unset";
         using Run = std::function<void(const std::string& tool, Calls& calls)>;
         using Request = void (DaemonService::*)(DaemonService::Done) const;
         const auto launchd = [](Request request) -> Run {
@@ -246,16 +241,8 @@ private slots:
             {"cmux", "", focus(std::nullopt), {select}},
             {"cmux", "", focus(""), {select}},
             {"cmux", "select-workspace", focus("s-9"), {select}},
-            {"cmux",
-             "",
-             notify,
-             {"cmux [notify] [--title] [Hidden] [--body] [Menu bar is full] CMUX_QUIET=1"}},
-            {"tessaly",
-             "",
-             daemon,
-             {"tessaly [--profile] [w] [config] [validate] [/c/my candidate.json] [--json] "
-              "CMUX_QUIET=unset",
-              "tessaly [--profile] [w] [config] [schema] CMUX_QUIET=unset"}},
+            {"cmux", "", notify, {notice}},
+            {"tessaly", "", daemon, {validate, schema}},
         };
         for (const auto& c : cases) {
             init();

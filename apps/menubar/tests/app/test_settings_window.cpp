@@ -2,12 +2,16 @@
 // and scripts that fail the way a broken installation does: load failures, every
 // kind of control editing the form and the saved file, rejected saves, Save's
 // enabled rule, polls that lock rows while typing goes on, and a saved file with
-// an installed daemon offering a restart.
+// an installed daemon offering a restart. Last, the Machines window, which edits
+// the machines file: Add checks a destination by the file's own rule before
+// anything is written, Add and Remove rewrite the file in place of the old one,
+// and the monitor follows.
 
 #include <QAccessible>
 #include <QComboBox>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,6 +26,8 @@
 
 #include "app/settings/SettingRow.hpp"
 #include "app/settings/SettingsWindowController.hpp"
+#include "app/tray/MachinesMonitor.hpp"
+#include "app/tray/MachinesWindow.hpp"
 
 using namespace menubar;
 using namespace menubar::app;
@@ -29,6 +35,11 @@ using namespace menubar::app;
 namespace {
 
 const std::string standIn = MENUBAR_BINARY_DIR "/tools/tessaly-sim/tessaly";
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // The launch agent of a scratch home, whose restarts are only counted; with a
 // refusal set, a systemd unit that refuses them.
@@ -47,10 +58,6 @@ struct CountingAgent : LaunchdService {
         done(refusal->value_or(CommandResult{0, {}, {}}));
     }
 };
-
-bool finishedSaving(const SettingsModel& model) {
-    return model.saveState().kind() != SaveState::Kind::saving;
-}
 
 // A scratch home with the stand-in daemon as TESSALY_CLI, and the window on it.
 struct Window {
@@ -71,10 +78,7 @@ struct Window {
         std::filesystem::create_directories(home + "/scratch");
         std::ofstream(configPath, std::ios::binary) << text;
     }
-    std::string readConfig() const {
-        std::ifstream in(configPath, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string readConfig() const { return readText(configPath); }
     // Makes TESSALY_CLI an executable shell script; its path.
     std::string fakeDaemon(const std::string& body) {
         const std::string path = home + "/fake-tessaly";
@@ -103,6 +107,14 @@ struct Window {
         return QTest::qWaitFor([this] { return finishedLoading(); }, 20000);
     }
     bool finishedLoading() const { return model()->phase().kind() != SettingsPhase::Kind::loading; }
+    bool finishedSaving() const { return model()->saveState().kind() != SaveState::Kind::saving; }
+    // A new window after the last one was closed, once it has loaded.
+    bool reopen() {
+        controller->window()->close();
+        controller->show();
+        return QTest::qWaitFor([this] { return finishedLoading(); }, 20000);
+    }
+    QString path() const { return QString::fromStdString(configPath); }
     SettingsModel* model() const { return controller->model(); }
     template <typename T = QWidget> T* find(const QString& name) const {
         return controller->window()->findChild<T*>(name);
@@ -135,7 +147,7 @@ struct Window {
     }
     void save() const {
         click("footer:save");
-        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*model()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(), 20000);
     }
 };
 
@@ -198,11 +210,10 @@ private slots:
         QVERIFY(window.open());
         QCOMPARE(window.text("failed:title"), title);
         detail.replace("$CMD", QString::fromStdString(command));
-        detail.replace("$PATH", QString::fromStdString(window.configPath));
+        detail.replace("$PATH", window.path());
         QCOMPARE(window.text("failed:detail"), detail);
         QVERIFY(window.disabled("footer:save"));
-        QCOMPARE(window.text("footer:file"),
-                 "Config file: " + QString::fromStdString(window.configPath));
+        QCOMPARE(window.text("footer:file"), "Config file: " + window.path());
         const bool unreadable = !config.isEmpty();
         QCOMPARE(window.enabled("footer:restart"), !unreadable);
         QCOMPARE(window.text("footer:status"),
@@ -227,14 +238,10 @@ private slots:
         int runs = 0;
         window.model()->setAfterLoad([&runs] { ++runs; });
 
-        first->close();
-        window.controller->show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.finishedLoading(), 20000);
+        QVERIFY(window.reopen());
         QVERIFY(window.controller->window() != first);
         QVERIFY(!window.model()->form()->isDirty()); // a new window reloads
-        window.controller->window()->close();
-        window.controller->show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.finishedLoading(), 20000);
+        QVERIFY(window.reopen());
         QCOMPARE(runs, 1);
 
         QVERIFY(window.disabled("footer:restart"));
@@ -244,13 +251,11 @@ private slots:
                  "Daemon not installed (run: tessaly install); a daemon started by "
                  "hand reads the file on its next start.");
         QCOMPARE(window.text("footer:file"),
-                 "No config file yet; defaults shown. It will be written to " +
-                     QString::fromStdString(window.configPath));
+                 "No config file yet; defaults shown. It will be written to " + window.path());
         window.type("setting:warn-context", "50");
         window.save();
         QCOMPARE(window.controller->window()->findChild<QMessageBox*>(), nullptr);
-        QCOMPARE(window.text("footer:file"),
-                 "Editing " + QString::fromStdString(window.configPath));
+        QCOMPARE(window.text("footer:file"), "Editing " + window.path());
     }
 
     void anEditInEveryKindOfControlReachesTheFile() {
@@ -279,7 +284,7 @@ private slots:
         window.click("footer:save");
         QCOMPARE(window.text("footer:status"), "Validating with the daemon...");
         QVERIFY(window.disabled("footer:save"));
-        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*window.model()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.finishedSaving(), 20000);
         // The layout of the file is the form's, pinned by its own tests.
         QCOMPARE(nlohmann::json::parse(window.readConfig()).dump(),
                  nlohmann::json::parse(R"({"cache-lead": "30s", "critical-context": 86,
@@ -489,10 +494,8 @@ EOF)");
                  "Set by a command-line flag in the launch agent; reinstall the "
                  "daemon to manage it here.");
         QVERIFY(window.disabled("setting:dry-run") && window.disabled("setting:dry-run:reset"));
-        QCOMPARE(qobject_cast<QGraphicsOpacityEffect*>(
-                     window.find<SettingRow>("setting:dry-run:row")->graphicsEffect())
-                     ->opacity(),
-                 0.6);
+        QGraphicsEffect* dimmed = window.find<SettingRow>("setting:dry-run:row")->graphicsEffect();
+        QCOMPARE(qobject_cast<QGraphicsOpacityEffect*>(dimmed)->opacity(), 0.6);
         QCOMPARE(window.text("setting:warn-context:live"), "Daemon is running with: 72%");
         QCOMPARE(window.find<QLineEdit>("setting:message-prefix"), line);
         QCOMPARE(line->text(), "hello, world");
@@ -526,7 +529,7 @@ EOF)");
         installed.type("setting:warn-context", "50");
         installed.click("footer:save");
         QVERIFY(installed.disabled("footer:restart")); // while the daemon judges the file
-        QTRY_VERIFY_WITH_TIMEOUT(finishedSaving(*installed.model()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(installed.finishedSaving(), 20000);
         QMessageBox* sheet = nullptr;
         QTRY_VERIFY((sheet = installed.controller->window()->findChild<QMessageBox*>()));
         QCOMPARE(sheet->text(), "Settings saved");
@@ -546,6 +549,49 @@ EOF)");
         QTRY_COMPARE(installed.restarts, 2);
         QCOMPARE(installed.text("footer:status"),
                  "Could not restart the daemon: systemctl: Failed to connect to bus");
+    }
+
+    void addsAndRemovesByTheFilesRule() {
+        QTemporaryDir home;
+        const std::string file = home.path().toStdString() + "/config/tessaly-menubar/machines";
+        MachinesMonitor::Setup setup;
+        setup.filePath = file;
+        setup.fileSystem = FileSystem::real();
+        setup.now = [] { return currentInstant(); };
+        int fetches = 0;
+        setup.fetch = [&fetches](const Machine&, MachinesMonitor::Output,
+                                 MachinesMonitor::Completion) {
+            ++fetches;
+            return MachinesMonitor::Stop();
+        };
+        MachinesMonitor monitor(setup);
+        monitor.start();
+        MachinesWindow window(monitor);
+        window.show();
+        auto* destination = window.findChild<QLineEdit*>("destination");
+        auto* name = window.findChild<QLineEdit*>("name");
+        auto* message = window.findChild<QLabel*>("message");
+
+        destination->setText("-oProxyCommand=touch /tmp/x");
+        QTest::mouseClick(window.findChild<QPushButton*>("add"), Qt::LeftButton);
+        QCOMPARE(
+            message->text(),
+            QString("Not added: starts like an option, which ssh would obey rather than connect"));
+        QVERIFY(!std::filesystem::exists(file));
+
+        destination->setText("ada@gpu");
+        name->setText("GPU");
+        QTest::keyClick(destination, Qt::Key_Return);
+        destination->setText("build");
+        QTest::keyClick(destination, Qt::Key_Return);
+        QCOMPARE(readText(file), std::string("ada@gpu\tGPU\nbuild\n"));
+        QCOMPARE(monitor.list().machines.size(), std::size_t(2));
+        QCOMPARE(fetches, 2);
+        window.findChild<QListWidget*>("machinesList")->setCurrentRow(0);
+        window.grab().save(qEnvironmentVariable("MACHINES_WINDOW_SHOT", "/dev/null"), "PNG");
+        QTest::mouseClick(window.findChild<QPushButton*>("remove"), Qt::LeftButton);
+        QCOMPARE(readText(file), std::string("build\n"));
+        QCOMPARE(monitor.list().machines.size(), std::size_t(1));
     }
 };
 

@@ -13,6 +13,9 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -50,11 +53,8 @@ public:
     // Xvfb picks a free display itself and says which once it accepts clients:
     // two tests choosing by lock files could start on the same one together.
     bool startX() {
-        QProcess* server =
-            start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        if (!server->waitForReadyRead(10000))
-            return false;
-        const QString number = QString::fromUtf8(server->readLine()).trimmed();
+        const QString number = firstLine(
+            start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}));
         display = ":" + number;
         return !number.isEmpty();
     }
@@ -70,11 +70,8 @@ public:
                        .arg(dir.path())
                        .toUtf8());
         file.close();
-        QProcess* bus =
-            start("dbus-daemon", {"--nofork", "--print-address=1", "--config-file=" + config});
-        if (!bus->waitForReadyRead(10000))
-            return false;
-        busAddress = QString::fromUtf8(bus->readLine()).trimmed();
+        busAddress = firstLine(
+            start("dbus-daemon", {"--nofork", "--print-address=1", "--config-file=" + config}));
         return !busAddress.isEmpty();
     }
 
@@ -87,7 +84,7 @@ public:
                 ->isServiceRegistered("org.freedesktop.Notifications")
                 .value();
         };
-        return waitFor(registered, 10000) ? server : nullptr;
+        return QTest::qWaitFor(registered, 10000) ? server : nullptr;
     }
 
     // The test's own connection to this desktop's bus.
@@ -131,18 +128,19 @@ public:
         return tool.readAllStandardOutput();
     }
 
-    // Calls `ready` every 50 ms until it holds or `ms` have passed.
-    template <typename Ready> static bool waitFor(Ready ready, int ms) {
-        for (int waited = 0; waited < ms; waited += 50) {
-            if (ready())
-                return true;
-            QTest::qWait(50);
-        }
-        return ready();
+    // The notifications dunst has moved into its history, newest first.
+    QJsonArray history() const {
+        return QJsonDocument::fromJson(output("dunstctl", {"history"}))["data"][0].toArray();
     }
 
 private:
     std::vector<std::unique_ptr<QProcess>> processes_;
+
+    // The first line a starting server prints; empty if it prints none.
+    static QString firstLine(QProcess* server) {
+        return server->waitForReadyRead(10000) ? QString::fromUtf8(server->readLine()).trimmed()
+                                               : QString();
+    }
 };
 
 } // namespace desktop_test

@@ -45,14 +45,12 @@ signals:
 namespace {
 
 // The table's case whose rows do not depend on the clock: a recorded stop.
-const menu_cases::MenuCase& stopped() {
-    return menu_cases::menuCases()[1];
-}
+const menu_cases::MenuCase& stopped = menu_cases::menuCases()[1];
 
 // The app itself also offers "Machines…" after "Settings...", which the
 // controller's own harness leaves out.
 QStringList stoppedRows() {
-    QStringList rows = stopped().rows;
+    QStringList rows = stopped.rows;
     rows.insert(rows.indexOf("Settings...") + 1, "Machines…");
     return rows;
 }
@@ -95,14 +93,14 @@ class StatusNotifierTest : public QObject {
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
 
-    // A property that did not arrive reads as an empty structure.
-    static bool readable(const QVariant& value) {
-        return value.metaType() == QMetaType::fromType<QDBusArgument>();
-    }
-
-    // a(iiay): each square rendering with its pixels, by size.
-    static QMap<int, QByteArray> readPixmaps(const QDBusArgument& argument) {
+    // a(iiay): each square rendering with its pixels, by size. A property that
+    // did not arrive reads as an empty structure.
+    QMap<int, QByteArray> pixmaps() {
+        const QVariant value = property("IconPixmap");
         QMap<int, QByteArray> sizes;
+        if (value.metaType() != QMetaType::fromType<QDBusArgument>())
+            return sizes;
+        const QDBusArgument argument = value.value<QDBusArgument>();
         argument.beginArray();
         while (!argument.atEnd()) {
             int w, h;
@@ -115,12 +113,6 @@ class StatusNotifierTest : public QObject {
         }
         argument.endArray();
         return sizes;
-    }
-
-    QMap<int, QByteArray> pixmaps() {
-        const QVariant value = property("IconPixmap");
-        return readable(value) ? readPixmaps(value.value<QDBusArgument>())
-                               : QMap<int, QByteArray>{};
     }
 
     QString menuPath() { return property("Menu").value<QDBusObjectPath>().path(); }
@@ -180,7 +172,7 @@ private slots:
         QVERIFY(bus->registerService("org.kde.StatusNotifierWatcher"));
 
         const QString statusPath = desktop.dir.filePath("status.json");
-        std::ofstream(statusPath.toStdString()) << stopped().file;
+        std::ofstream(statusPath.toStdString()) << stopped.file;
         // The daemon's unit installed and its logs folder there, as the table has them.
         const QString home = desktop.dir.filePath("home");
         QVERIFY(QDir().mkpath(home + "/.config/systemd/user") &&
@@ -192,7 +184,7 @@ private slots:
         environment.insert("TESSALY_STATUS_FILE", statusPath);
         environment.insert("TESSALY_CLI", STANDIN);
         QProcess* app = desktop.start(MENUBAR_APP, {}, environment);
-        QVERIFY(PrivateDesktop::waitFor([this] { return !watcher.items.isEmpty(); }, 30000));
+        QVERIFY(QTest::qWaitFor([this] { return !watcher.items.isEmpty(); }, 30000));
         item = watcher.items.first();
         QCOMPARE(app->state(), QProcess::Running);
     }
@@ -210,7 +202,7 @@ private slots:
         const QStringList iconOnly =
             QStringList(stoppedRows()).replaceInStrings("Icon only [ ]", "Icon only [x]");
         click("Icon only");
-        QVERIFY(PrivateDesktop::waitFor([&] { return layout() == iconOnly; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return layout() == iconOnly; }, 10000));
     }
 };
 
