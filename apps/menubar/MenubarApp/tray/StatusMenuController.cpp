@@ -53,8 +53,10 @@ StatusMenuController::~StatusMenuController() = default;
 
 void StatusMenuController::start() {
     trace_ = environmentValue(traceKey) == "1";
-    refresh();
+    // Known before the first refresh, whose probes would otherwise take the
+    // first showing for a tray host that has just come.
     trayWasAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
+    refresh();
     statusItem_->show();
     auto* timer = new QTimer(this);
     timer->setInterval(pollIntervalMs);
