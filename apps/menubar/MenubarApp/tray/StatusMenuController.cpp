@@ -143,7 +143,7 @@ void StatusMenuController::update(bool poll) {
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
     attention_->observe(file, state_, menuIsOpen_, now);
-    if (timer_) {
+    if (timer_ && refreshRestartsPoll) {
         timer_->start();
     }
     if (poll) {

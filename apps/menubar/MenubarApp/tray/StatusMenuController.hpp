@@ -2,13 +2,14 @@
 
 // The tray item, its menu and the poll timer. When the menu opens, after each
 // action, when the status file changes (StatusFileWatch), when the machine wakes
-// and at the latest three seconds after the last of these, one refresh re-reads
-// the status file (decoding it only when its bytes changed) and redraws the item
-// when its look changed. The poll's refresh, and a write's once three seconds
-// have passed since the last, also checks that the item is still on screen (not
-// while the menu is open). The menu value is built only while something shows
-// it: the open menu, the status window, or a StatusNotifierItem host, which may
-// read the exported menu at any time; a closed menu is built as it opens
+// and at each tick of the three-second poll (which starts over at every refresh
+// but on macOS, see refreshRestartsPoll), one refresh re-reads the status file
+// (decoding it only when its bytes changed) and redraws the item when its look
+// changed. The poll's refresh, and a write's once three seconds have passed
+// since the last, also checks that the item is still on screen (not while the
+// menu is open). The menu value is built only while something shows it: the
+// open menu, the status window, or a StatusNotifierItem host, which may read
+// the exported menu at any time; a closed menu is built as it opens
 // (StatusMenuRenderer). Every rule comes from the core; this class only turns
 // its values into the tray icon and the menu's rendering and routes the actions.
 //
@@ -60,6 +61,15 @@ class StatusMenuController : public QObject {
 
 public:
     static constexpr int pollIntervalMs = 3000;
+    // Whether every refresh starts the poll's timer over. On macOS the timer
+    // fires every three seconds for the life of the process, as it always has;
+    // elsewhere a daemon that writes more often than the poll then wakes the
+    // app once per write instead of once per write and once per tick.
+#ifdef Q_OS_MACOS
+    static constexpr bool refreshRestartsPoll = false;
+#else
+    static constexpr bool refreshRestartsPoll = true;
+#endif
     // "0", "false", "no" or "off" leaves the status file to the timer alone.
     static constexpr std::string_view watchKey = "TESSALY_MENUBAR_WATCH";
     // Exactly "1": each applied presentation is logged with a monotonic time.
@@ -92,24 +102,50 @@ public:
 
     // Opens (or raises) the status window; it follows every poll until closed.
     void showStatusWindow();
-    StatusWindow* statusWindow() const { return window_.get(); }
-    const TrayHostTracker& trayHost() const { return trayHost_; }
+    StatusWindow* statusWindow() const {
+        return window_.get();
+    }
+    const TrayHostTracker& trayHost() const {
+        return trayHost_;
+    }
 
-    const std::string& statusPath() const { return statusPath_; }
-    QSystemTrayIcon* statusItem() const { return statusItem_; }
+    const std::string& statusPath() const {
+        return statusPath_;
+    }
+    QSystemTrayIcon* statusItem() const {
+        return statusItem_;
+    }
     // The tray menu, first brought up to the last poll unless it is open (it is
     // otherwise built only as it opens).
     QMenu* menu();
-    const QTimer* timer() const { return timer_; }
+    const QTimer* timer() const {
+        return timer_;
+    }
     // Null when watching is switched off or cannot work here.
-    const StatusFileWatch* watch() const { return watch_; }
-    const StatusSnapshot& snapshot() const { return snapshot_; }
-    const DaemonState& state() const { return state_; }
-    const CompactSetting& compact() const { return compact_; }
-    const StatusItemPresentation& presentation() const { return presentation_; }
-    const HiddenItemTracker& hiddenTracker() const { return hiddenTracker_; }
-    bool menuIsOpen() const { return menuIsOpen_; }
-    const std::map<int, SessionStatus>& sessionsByTag() const { return sessionsByTag_; }
+    const StatusFileWatch* watch() const {
+        return watch_;
+    }
+    const StatusSnapshot& snapshot() const {
+        return snapshot_;
+    }
+    const DaemonState& state() const {
+        return state_;
+    }
+    const CompactSetting& compact() const {
+        return compact_;
+    }
+    const StatusItemPresentation& presentation() const {
+        return presentation_;
+    }
+    const HiddenItemTracker& hiddenTracker() const {
+        return hiddenTracker_;
+    }
+    bool menuIsOpen() const {
+        return menuIsOpen_;
+    }
+    const std::map<int, SessionStatus>& sessionsByTag() const {
+        return sessionsByTag_;
+    }
 
 private:
     void updateStatusItem(const StatusItemPresentation& presentation);

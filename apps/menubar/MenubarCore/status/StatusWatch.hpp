@@ -68,10 +68,10 @@ public:
     std::optional<Moment> due() const { return due_; }
 
     // Whether a refresh for a write does the poll's own work too (the tray
-    // probes). The poll's timer starts over at every refresh, so a daemon that
-    // writes more often than the poll runs wakes the app once per write, not
-    // once per write and once per tick; the probes then ride on the first write
-    // a whole interval after they last ran, never two intervals apart.
+    // probes): once a whole interval has passed since it last ran. Where every
+    // refresh starts the poll's timer over, a daemon that writes more often than
+    // the poll keeps the timer from firing, and the probes ride on its writes,
+    // never two intervals apart.
     static bool pollWorkDue(std::chrono::microseconds sinceLastPollWork,
                             std::chrono::milliseconds interval) {
         return sinceLastPollWork >= interval;
