@@ -258,9 +258,7 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
     EXPECT_EQ(AllMachines::menu(localMenu, {}, {}, true, false, {}, utc), localMenu);
     // The app's menu differs by the one item after "Settings...".
     auto withItem = AllMachines::menu(localMenu, {}, {}, true, true, {}, utc).entries;
-    const auto item = std::find_if(withItem.begin(), withItem.end(), [](const MenuEntry& e) {
-        return e.action == MenuAction::openMachines;
-    });
+    const auto item = std::ranges::find(withItem, MenuAction::openMachines, &MenuEntry::action);
     ASSERT_NE(item, withItem.end());
     EXPECT_EQ((item - 1)->title, "Settings...");
     EXPECT_EQ(item->title, "Machines\u2026");
@@ -269,26 +267,22 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
 
     const auto look =
         AllMachines::presentation(localLook, localState, localSessions, others, false, utc);
-    EXPECT_EQ(look.title, "91%");
-    EXPECT_EQ(look.tone, Tone::critical);
-    EXPECT_EQ(look.tooltip, "This machine: Daemon running (last poll 1s ago)\n"
-                            "GPU: Daemon running (last poll 1s ago)\n"
-                            "ci: Unreachable: connection refused\n"
-                            "new: Connecting...");
+    EXPECT_EQ(look,
+              (StatusItemPresentation{"eye.trianglebadge.exclamationmark", "91%", Tone::critical,
+                                      "This machine: Daemon running (last poll 1s ago)\n"
+                                      "GPU: Daemon running (last poll 1s ago)\n"
+                                      "ci: Unreachable: connection refused\n"
+                                      "new: Connecting..."}));
 
     const StatusMenu all = AllMachines::menu(localMenu, others, {}, true, false, {}, utc);
     EXPECT_EQ(all.entries.front().title, "This machine");
     // The remote session is shown but not focusable here, and says why.
-    const auto remoteSession =
-        std::find_if(all.entries.begin(), all.entries.end(),
-                     [](const MenuEntry& e) { return e.title.find("91%") != std::string::npos; });
+    const auto remoteSession = std::ranges::find_if(
+        all.entries, [](const MenuEntry& e) { return e.title.find("91%") != std::string::npos; });
     ASSERT_NE(remoteSession, all.entries.end());
     EXPECT_EQ(remoteSession->action, MenuAction::none);
     EXPECT_NE(remoteSession->tooltip->find(AllMachines::noFocusReason), std::string::npos);
     EXPECT_EQ(all.sessionsByTag.size(), 1u);
-    const auto terminals =
-        std::count_if(all.entries.begin(), all.entries.end(), [](const MenuEntry& e) {
-            return e.action == MenuAction::openMachineTerminal;
-        });
-    EXPECT_EQ(terminals, 3);
+    EXPECT_EQ(std::ranges::count(all.entries, MenuAction::openMachineTerminal, &MenuEntry::action),
+              3);
 }

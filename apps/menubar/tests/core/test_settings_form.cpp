@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unicode/locid.h>
 
@@ -331,14 +332,10 @@ TEST(SettingsSchema, WrongTypesFailTheWholeDocument) {
          "type mismatch (Bool) at x-groups.0.settings.0.restart"},
         {R"({"x-groups":[null]})", "missing value (GroupEntry) at x-groups.0"},
     };
-    for (const auto& [document, description] : cases) {
-        try {
-            SettingsSchema::decode(document);
-            ADD_FAILURE() << "decoded " << document;
-        } catch (const JSONError& error) {
-            EXPECT_EQ(error.what(), std::string(description)) << document;
-        }
-    }
+    for (const auto& [document, description] : cases)
+        EXPECT_THAT([&] { SettingsSchema::decode(document); },
+                    testing::ThrowsMessage<JSONError>(testing::StrEq(description)))
+            << document;
 }
 
 TEST(SettingsSchema, LabelCapitalisesTheFirstPieceOnly) {

@@ -51,21 +51,16 @@ TEST(StatusDecoder, ParseDateTakesTheInternetProfileOnly) {
 }
 
 TEST(StatusDecoder, NullAndMissingAreAbsentWithTheirSubstitutes) {
-    const StatusFile file = StatusDecoder::decode(R"({
-      "version": null, "sessions": [{"level": null, "handoff": {"path": null}},
-                                   {"handoff": {}}], "events": null, "config": null})");
     // A null at any key reads as absent: the app's fault tests put one at each.
     EXPECT_EQ(StatusDecoder::decode("{}"), StatusFile{});
-    ASSERT_EQ(file.sessions.size(), 2u);
-    EXPECT_EQ(file.sessions[0].level, SessionLevel::unknown);
-    EXPECT_EQ(file.sessions[0].handoff->path, "");
-    EXPECT_EQ(file.sessions[1].handoff->path, "");
-    EXPECT_EQ(file.sessions[1].handoff->location, HandoffLocation::unknown);
     // Nothing derives a percentage from the two counts.
-    EXPECT_EQ(StatusDecoder::decode(R"({"sessions":[{"contextTokens":1,"contextWindow":2}]})")
-                  .sessions[0]
-                  .contextPct,
-              std::nullopt);
+    EXPECT_EQ(
+        StatusDecoder::decode(R"({"version": null, "events": null, "config": null,
+      "sessions": [{"level": null, "handoff": {"path": null}},
+                   {"handoff": {}, "contextTokens": 1, "contextWindow": 2}]})"),
+        (StatusFile{
+            .sessions = {{.handoff = SessionHandoff{}},
+                         {.contextTokens = 1, .contextWindow = 2, .handoff = SessionHandoff{}}}}));
 }
 
 // Exact, case-sensitive wire strings; anything else is unknown, not an error.

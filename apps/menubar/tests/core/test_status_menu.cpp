@@ -232,23 +232,17 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
 // renderers' table (MenuCases.hpp) and the bar's golden faces. The controller's tests show the
 // hidden icon's line, Icon only set by the environment and Start at login checked.
 TEST(StatusMenu, EachDaemonStateAndSetting) {
-    const auto without = [](bool MenuFacts::*fact) {
-        MenuFacts facts = everythingOnDisk();
-        facts.*fact = false;
+    const auto adjusted = [](MenuFacts facts, auto change) {
+        change(facts);
         return facts;
     };
     const MenuEntry summary = line("warn 70% \u00b7 critical 85% \u00b7 messaging on");
     const MenuEntry running = line("Daemon running (last poll 5s ago)");
     const MenuEntry restartLine = line("Restart daemon to apply settings");
-    const MenuEntry plainIconOnly = iconOnly(false);
-    const MenuEntry logs = item("Open logs", A::openLogs);
-    const MenuEntry statusFile = item("Open status file", A::openStatusFile);
     // systemctl stops the unit only, which a daemon started by hand is not.
     MenuEntry stopUnit = item("Stop daemon", A::stopDaemon);
     stopUnit.tooltip = "Stops tessaly.service; a daemon started by hand (tessaly watch) keeps "
                        "running.";
-    MenuFacts withoutCmux = underSystemd();
-    withoutCmux.cmuxInstalled = false;
     const std::vector<MenuEntry> staleHeader{
         line("Config file ignored: unknown key \"colour\"", "unknown key \"colour\""),
         line("Daemon not responding (last poll 2m ago)"), summary};
@@ -287,7 +281,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const struct {
         const char* name;
         StatusSnapshot snapshot;
-        std::vector<MenuEntry> header, sessions, controls; // controls: "Icon only" to "Open logs"
+        std::vector<MenuEntry> header, sessions, controls; // between "Icon only" and "Open logs"
         MenuFacts facts = everythingOnDisk();
         CompactSetting compact = builtIn;
     } cases[] = {
@@ -295,57 +289,53 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions(""),
-         {plainIconOnly, item("Restart daemon", A::startDaemon), logs}},
+         {item("Restart daemon", A::startDaemon)}},
         {"stopped",
          StatusSnapshot::loaded(stopped),
          {line("Daemon stopped at 09:07"), line("No config in status file")},
          {line("No session data")},
-         {plainIconOnly, item("Start daemon", A::startDaemon), logs}},
+         {item("Start daemon", A::startDaemon)}},
         {"unreadable, no logs folder",
          StatusSnapshot::unreadable("type mismatch (String) at sessions.0.level"),
          {line("Status file unreadable"), line("type mismatch (String) at sessions.0.level")},
          {line("No session data")},
-         {plainIconOnly, item("Start daemon", A::startDaemon),
-          item("Open logs", A::openLogs, false)},
-         without(&MenuFacts::logsDirectoryExists)},
+         {item("Start daemon", A::startDaemon)},
+         adjusted(everythingOnDisk(), [](MenuFacts& f) { f.logsDirectoryExists = false; })},
         {"restart needed with a config error, icon only from the defaults",
          StatusSnapshot::loaded(rejected),
          {line("Config file ignored: bad value for warnContextPct",
                "bad value for warnContextPct\n/home/u/.config/tessaly/config.json"),
           restartLine, running, summary},
          {line("No sessions")},
-         {iconOnly(true), item("Restart daemon to apply settings", A::startDaemon),
-          item("Stop daemon", A::stopDaemon), logs},
+         {item("Restart daemon to apply settings", A::startDaemon),
+          item("Stop daemon", A::stopDaemon)},
          everythingOnDisk(),
          CompactSetting{true, CompactSetting::Source::defaults}},
         {"restart needed under systemd",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},
          {line("No sessions")},
-         {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon), stopUnit,
-          logs},
+         {item("Restart daemon to apply settings", A::restartDaemon), stopUnit},
          underSystemd()},
         {"stale under systemd without cmux",
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions("\nFocusing a session's workspace needs cmux, which is not installed."),
-         {plainIconOnly, item("Restart daemon", A::restartDaemon), logs},
-         withoutCmux},
+         {item("Restart daemon", A::restartDaemon)},
+         adjusted(underSystemd(), [](MenuFacts& f) { f.cmuxInstalled = false; })},
         {"notices off by the environment, after Start at login",
          StatusSnapshot::loaded(unsaid),
          {running, summary},
          {line("No sessions")},
-         {plainIconOnly,
-          MenuEntry{.title = "Start at login", .enabled = true, .action = A::toggleStartAtLogin},
+         {MenuEntry{.title = "Start at login", .enabled = true, .action = A::toggleStartAtLogin},
           item("Notify when a session needs input (set by TESSALY_MENUBAR_NOTIFY)", A::toggleNotify,
                false),
-          line("Daemon not installed (run: tessaly install)"), logs},
-         [] {
-             MenuFacts facts = underSystemd(false);
-             facts.startsAtLogin = false;
-             facts.notify = NotifySetting{false, CompactSetting::Source::environment};
-             return facts;
-         }()},
+          line("Daemon not installed (run: tessaly install)")},
+         adjusted(underSystemd(false),
+                  [](MenuFacts& f) {
+                      f.startsAtLogin = false;
+                      f.notify = NotifySetting{false, CompactSetting::Source::environment};
+                  })},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -362,9 +352,11 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
         EXPECT_EQ(sections[2], (std::vector{line("Handoffs"), line("No handoffs")}));
         EXPECT_EQ(sections[3], (std::vector{line("Recent events"), line("No events yet")}));
         std::vector<MenuEntry> controls{item("Refresh", A::refresh),
-                                        item("Settings...", A::openSettings)};
+                                        item("Settings...", A::openSettings),
+                                        iconOnly(c.compact.compact)};
         controls.insert(controls.end(), c.controls.begin(), c.controls.end());
-        controls.push_back(statusFile);
+        controls.push_back(item("Open logs", A::openLogs, c.facts.logsDirectoryExists));
+        controls.push_back(item("Open status file", A::openStatusFile));
         EXPECT_EQ(sections[4], controls);
         EXPECT_EQ(sections[5], std::vector{quit});
     }
