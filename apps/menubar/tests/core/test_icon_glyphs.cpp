@@ -63,13 +63,11 @@ TEST(IconGlyphs, FittingFillsTheLimitingSideAndCentres) {
                     title.bounds.width() / title.bounds.height(), 1e-9);
         EXPECT_NEAR(fit.bounds.left - c.box.left, c.box.right - fit.bounds.right, 1e-9);
         EXPECT_NEAR(fit.bounds.top - c.box.top, c.box.bottom - fit.bounds.bottom, 1e-9);
-        // Every on-curve point lands inside the box.
+        // Every on-curve point lands inside the box: no farther from its centre than its edges.
         for (const Segment& segment : fit.segments) {
             const Point end = segment.points[segment.verb == Verb::cubic ? 2 : 0];
-            EXPECT_GE(end.x, c.box.left - 1e-9);
-            EXPECT_LE(end.x, c.box.right + 1e-9);
-            EXPECT_GE(end.y, c.box.top - 1e-9);
-            EXPECT_LE(end.y, c.box.bottom + 1e-9);
+            EXPECT_NEAR(end.x, (c.box.left + c.box.right) / 2, c.box.width() / 2 + 1e-9);
+            EXPECT_NEAR(end.y, (c.box.top + c.box.bottom) / 2, c.box.height() / 2 + 1e-9);
         }
     }
 }

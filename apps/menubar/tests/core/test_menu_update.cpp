@@ -117,10 +117,8 @@ TEST(StatusFileReader, DecodesOnlyBytesThatChanged) {
             disk.erase("s");
         EXPECT_EQ(reader.read("s", fileSystem), step.changed);
         const StatusFile* file = reader.snapshot().file();
-        EXPECT_EQ(file != nullptr, step.at.has_value());
-        if (file && step.at) {
-            EXPECT_EQ(file->at, StatusDecoder::parseDate(*step.at));
-        }
+        EXPECT_EQ(file ? file->at : std::nullopt,
+                  step.at ? StatusDecoder::parseDate(*step.at) : std::nullopt);
     }
     EXPECT_EQ(reads, 3);
 }

@@ -71,11 +71,8 @@ TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
         {SaveOutcome::writeFailed("disk full"), "Could not write /c.json: disk full",
          "settings not saved: disk full"},
     };
-    for (const auto& row : cases) {
-        const SaveReport result = SaveReport::of(row.outcome, "/c.json");
-        EXPECT_EQ(result.failure, row.failure);
-        EXPECT_EQ(result.logLine, row.log);
-    }
+    for (const auto& row : cases)
+        EXPECT_EQ(SaveReport::of(row.outcome, "/c.json"), (SaveReport{row.failure, row.log}));
     EXPECT_EQ(describe(SaveOutcome::rejected({{"a", "m"}}, {})),
               "rejected(fields: [\"a\": \"m\"], general: [])");
 }

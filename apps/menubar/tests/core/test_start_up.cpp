@@ -34,9 +34,7 @@ TEST(CommandLine, Parse) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
-        const CommandLineRequest request = CommandLine::parse(c.arguments);
-        EXPECT_EQ(request.kind, c.expected.kind);
-        EXPECT_EQ(request.error, c.expected.error);
+        EXPECT_EQ(CommandLine::parse(c.arguments), c.expected);
     }
 }
 

@@ -66,18 +66,10 @@ TEST(StatusDecoder, NullAndMissingAreAbsentWithTheirSubstitutes) {
 // Exact, case-sensitive wire strings; anything else is unknown, not an error.
 TEST(StatusDecoder, LenientEnumerations) {
     using L = SessionLevel;
-    const std::vector<std::pair<std::string, L>> cases{
-        {"critical", L::critical},
-        {"Warn", L::unknown},
-        {"blocked", L::unknown},
-        {"warn ", L::unknown},
-    };
-    for (const auto& [level, expected] : cases)
-        EXPECT_EQ(StatusDecoder::decode(R"({"sessions":[{"level":")" + level + R"("}]})")
-                      .sessions[0]
-                      .level,
-                  expected)
-            << level;
+    EXPECT_EQ(StatusDecoder::decode(R"({"sessions":[{"level":"critical"}, {"level":"Warn"},
+                                               {"level":"blocked"}, {"level":"warn "}]})")
+                  .sessions,
+              (std::vector<SessionStatus>{{.level = L::critical}, {}, {}, {}}));
     const auto wire = [](auto... values) { return ((std::string(rawValue(values)) + " ") + ...); };
     using E = EventKind;
     EXPECT_EQ(wire(L::ok, L::warn, L::critical), "ok warn critical ");
