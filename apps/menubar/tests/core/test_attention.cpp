@@ -47,8 +47,7 @@ TEST(Attention, AnnouncesSessionsEnteringNeedsInputOncePerEpisode) {
         std::string sessions;
         std::vector<std::string> notices = {}; // session notices by key, others by title (body)
         std::vector<std::string> withdrawn = {};
-        bool current = true;
-        bool muted = false;
+        bool current = true, muted = false;
     };
     struct Case {
         const char* name;

@@ -64,8 +64,7 @@ SystemdUnit::Refusal refused(std::string reason) {
 TEST(DaemonCommand, KeepsTheProgramAndWhatPrecedesTheFirstWatch) {
     const std::string binary = "binary-generated/";
     const struct {
-        std::string plist;
-        std::string executable;
+        std::string plist, executable;
         std::vector<std::string> leading;
     } cases[] = {
         {plistFixture("nix/org.nixos.nix-daemon.plist.in"), "/bin/sh", {}},

@@ -7,8 +7,7 @@
 
 #include "json/JSONValue.hpp"
 
-using menubar::JSONError;
-using menubar::JSONValue;
+using namespace menubar;
 
 namespace {
 

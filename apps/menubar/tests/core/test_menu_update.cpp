@@ -70,8 +70,7 @@ TEST(MenuUpdate, AMenuThatGrewStaysOnTheScreen) {
     const ScreenRect screen{.x = 0, .y = 0, .width = 1280, .height = 800};
     const struct {
         const char* name;
-        ScreenRect menu;
-        ScreenRect placed;
+        ScreenRect menu, placed;
     } cases[] = {
         {"inside stays", {723, 28, 500, 300}, {723, 28, 500, 300}},
         {"wider than the room to its right moves left", {723, 28, 731, 300}, {549, 28, 731, 300}},
@@ -131,9 +130,7 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
         stream.push_back(at);
     const struct {
         const char* name;
-        std::vector<int> changes;
-        std::vector<int> ticks;
-        std::vector<int> refreshes; // the pacing's, in order
+        std::vector<int> changes, ticks, refreshes; // refreshes: the pacing's, in order
     } cases[] = {
         {"a rename and its folder event", {0, 0, 1, 4}, {}, {5}},
         {"two bursts far apart", {0, 100}, {}, {5, 105}},
@@ -174,8 +171,7 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
 TEST(WatchTargets, TheFileWhileItExistsAndTheNearestFolderThatDoes) {
     struct Case {
         const char* path;
-        std::set<std::string> folders;
-        std::set<std::string> files;
+        std::set<std::string> folders, files;
         WatchTargets expected;
     } cases[] = {
         {"/h/state/tessaly/status.json", {"/", "/h"}, {}, {std::nullopt, "/h"}},

@@ -83,9 +83,7 @@ TEST(SettingsText, StatusLineAndButtonsFollowTheSaveStateThenTheDaemon) {
                        std::chrono::hours(13) + std::chrono::minutes(4);
     const struct {
         SaveState state;
-        bool restartNeeded;
-        bool installed;
-        bool formShown;
+        bool restartNeeded, installed, formShown;
         const char* expected;
     } cases[] = {
         {SaveState::idle(), true, false, false, "Restart the daemon to apply the saved settings."},
