@@ -49,25 +49,22 @@ TEST(IconGlyphs, GlyphsFollowEachOtherOnTheBaseline) {
 
 TEST(IconGlyphs, FittingFillsTheLimitingSideAndCentres) {
     const Outline title = *outline("72%");
-    struct Case {
-        Box box;
-        bool heightLimits;
-    };
-    for (const Case& c : {Case{{0, 0, 100, 10}, true}, Case{{2, 2, 20, 20}, false},
-                          Case{{-5, 40, 5, 400}, false}}) {
-        const Outline fit = fitted(title, c.box);
-        SCOPED_TRACE(c.box.width());
-        EXPECT_NEAR(c.heightLimits ? fit.bounds.height() : fit.bounds.width(),
-                    c.heightLimits ? c.box.height() : c.box.width(), 1e-9);
+    const std::pair<Box, bool> cases[] = {
+        {{0, 0, 100, 10}, true}, {{2, 2, 20, 20}, false}, {{-5, 40, 5, 400}, false}};
+    for (const auto& [box, heightLimits] : cases) {
+        const Outline fit = fitted(title, box);
+        SCOPED_TRACE(box.width());
+        EXPECT_NEAR(heightLimits ? fit.bounds.height() : fit.bounds.width(),
+                    heightLimits ? box.height() : box.width(), 1e-9);
         EXPECT_NEAR(fit.bounds.width() / fit.bounds.height(),
                     title.bounds.width() / title.bounds.height(), 1e-9);
-        EXPECT_NEAR(fit.bounds.left - c.box.left, c.box.right - fit.bounds.right, 1e-9);
-        EXPECT_NEAR(fit.bounds.top - c.box.top, c.box.bottom - fit.bounds.bottom, 1e-9);
+        EXPECT_NEAR(fit.bounds.left - box.left, box.right - fit.bounds.right, 1e-9);
+        EXPECT_NEAR(fit.bounds.top - box.top, box.bottom - fit.bounds.bottom, 1e-9);
         // Every on-curve point lands inside the box: no farther from its centre than its edges.
         for (const Segment& segment : fit.segments) {
             const Point end = segment.points[segment.verb == Verb::cubic ? 2 : 0];
-            EXPECT_NEAR(end.x, (c.box.left + c.box.right) / 2, c.box.width() / 2 + 1e-9);
-            EXPECT_NEAR(end.y, (c.box.top + c.box.bottom) / 2, c.box.height() / 2 + 1e-9);
+            EXPECT_NEAR(end.x, (box.left + box.right) / 2, box.width() / 2 + 1e-9);
+            EXPECT_NEAR(end.y, (box.top + box.bottom) / 2, box.height() / 2 + 1e-9);
         }
     }
 }

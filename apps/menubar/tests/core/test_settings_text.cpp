@@ -220,18 +220,15 @@ TEST(SettingsText, ThePathPickerStartsWhereTheValueLies) {
     SettingsForm form =
         formOf({spec("p", "path", {.defaultValue = JSONValue::string("~/notes/handoff.md")})});
     const auto folders = [](const std::string& path) { return path != "/gone"; };
-    const struct {
-        const char* value;
-        const char* expected;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"/srv/handoffs/h.md", "/srv/handoffs"}, {"/top.md", "/"},
         {"/gone/h.md", "/home/u/notes"}, // a folder that is not there: the default's
         {"relative/h.md", "/home/u/notes"},      {"", "/home/u/notes"},
     };
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.value);
-        form.set("p", SettingValue::text(row.value));
-        EXPECT_EQ(chooserStart(*form.field("p"), "/home/u", folders), row.expected);
+    for (const auto& [value, expected] : cases) {
+        SCOPED_TRACE(value);
+        form.set("p", SettingValue::text(value));
+        EXPECT_EQ(chooserStart(*form.field("p"), "/home/u", folders), expected);
     }
     SettingsForm bare = formOf({spec("p", "path")});
     EXPECT_EQ(chooserStart(*bare.field("p"), "/home/u", folders), "/home/u");
