@@ -97,12 +97,11 @@ TEST(Legibility, EveryToneKeepsTextContrastOnItsPanel) {
 }
 
 TEST(Legibility, MenuTitlesAreBoundedByTheScreen) {
-    const struct {
-        int screen, reserved, expected;
-    } cases[] = {{1280, 120, 640}, {3840, 120, 720}, {2560, 2000, 560},
-                 {600, 120, 320},  {400, 120, 280},  {100, 120, 0}};
-    for (const auto& row : cases)
-        EXPECT_EQ(menuTitleWidth(row.screen, row.reserved), row.expected) << row.screen;
+    const std::tuple<int, int, int> cases[] = {{1280, 120, 640},  {3840, 120, 720},
+                                               {2560, 2000, 560}, {600, 120, 320},
+                                               {400, 120, 280},   {100, 120, 0}};
+    for (const auto& [screen, reserved, expected] : cases)
+        EXPECT_EQ(menuTitleWidth(screen, reserved), expected) << screen;
 }
 
 TEST(Visibility, ItemVisibilityNeedsAPositiveWidth) {

@@ -186,12 +186,8 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
 }
 
 TEST(MachineLink, SaysWhySshFailedInWords) {
-    struct Row {
-        int status;
-        std::string standardError, reason;
-    };
     const Instant t = at("2026-03-01T12:00:00Z");
-    const std::vector<Row> rows{
+    const std::tuple<int, std::string, std::string> rows[] = {
         {143, "timed out after 20 s", "no answer in time"},
         {255,
          "No ED25519 host key is known for [127.0.0.1]:2222 and you have requested strict "
@@ -201,11 +197,11 @@ TEST(MachineLink, SaysWhySshFailedInWords) {
         {-1, "failed to launch ssh: No such file or directory", "ssh not found"},
         {255, "kex_exchange_identification: read: odd", "ssh failed (exit 255)"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.reason);
-        const std::string lastLine = row.standardError.substr(row.standardError.rfind('\n') + 1);
-        EXPECT_EQ(MachineLink::from({row.status, "", row.standardError}, t),
-                  (MachineLink{MachineLink::Unreachable{row.reason, lastLine}}));
+    for (const auto& [status, standardError, reason] : rows) {
+        SCOPED_TRACE(reason);
+        const std::string lastLine = standardError.substr(standardError.rfind('\n') + 1);
+        EXPECT_EQ(MachineLink::from({status, "", standardError}, t),
+                  (MachineLink{MachineLink::Unreachable{reason, lastLine}}));
     }
     using std::chrono::seconds;
     const std::chrono::steady_clock::time_point began{}, ended = began + std::chrono::seconds(2);

@@ -68,17 +68,14 @@ TEST(MenuUpdate, RetitlesKeepsRebuildsOrPatches) {
 
 TEST(MenuUpdate, AMenuThatGrewStaysOnTheScreen) {
     const ScreenRect screen{.x = 0, .y = 0, .width = 1280, .height = 800};
-    const struct {
-        const char* name;
-        ScreenRect menu, placed;
-    } cases[] = {
+    const std::tuple<const char*, ScreenRect, ScreenRect> cases[] = {
         {"inside stays", {723, 28, 500, 300}, {723, 28, 500, 300}},
         {"wider than the room to its right moves left", {723, 28, 731, 300}, {549, 28, 731, 300}},
         {"taller than the room below moves up", {100, 600, 300, 400}, {100, 400, 300, 400}},
         {"wider than the screen keeps its start", {723, 28, 1400, 300}, {0, 28, 1400, 300}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(keptOnScreen(c.menu, screen), c.placed) << c.name;
+    for (const auto& [name, menu, placed] : cases)
+        EXPECT_EQ(keptOnScreen(menu, screen), placed) << name;
 }
 
 // The poll reads the file every time but decodes only bytes it has not seen.
