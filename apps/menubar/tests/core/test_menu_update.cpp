@@ -125,10 +125,8 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
     std::vector<int> stream; // a change every 2 ms for 200 ms
     for (int at = 0; at < 200; at += 2)
         stream.push_back(at);
-    const struct {
-        const char* name;
-        std::vector<int> changes, ticks, refreshes; // refreshes: the pacing's, in order
-    } cases[] = {
+    // Changes seen, ticks, and the pacing's own refreshes in order.
+    const std::tuple<const char*, std::vector<int>, std::set<int>, std::vector<int>> cases[] = {
         {"a rename and its folder event", {0, 0, 1, 4}, {}, {5}},
         {"two bursts far apart", {0, 100}, {}, {5, 105}},
         // The controller's watch test shows a change just after a refresh waiting too.
@@ -140,25 +138,24 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
     };
     using Moment = RefreshPacing::Moment;
     const auto ms = [](int at) { return Moment(std::chrono::milliseconds(at)); };
-    for (const auto& c : cases) {
+    for (const auto& [name, changes, ticks, expected] : cases) {
         RefreshPacing pacing;
         std::vector<int> refreshes;
-        const std::set<int> ticks(c.ticks.begin(), c.ticks.end());
         for (int now = 0; now <= 400; ++now) {
             // A refresh due now runs before what is seen at the same moment.
             if (pacing.due() && *pacing.due() <= ms(now)) {
-                EXPECT_EQ(*pacing.due(), ms(now)) << c.name;
+                EXPECT_EQ(*pacing.due(), ms(now)) << name;
                 pacing.refreshed(ms(now));
                 refreshes.push_back(now);
             }
             if (ticks.contains(now))
                 pacing.refreshed(ms(now));
-            for (int seen : c.changes)
+            for (int seen : changes)
                 if (seen == now)
                     pacing.changed(ms(now));
         }
-        EXPECT_EQ(refreshes, c.refreshes) << c.name;
-        EXPECT_FALSE(pacing.due()) << c.name;
+        EXPECT_EQ(refreshes, expected) << name;
+        EXPECT_FALSE(pacing.due()) << name;
     }
 }
 

@@ -347,11 +347,7 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
     const std::vector<MenuEntry> shown{session("api · 72%", "ws", 1, true), sep,
                                        handoff("Open handoff · api", "/h/a.md", true),
                                        iconOnly(false), quit};
-    const struct {
-        const char* name;
-        std::function<void(std::vector<MenuEntry>&)> change;
-        bool same;
-    } cases[] = {
+    const std::tuple<const char*, std::function<void(std::vector<MenuEntry>&)>, bool> cases[] = {
         {"texts, tooltips and states",
          [](auto& e) {
              e[0].title = "api · 80%";
@@ -365,10 +361,10 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
         {"another action", [](auto& e) { e[2].action = A::none; }, false},
         {"another shortcut", [](auto& e) { e[4].keyEquivalent = "w"; }, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, change, same] : cases) {
         std::vector<MenuEntry> next = shown;
-        c.change(next);
-        EXPECT_EQ(StatusMenu::sameItems(shown, next), c.same) << c.name;
+        change(next);
+        EXPECT_EQ(StatusMenu::sameItems(shown, next), same) << name;
     }
 }
 
