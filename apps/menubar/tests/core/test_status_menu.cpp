@@ -371,13 +371,10 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
 // Polls seen at 10:00:00; the menus above show the other states and a poll 5 s
 // old with a 30 s interval, the controller's tests a poll right at the limit.
 TEST(DaemonState, FreshnessLimitFromTheInterval) {
-    const struct {
-        const char* name;
-        std::optional<std::string> polledAt;
-        std::optional<std::int64_t> intervalMs;
-        DaemonState expected;
-        std::string title;
-    } cases[] = {
+    // The poll time and interval, then the state and its title.
+    using Row = std::tuple<const char*, std::optional<std::string>, std::optional<std::int64_t>,
+                           DaemonState, std::string>;
+    const Row cases[] = {
         {"5 s interval: 12.5 s", "09:59:47.5", 5000, DaemonState::running(12.5),
          "Daemon running (last poll 12s ago)"},
         {"5 s interval: 13 s", "09:59:47", 5000, DaemonState::stale(13),
@@ -413,12 +410,8 @@ TEST(StatusItemPresentation, EveryStateAndWorstSession) {
     const DaemonState running = DaemonState::running(5), stale = DaemonState::stale(120),
                       stopped = DaemonState::stopped(at("2024-05-01T09:07:00Z"));
     const std::string alert = "eye.trianglebadge.exclamationmark";
-    struct Case {
-        DaemonState state;
-        std::vector<SessionStatus> sessions;
-        bool compact;
-        std::string expected; // "symbol title tone | tooltip"
-    };
+    // The state, the sessions and whether icon only, then "symbol title tone | tooltip".
+    using Case = std::tuple<DaemonState, std::vector<SessionStatus>, bool, std::string>;
     // The tooltips of a fresh and a stale daemon.
     const std::string fresh = " | Daemon running (last poll 5s ago)";
     const std::string old = " | Daemon not responding (last poll 2m ago)";
