@@ -113,11 +113,7 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
 TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     const std::string bytes = statusAt("2026-03-01T12:00:00Z", 40, "ok");
     const std::string whole = fileFrame("1772366401.500000000", bytes);
-    const struct {
-        const char* name;
-        std::string output;
-        std::variant<RemoteReading, std::string> expected;
-    } rows[] = {
+    const std::tuple<const char*, std::string, std::variant<RemoteReading, std::string>> rows[] = {
         {"a clock without fraction", frame("1772366401", "missing"),
          RemoteReading{at("2026-03-01T12:00:01Z"), StatusSnapshot::missing()}},
         {"cut in the bytes", whole.substr(0, whole.size() / 2), std::string("reply cut off")},
@@ -127,8 +123,8 @@ TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
         {"no frame at all", "bash: sh: command not found", std::string("reply not understood")},
         {"a clock that is not one", frame("soon", "missing"), std::string("reply not understood")},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(RemoteFrame::parse(row.output), row.expected) << row.name;
+    for (const auto& [name, output, expected] : rows)
+        EXPECT_EQ(RemoteFrame::parse(output), expected) << name;
 }
 
 TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
@@ -148,13 +144,8 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
     const std::string gone = make(std::nullopt);
     const std::string notOne(RemoteFrame::notUnderstood);
     const RemoteReading none{seen, StatusSnapshot::missing()};
-    struct Row {
-        const char* name;
-        std::string stream;
-        std::size_t piece;
-        Frames expected;
-        std::string pending;
-    } rows[] = {
+    // The bytes, the size of the pieces they arrive in, then the frames and what is left.
+    const std::tuple<const char*, std::string, std::size_t, Frames, std::string> rows[] = {
         {"one byte at a time", make(bytes) + gone, 1, {reading(bytes), none}, ""},
         {"end lines inside the file, then half a frame",
          make(tricky) + gone.substr(0, 30),
@@ -173,15 +164,15 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
          ""},
         {"other output between frames", gone + "oops\n" + gone + gone, 4096, {none, notOne}, ""},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, output, piece, expected, pending] : rows) {
+        SCOPED_TRACE(name);
         RemoteFrame::Stream stream;
         Frames frames;
-        for (std::size_t at = 0; at < row.stream.size(); at += row.piece)
-            for (auto& frame : stream.feed(std::string_view(row.stream).substr(at, row.piece)))
+        for (std::size_t at = 0; at < output.size(); at += piece)
+            for (auto& frame : stream.feed(std::string_view(output).substr(at, piece)))
                 frames.push_back(std::move(frame));
-        EXPECT_EQ(frames, row.expected);
-        EXPECT_EQ(stream.pending, row.pending);
+        EXPECT_EQ(frames, expected);
+        EXPECT_EQ(stream.pending, pending);
     }
 }
 

@@ -91,12 +91,11 @@ TEST(StatusFileReader, DecodesOnlyBytesThatChanged) {
         .isExecutable = [](const std::string&) { return false; },
     };
     StatusFileReader reader;
-    const struct {
-        const char* name;
-        std::optional<std::string> file;
-        bool changed;
-        std::optional<std::string> at; // of the snapshot's file
-    } steps[] = {
+    // The bytes on disk (none: no file), whether the read saw a change, and the poll time of
+    // the snapshot's file.
+    using Step =
+        std::tuple<const char*, std::optional<std::string>, bool, std::optional<std::string>>;
+    const Step steps[] = {
         {"missing at first", std::nullopt, true, std::nullopt},
         {"still missing", std::nullopt, false, std::nullopt},
         {"written", R"({"at":"2025-06-01T12:00:01Z"})", true, "2025-06-01T12:00:01Z"},
@@ -105,16 +104,16 @@ TEST(StatusFileReader, DecodesOnlyBytesThatChanged) {
          "2025-06-01T12:00:02Z"},
         {"removed", std::nullopt, true, std::nullopt},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.name);
-        if (step.file)
-            disk["s"] = *step.file;
+    for (const auto& [name, bytes, changed, at] : steps) {
+        SCOPED_TRACE(name);
+        if (bytes)
+            disk["s"] = *bytes;
         else
             disk.erase("s");
-        EXPECT_EQ(reader.read("s", fileSystem), step.changed);
+        EXPECT_EQ(reader.read("s", fileSystem), changed);
         const StatusFile* file = reader.snapshot().file();
         EXPECT_EQ(file ? file->at : std::nullopt,
-                  step.at ? StatusDecoder::parseDate(*step.at) : std::nullopt);
+                  at ? StatusDecoder::parseDate(*at) : std::nullopt);
     }
     EXPECT_EQ(reads, 3);
 }

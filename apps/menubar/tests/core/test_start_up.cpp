@@ -101,12 +101,9 @@ TEST(InstanceKey, OnePerUserAndDisplay) {
 // When Qt can open no display, the one line the app prints names what to do.
 TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
     const std::vector<std::string> x11Only{"libqxcb.so", "libqoffscreen.so"};
-    const struct {
-        const char* name;
-        PlatformAdvice::Environment environment;
-        std::vector<std::string> plugins;
-        const char* expected;
-    } cases[] = {
+    using Row =
+        std::tuple<const char*, PlatformAdvice::Environment, std::vector<std::string>, const char*>;
+    const Row cases[] = {
         {"Wayland without Qt's Wayland plugin",
          {{"WAYLAND_DISPLAY", "wayland-1"}},
          x11Only,
@@ -128,30 +125,26 @@ TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
          "QT_QPA_PLATFORM asks for \"wayland\"; unset it, or install the Qt 6 platform plugin it "
          "names"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PlatformAdvice::line(c.environment, c.plugins),
-                  std::string("no display could be opened: ") + c.expected)
-            << c.name;
+    for (const auto& [name, environment, plugins, expected] : cases)
+        EXPECT_EQ(PlatformAdvice::line(environment, plugins),
+                  std::string("no display could be opened: ") + expected)
+            << name;
 }
 
 using Variables = std::map<std::string, std::string>;
 
 TEST(Environment, ReadsTheBlockAsGetenvWould) {
-    const struct {
-        const char* name;
-        std::vector<const char*> entries;
-        Variables expected;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<const char*>, Variables> cases[] = {
         {"a value keeps every later equals sign",
          {"A=b=c", "EMPTY="},
          {{"A", "b=c"}, {"EMPTY", ""}}},
         {"an entry without a name is no variable", {"=x", "junk", "B=1"}, {{"B", "1"}}},
         {"the first of a repeated name wins", {"HOME=/a", "HOME=/b"}, {{"HOME", "/a"}}},
     };
-    for (auto c : cases) {
-        SCOPED_TRACE(c.name);
-        c.entries.push_back(nullptr);
-        EXPECT_EQ(environmentOf(c.entries.data()), c.expected);
+    for (auto [name, entries, expected] : cases) {
+        SCOPED_TRACE(name);
+        entries.push_back(nullptr);
+        EXPECT_EQ(environmentOf(entries.data()), expected);
     }
     EXPECT_EQ(environmentOf(nullptr), Variables{});
 }
