@@ -47,13 +47,10 @@ TEST(MenuUpdate, RetitlesKeepsRebuildsOrPatches) {
     const auto patch = [](std::size_t front, std::size_t back) {
         return MenuUpdate{.kind = Kind::patch, .front = front, .back = back};
     };
-    const struct {
-        const char* name;
-        const std::vector<MenuEntry>& next;
-        View view;
-        MenuUpdate update;
-        const std::vector<MenuEntry>& before;
-    } cases[] = {
+    // The menu shown next and how, the plan, and the menu shown before.
+    using Row = std::tuple<const char*, const std::vector<MenuEntry>&, View, MenuUpdate,
+                           const std::vector<MenuEntry>&>;
+    const Row cases[] = {
         {"new texts, closed", retitled, View::closedMenu, {.kind = Kind::retitle}, shown},
         {"new texts, open", retitled, View::openMenu, {.kind = Kind::retitle}, shown},
         {"a session more, closed", grown, View::closedMenu, {.kind = Kind::rebuild}, shown},
@@ -62,8 +59,8 @@ TEST(MenuUpdate, RetitlesKeepsRebuildsOrPatches) {
         {"sessions gone, window", emptied, View::window, patch(1, 1), shown},
         {"nothing shown yet, window", shown, View::window, patch(0, 0), none},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(MenuUpdate::plan(c.before, c.next, c.view), c.update) << c.name;
+    for (const auto& [name, next, view, update, before] : cases)
+        EXPECT_EQ(MenuUpdate::plan(before, next, view), update) << name;
 }
 
 TEST(MenuUpdate, AMenuThatGrewStaysOnTheScreen) {
