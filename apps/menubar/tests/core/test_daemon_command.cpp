@@ -123,13 +123,11 @@ TEST(DaemonCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
     const DaemonCommand fromAgent{
         "/srv/tessaly/bin/tessaly", {"--data", "/d"}, Origin::launchAgent};
 
-    const struct {
-        const char* name;
-        DaemonCommand::Environment environment;
-        std::optional<std::string> plist;
-        std::set<std::string> executables;
-        std::optional<DaemonCommand> expected;
-    } cases[] = {
+    // The environment, the launch agent's bytes (none: no file) and the executables that exist,
+    // then the command resolved.
+    using Row = std::tuple<const char*, DaemonCommand::Environment, std::optional<std::string>,
+                           std::set<std::string>, std::optional<DaemonCommand>>;
+    const Row cases[] = {
         {"TESSALY_CLI with a tilde beats the launch agent",
          {{"TESSALY_CLI", "~/bin/tessaly"}, {"PATH", "/usr/bin"}},
          agent,
@@ -162,15 +160,16 @@ TEST(DaemonCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
          DaemonCommand{"/opt/homebrew/bin/tessaly", {}, Origin::path}},
         {"no PATH at all", {}, std::nullopt, {"/usr/bin/tessaly"}, std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto readFile = [&](const std::string& path) -> std::optional<std::string> {
+    for (const auto& [name, environment, plist, executables, expected] : cases) {
+        SCOPED_TRACE(name);
+        const auto readFile = [&, bytes = plist](const std::string& path) {
             EXPECT_EQ(path, plistPath);
-            return c.plist;
+            return bytes;
         };
-        const auto exists = [&](const std::string& path) { return c.executables.count(path) > 0; };
-        EXPECT_EQ(DaemonCommand::resolve(c.environment, home, plistPath, readFile, exists),
-                  c.expected);
+        const auto exists = [&in = executables](const std::string& path) {
+            return in.contains(path);
+        };
+        EXPECT_EQ(DaemonCommand::resolve(environment, home, plistPath, readFile, exists), expected);
     }
 }
 

@@ -159,11 +159,9 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
 // home when the folder goes; here the climb past several missing folders and
 // the paths it never meets.
 TEST(WatchTargets, TheFileWhileItExistsAndTheNearestFolderThatDoes) {
-    struct Case {
-        const char* path;
-        std::set<std::string> folders, files;
-        WatchTargets expected;
-    } cases[] = {
+    // The status file's path, the folders and files that exist, and what to watch.
+    using Row = std::tuple<const char*, std::set<std::string>, std::set<std::string>, WatchTargets>;
+    const Row cases[] = {
         {"/h/state/tessaly/status.json", {"/", "/h"}, {}, {std::nullopt, "/h"}},
         {"/gone/status.json", {}, {}, {std::nullopt, "/"}},
         // A folder of that name is not the status file.
@@ -171,9 +169,9 @@ TEST(WatchTargets, TheFileWhileItExistsAndTheNearestFolderThatDoes) {
         {"status.json", {"."}, {"status.json"}, {"status.json", "."}},
         {"a/b/status.json", {}, {}, {std::nullopt, "."}},
     };
-    for (const Case& c : cases) {
-        const auto isDirectory = [&](const std::string& path) { return c.folders.contains(path); };
-        const auto isFile = [&](const std::string& path) { return c.files.contains(path); };
-        EXPECT_EQ(WatchTargets::of(c.path, isDirectory, isFile), c.expected) << c.path;
+    for (const auto& [path, folders, files, expected] : cases) {
+        const auto isDirectory = [&in = folders](const std::string& p) { return in.contains(p); };
+        const auto isFile = [&in = files](const std::string& p) { return in.contains(p); };
+        EXPECT_EQ(WatchTargets::of(path, isDirectory, isFile), expected) << path;
     }
 }

@@ -543,12 +543,16 @@ TEST(Formatting, EventLine) {
 // and the event limit; the item's look shows percentage over level.
 TEST(Selection, SortedMostUrgentFirst) {
     using L = SessionLevel;
-    struct Case {
-        const char* rule;
-        std::vector<SessionStatus> input;
-        std::vector<std::string> expected; // shortIds, which stay unique when names tie
-    };
-    std::vector<Case> cases{
+    // Enough equal sessions that a sort which is not stable would move some.
+    std::vector<SessionStatus> equal;
+    std::vector<std::string> equalIds;
+    for (int i = 20; i > 0; --i) {
+        equal.push_back(ranked("same", 50, L::ok, std::to_string(i)));
+        equalIds.push_back(std::to_string(i));
+    }
+    // The rule, the sessions, and their shortIds in order (unique when names tie).
+    using Case = std::tuple<const char*, std::vector<SessionStatus>, std::vector<std::string>>;
+    const Case cases[] = {
         {"level between equal percentages: critical, warn, unknown, ok",
          {ranked("a", 60, L::ok), ranked("b", 60, L::unknown), ranked("c", 60, L::warn),
           ranked("d", 60, L::critical)},
@@ -566,14 +570,8 @@ TEST(Selection, SortedMostUrgentFirst) {
         {"precomposed and decomposed are one name",
          {ranked("\u00e9", 10, L::ok, "composed"), ranked("e\u0301", 10, L::ok, "decomposed")},
          {"composed", "decomposed"}},
+        {"equal sessions keep their order", equal, equalIds},
     };
-    // Enough equal sessions that a sort which is not stable would move some.
-    Case equal{"equal sessions keep their order", {}, {}};
-    for (int i = 20; i > 0; --i) {
-        equal.input.push_back(ranked("same", 50, L::ok, std::to_string(i)));
-        equal.expected.push_back(std::to_string(i));
-    }
-    cases.push_back(equal);
     for (const auto& [rule, input, expected] : cases) {
         std::vector<std::string> ids;
         for (const auto& s : Selection::sorted(input))
