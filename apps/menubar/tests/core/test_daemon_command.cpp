@@ -52,9 +52,7 @@ DaemonCommand fromUnit(std::string executable, std::vector<std::string> leading 
     return {std::move(executable), std::move(leading), DaemonCommand::Origin::systemdUnit};
 }
 
-SystemdUnit::Refusal refused(std::string reason) {
-    return {std::move(reason)};
-}
+const auto refused = [](std::string reason) { return SystemdUnit::Refusal{std::move(reason)}; };
 
 } // namespace
 

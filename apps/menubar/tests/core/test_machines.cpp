@@ -105,9 +105,8 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
         EXPECT_LE(arguments[11].size() - std::string_view("ControlPath=").size() + 17, 103u);
     }
     // Handed to sh in single quotes: one inside would end the quoting early.
-    const auto script = RemoteFetch::script();
-    EXPECT_EQ(std::count(script.begin(), script.end(), '\''), 2);
-    EXPECT_EQ(script.find('!'), std::string_view::npos);
+    EXPECT_EQ(std::ranges::count(RemoteFetch::script(), '\''), 2);
+    EXPECT_EQ(RemoteFetch::script().find('!'), std::string_view::npos);
 }
 
 TEST(RemoteFrame, BelievesOnlyAWholeFrame) {

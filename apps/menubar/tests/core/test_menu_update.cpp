@@ -16,9 +16,7 @@ using View = MenuUpdate::View;
 
 namespace {
 
-MenuEntry line(const std::string& title) {
-    return {.title = title};
-}
+const auto line = [](const std::string& title) { return MenuEntry{.title = title}; };
 
 MenuEntry session(int tag) {
     return {.title = "s" + std::to_string(tag),

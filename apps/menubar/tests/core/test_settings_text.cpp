@@ -128,14 +128,14 @@ TEST(SettingsText, LiveValueByKindAndControl) {
 TEST(SettingsText, StepperChoicesAndListEditsStayInBounds) {
     const SettingSpec percent = spec("p", "percent", {.min = 0, .max = 100});
     const SettingSpec upsideDown = spec("u", "number", {.min = 10, .max = 5});
-    const SettingSpec open = spec("o", "number");
     EXPECT_EQ(stepped(100, +1, percent), 100);
     EXPECT_EQ(stepped(0, -1, percent), 0);
     EXPECT_EQ(stepped(250, -1, percent), 100);
     EXPECT_EQ(stepperRange(upsideDown), (StepperRange{10, 10}));
     EXPECT_EQ(stepped(7, +1, upsideDown), 10);
-    EXPECT_EQ(stepperRange(open), (StepperRange{std::numeric_limits<double>::lowest(),
-                                                std::numeric_limits<double>::max()}));
+    EXPECT_EQ(
+        stepperRange(spec("o", "number")),
+        (StepperRange{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max()}));
 
     // Ticking a choice keeps the schema's order and drops values it does not know.
     const SettingSpec choices = spec("m", "enum", {.values = {"a", "b", "c"}, .multiple = true});

@@ -67,17 +67,13 @@ const MenuEntry quit{.title = "Quit", .enabled = true, .action = A::quit, .keyEq
 
 const CompactSetting builtIn{false, CompactSetting::Source::builtIn};
 
-MenuFacts everythingOnDisk() {
+// The daemon installed as a service, under launchd unless a case says otherwise.
+MenuFacts everythingOnDisk(ServiceManager manager = ServiceManager::launchd,
+                           bool installed = true) {
     return MenuFacts{.handoffExists = [](const std::string&) { return true; },
                      .logsDirectoryExists = true,
                      .statusFileExists = true,
-                     .service = {menubar::ServiceManager::launchd, true}};
-}
-
-MenuFacts underSystemd(bool installed = true) {
-    MenuFacts facts = everythingOnDisk();
-    facts.service = {menubar::ServiceManager::systemd, installed};
-    return facts;
+                     .service = {manager, installed}};
 }
 
 // Three sessions as the daemon writes them: d0c5 is known by its short id alone
@@ -296,13 +292,14 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          {restartLine, running, summary},
          {line("No sessions")},
          {item("Restart daemon to apply settings", A::restartDaemon), stopUnit},
-         underSystemd()},
+         everythingOnDisk(ServiceManager::systemd)},
         {"stale under systemd without cmux",
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions("\nFocusing a session's workspace needs cmux, which is not installed."),
          {item("Restart daemon", A::restartDaemon)},
-         adjusted(underSystemd(), [](MenuFacts& f) { f.cmuxInstalled = false; })},
+         adjusted(everythingOnDisk(ServiceManager::systemd),
+                  [](MenuFacts& f) { f.cmuxInstalled = false; })},
         {"notices off by the environment, after Start at login",
          StatusSnapshot::loaded(unsaid),
          {running, summary},
@@ -311,7 +308,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
           item("Notify when a session needs input (set by TESSALY_MENUBAR_NOTIFY)", A::toggleNotify,
                false),
           line("Daemon not installed (run: tessaly install)")},
-         adjusted(underSystemd(false),
+         adjusted(everythingOnDisk(ServiceManager::systemd, false),
                   [](MenuFacts& f) {
                       f.startsAtLogin = false;
                       f.notify = NotifySetting{false, CompactSetting::Source::environment};
