@@ -4,9 +4,15 @@
 // records as a crash with the input that caused it, and the UTF-8 check behind
 // the promise that text shown to the user is always well formed (every string
 // the decoders accept is, so a cut or a join that splits a character is a bug).
+// The standard headers come along: every entry point takes bytes and reads them
+// as a string_view.
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include "system/UnicodeText.hpp"
 

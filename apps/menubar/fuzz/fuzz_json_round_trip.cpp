@@ -4,19 +4,14 @@
 // double. Any other outcome than a value or a JSONError is a bug.
 
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <string_view>
 
 #include "FuzzSupport.hpp"
 #include "json/JSONValue.hpp"
 
 using namespace menubar;
-using menubar::fuzz::isWellFormedUTF8;
-using menubar::fuzz::require;
+using namespace menubar::fuzz;
 
 namespace {
 

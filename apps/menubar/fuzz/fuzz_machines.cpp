@@ -5,10 +5,6 @@
 // read whole or as a stream.
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <string_view>
 #include <variant>
 
 #include "FuzzSupport.hpp"
@@ -16,7 +12,7 @@
 #include "machines/RemoteStatus.hpp"
 
 using namespace menubar;
-using menubar::fuzz::require;
+using namespace menubar::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -4,16 +4,12 @@
 // program to start and never carries the `watch` subcommand into other commands.
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <string_view>
 
 #include "FuzzSupport.hpp"
 #include "system/DaemonCommand.hpp"
 
 using namespace menubar;
-using menubar::fuzz::require;
+using namespace menubar::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view plist(reinterpret_cast<const char*>(data), size);

@@ -4,19 +4,13 @@
 // form would write must read back as a config object, keep every key the form
 // does not manage, and be a fixed point: loading it again writes the same bytes.
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <string_view>
-
 #include "FuzzSupport.hpp"
 #include "settings/SettingsForm.hpp"
 #include "settings/SettingsSchema.hpp"
 #include "json/JSONValue.hpp"
 
 using namespace menubar;
-using menubar::fuzz::isWellFormedUTF8;
-using menubar::fuzz::require;
+using namespace menubar::fuzz;
 
 namespace {
 

@@ -3,11 +3,6 @@
 // zones. Whatever the file holds, the cycle must end in a value the app can show:
 // no crash, no exception other than the decoder's own, and only well-formed text.
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <string_view>
-
 #include "FuzzSupport.hpp"
 #include "status/DaemonState.hpp"
 #include "status/IconGlyphs.hpp"
@@ -18,8 +13,7 @@
 #include "system/TimeZone.hpp"
 
 using namespace menubar;
-using menubar::fuzz::isWellFormedUTF8;
-using menubar::fuzz::require;
+using namespace menubar::fuzz;
 
 namespace {
 

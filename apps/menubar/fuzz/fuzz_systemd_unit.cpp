@@ -5,10 +5,6 @@
 // carries the `watch` subcommand into other commands.
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -16,7 +12,7 @@
 #include "system/SystemdUnit.hpp"
 
 using namespace menubar;
-using menubar::fuzz::require;
+using namespace menubar::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view rest(reinterpret_cast<const char*>(data), size);
@@ -31,15 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto reading = SystemdUnit::read(files, "/home/ada");
     if (const auto* refusal = std::get_if<SystemdUnit::Refusal>(&reading)) {
         require(!refusal->reason.empty(), "a refusal says why");
-        require(fuzz::isWellFormedUTF8(refusal->reason), "a refusal is well-formed text");
+        require(isWellFormedUTF8(refusal->reason), "a refusal is well-formed text");
         return 0;
     }
     const auto& command = std::get<DaemonCommand>(reading);
     require(command.executable.starts_with('/'), "the program is an absolute path");
-    require(fuzz::isWellFormedUTF8(command.executable), "the program is well-formed text");
+    require(isWellFormedUTF8(command.executable), "the program is well-formed text");
     for (const auto& argument : command.leadingArguments) {
         require(argument != "watch", "the watch subcommand never leads another command");
-        require(fuzz::isWellFormedUTF8(argument), "arguments are well-formed text");
+        require(isWellFormedUTF8(argument), "arguments are well-formed text");
         require(argument.find('\0') == std::string::npos, "no argument holds a NUL");
     }
     return 0;

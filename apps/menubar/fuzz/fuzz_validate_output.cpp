@@ -2,16 +2,11 @@
 // only answers are a judgement or a ParseError. Where its issues go is pinned by
 // the unit tests of the mapping, which cover every branch of it.
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <string_view>
-
 #include "FuzzSupport.hpp"
 #include "settings/SaveSettings.hpp"
 
 using namespace menubar;
-using menubar::fuzz::require;
+using namespace menubar::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

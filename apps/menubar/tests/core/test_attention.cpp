@@ -47,14 +47,9 @@ TEST(Attention, AnnouncesSessionsEnteringNeedsInputOncePerEpisode) {
         std::string sessions;
         std::vector<std::string> notices = {}; // session notices by key, others by title (body)
         std::vector<std::string> withdrawn = {};
-        bool current = true;
-        bool muted = false;
+        bool current = true, muted = false;
     };
-    struct Case {
-        const char* name;
-        std::vector<Poll> polls;
-    };
-    const std::vector<Case> cases{
+    const std::vector<std::pair<const char*, std::vector<Poll>>> cases{
         {"waiting at start-up: one summary, gone when none waits",
          {{0, "api! web! doc", {"2 sessions need input (api, web)"}},
           {3, "api web! doc"},
@@ -93,10 +88,10 @@ TEST(Attention, AnnouncesSessionsEnteringNeedsInputOncePerEpisode) {
           {12, "a! b! c! d! e!", {}, {"more"}},
           {66, "a! b! c! d! e! i!", {"i"}}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, steps] : cases) {
+        SCOPED_TRACE(name);
         Attention attention;
-        for (const Poll& poll : c.polls) {
+        for (const Poll& poll : steps) {
             SCOPED_TRACE("second " + std::to_string(poll.second));
             const AttentionStep step =
                 attention.observe(polls(poll.sessions, poll.current), poll.muted,

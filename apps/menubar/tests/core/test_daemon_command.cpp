@@ -52,9 +52,7 @@ DaemonCommand fromUnit(std::string executable, std::vector<std::string> leading 
     return {std::move(executable), std::move(leading), DaemonCommand::Origin::systemdUnit};
 }
 
-SystemdUnit::Refusal refused(std::string reason) {
-    return {std::move(reason)};
-}
+const auto refused = [](std::string reason) { return SystemdUnit::Refusal{std::move(reason)}; };
 
 } // namespace
 
@@ -64,8 +62,7 @@ SystemdUnit::Refusal refused(std::string reason) {
 TEST(DaemonCommand, KeepsTheProgramAndWhatPrecedesTheFirstWatch) {
     const std::string binary = "binary-generated/";
     const struct {
-        std::string plist;
-        std::string executable;
+        std::string plist, executable;
         std::vector<std::string> leading;
     } cases[] = {
         {plistFixture("nix/org.nixos.nix-daemon.plist.in"), "/bin/sh", {}},
@@ -124,13 +121,11 @@ TEST(DaemonCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
     const DaemonCommand fromAgent{
         "/srv/tessaly/bin/tessaly", {"--data", "/d"}, Origin::launchAgent};
 
-    const struct {
-        const char* name;
-        DaemonCommand::Environment environment;
-        std::optional<std::string> plist;
-        std::set<std::string> executables;
-        std::optional<DaemonCommand> expected;
-    } cases[] = {
+    // The environment, the launch agent's bytes (none: no file) and the executables that exist,
+    // then the command resolved.
+    using Row = std::tuple<const char*, DaemonCommand::Environment, std::optional<std::string>,
+                           std::set<std::string>, std::optional<DaemonCommand>>;
+    const Row cases[] = {
         {"TESSALY_CLI with a tilde beats the launch agent",
          {{"TESSALY_CLI", "~/bin/tessaly"}, {"PATH", "/usr/bin"}},
          agent,
@@ -163,15 +158,16 @@ TEST(DaemonCommand, ResolvesFromTheFirstSourceThatGivesAnExecutable) {
          DaemonCommand{"/opt/homebrew/bin/tessaly", {}, Origin::path}},
         {"no PATH at all", {}, std::nullopt, {"/usr/bin/tessaly"}, std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto readFile = [&](const std::string& path) -> std::optional<std::string> {
+    for (const auto& [name, environment, plist, executables, expected] : cases) {
+        SCOPED_TRACE(name);
+        const auto readFile = [&, bytes = plist](const std::string& path) {
             EXPECT_EQ(path, plistPath);
-            return c.plist;
+            return bytes;
         };
-        const auto exists = [&](const std::string& path) { return c.executables.count(path) > 0; };
-        EXPECT_EQ(DaemonCommand::resolve(c.environment, home, plistPath, readFile, exists),
-                  c.expected);
+        const auto exists = [&in = executables](const std::string& path) {
+            return in.contains(path);
+        };
+        EXPECT_EQ(DaemonCommand::resolve(environment, home, plistPath, readFile, exists), expected);
     }
 }
 

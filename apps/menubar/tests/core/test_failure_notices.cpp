@@ -12,11 +12,9 @@ using namespace menubar;
 // named once, or what is known when it said nothing.
 TEST(FailureNotices, SayWhatFailedInTheToolsOwnWords) {
     const auto systemd = ServiceManager::systemd;
-    const struct {
-        const char* name;
-        std::optional<FailureNotice> notice;
-        std::optional<std::string> expected; // as one line
-    } cases[] = {
+    // Each notice with its line, if there is one.
+    using Row = std::tuple<const char*, std::optional<FailureNotice>, std::optional<std::string>>;
+    const Row cases[] = {
         {"no user manager to talk to",
          FailureNotices::serviceRequest(systemd, ServiceRequest::stop,
                                         {1, "",
@@ -52,13 +50,8 @@ TEST(FailureNotices, SayWhatFailedInTheToolsOwnWords) {
         {"cmux missing on macOS", FailureNotices::focusWithoutCmux(ServiceManager::launchd),
          std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_EQ(c.notice.has_value(), c.expected.has_value());
-        if (c.notice) {
-            EXPECT_EQ(c.notice->line(), *c.expected);
-        }
-    }
+    for (const auto& [name, notice, expected] : cases)
+        EXPECT_EQ(notice ? std::optional(notice->line()) : std::nullopt, expected) << name;
 }
 
 // The markup rule of the notification bodies the tray sends. What each tray-host

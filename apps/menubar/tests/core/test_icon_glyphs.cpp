@@ -42,34 +42,28 @@ TEST(IconGlyphs, GlyphsFollowEachOtherOnTheBaseline) {
     // are fitted as if they were digits, so they keep their size and height.
     EXPECT_LT(one.bounds.top, -0.5);
     EXPECT_NEAR(one.bounds.bottom, 0, 0.02);
-    const Outline dashes = *outline("--");
-    EXPECT_EQ(dashes.bounds.top, one.bounds.top);
-    EXPECT_EQ(dashes.bounds.bottom, one.bounds.bottom);
+    const Box dashes = outline("--")->bounds;
+    EXPECT_EQ(std::pair(dashes.top, dashes.bottom), std::pair(one.bounds.top, one.bounds.bottom));
 }
 
 TEST(IconGlyphs, FittingFillsTheLimitingSideAndCentres) {
     const Outline title = *outline("72%");
-    struct Case {
-        Box box;
-        bool heightLimits;
-    };
-    for (const Case& c : {Case{{0, 0, 100, 10}, true}, Case{{2, 2, 20, 20}, false},
-                          Case{{-5, 40, 5, 400}, false}}) {
-        const Outline fit = fitted(title, c.box);
-        SCOPED_TRACE(c.box.width());
-        EXPECT_NEAR(c.heightLimits ? fit.bounds.height() : fit.bounds.width(),
-                    c.heightLimits ? c.box.height() : c.box.width(), 1e-9);
+    const std::pair<Box, bool> cases[] = {
+        {{0, 0, 100, 10}, true}, {{2, 2, 20, 20}, false}, {{-5, 40, 5, 400}, false}};
+    for (const auto& [box, heightLimits] : cases) {
+        const Outline fit = fitted(title, box);
+        SCOPED_TRACE(box.width());
+        EXPECT_NEAR(heightLimits ? fit.bounds.height() : fit.bounds.width(),
+                    heightLimits ? box.height() : box.width(), 1e-9);
         EXPECT_NEAR(fit.bounds.width() / fit.bounds.height(),
                     title.bounds.width() / title.bounds.height(), 1e-9);
-        EXPECT_NEAR(fit.bounds.left - c.box.left, c.box.right - fit.bounds.right, 1e-9);
-        EXPECT_NEAR(fit.bounds.top - c.box.top, c.box.bottom - fit.bounds.bottom, 1e-9);
-        // Every on-curve point lands inside the box.
+        EXPECT_NEAR(fit.bounds.left - box.left, box.right - fit.bounds.right, 1e-9);
+        EXPECT_NEAR(fit.bounds.top - box.top, box.bottom - fit.bounds.bottom, 1e-9);
+        // Every on-curve point lands inside the box: no farther from its centre than its edges.
         for (const Segment& segment : fit.segments) {
             const Point end = segment.points[segment.verb == Verb::cubic ? 2 : 0];
-            EXPECT_GE(end.x, c.box.left - 1e-9);
-            EXPECT_LE(end.x, c.box.right + 1e-9);
-            EXPECT_GE(end.y, c.box.top - 1e-9);
-            EXPECT_LE(end.y, c.box.bottom + 1e-9);
+            EXPECT_NEAR(end.x, (box.left + box.right) / 2, box.width() / 2 + 1e-9);
+            EXPECT_NEAR(end.y, (box.top + box.bottom) / 2, box.height() / 2 + 1e-9);
         }
     }
 }
@@ -102,12 +96,11 @@ TEST(Legibility, EveryToneKeepsTextContrastOnItsPanel) {
 }
 
 TEST(Legibility, MenuTitlesAreBoundedByTheScreen) {
-    const struct {
-        int screen, reserved, expected;
-    } cases[] = {{1280, 120, 640}, {3840, 120, 720}, {2560, 2000, 560},
-                 {600, 120, 320},  {400, 120, 280},  {100, 120, 0}};
-    for (const auto& row : cases)
-        EXPECT_EQ(menuTitleWidth(row.screen, row.reserved), row.expected) << row.screen;
+    const std::tuple<int, int, int> cases[] = {{1280, 120, 640},  {3840, 120, 720},
+                                               {2560, 2000, 560}, {600, 120, 320},
+                                               {400, 120, 280},   {100, 120, 0}};
+    for (const auto& [screen, reserved, expected] : cases)
+        EXPECT_EQ(menuTitleWidth(screen, reserved), expected) << screen;
 }
 
 TEST(Visibility, ItemVisibilityNeedsAPositiveWidth) {

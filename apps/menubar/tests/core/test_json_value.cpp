@@ -7,8 +7,7 @@
 
 #include "json/JSONValue.hpp"
 
-using menubar::JSONError;
-using menubar::JSONValue;
+using namespace menubar;
 
 namespace {
 
@@ -28,12 +27,11 @@ std::string refusal(const std::string& text) {
 } // namespace
 
 TEST(JSONValue, IntegerRuleAtItsBoundaries) {
-    const double largestBelow = std::nextafter(1e15, 0.0);
     const std::vector<std::pair<double, const char*>> cases{
         {-0.0, "0"},
         {-7.0, "-7"},
         {0.1, "0.1"},
-        {largestBelow, "999999999999999.9"},
+        {std::nextafter(1e15, 0.0), "999999999999999.9"},
         {999999999999999.0, "999999999999999"},
         {1e15, "1e+15"},
         {-1e15, "-1e+15"},

@@ -105,19 +105,14 @@ TEST(RemoteFetch, DestinationComesLastBeforeTheScriptAndAfterEveryOption) {
         EXPECT_LE(arguments[11].size() - std::string_view("ControlPath=").size() + 17, 103u);
     }
     // Handed to sh in single quotes: one inside would end the quoting early.
-    const auto script = RemoteFetch::script();
-    EXPECT_EQ(std::count(script.begin(), script.end(), '\''), 2);
-    EXPECT_EQ(script.find('!'), std::string_view::npos);
+    EXPECT_EQ(std::ranges::count(RemoteFetch::script(), '\''), 2);
+    EXPECT_EQ(RemoteFetch::script().find('!'), std::string_view::npos);
 }
 
 TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
     const std::string bytes = statusAt("2026-03-01T12:00:00Z", 40, "ok");
     const std::string whole = fileFrame("1772366401.500000000", bytes);
-    const struct {
-        const char* name;
-        std::string output;
-        std::variant<RemoteReading, std::string> expected;
-    } rows[] = {
+    const std::tuple<const char*, std::string, std::variant<RemoteReading, std::string>> rows[] = {
         {"a clock without fraction", frame("1772366401", "missing"),
          RemoteReading{at("2026-03-01T12:00:01Z"), StatusSnapshot::missing()}},
         {"cut in the bytes", whole.substr(0, whole.size() / 2), std::string("reply cut off")},
@@ -127,8 +122,8 @@ TEST(RemoteFrame, BelievesOnlyAWholeFrame) {
         {"no frame at all", "bash: sh: command not found", std::string("reply not understood")},
         {"a clock that is not one", frame("soon", "missing"), std::string("reply not understood")},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(RemoteFrame::parse(row.output), row.expected) << row.name;
+    for (const auto& [name, output, expected] : rows)
+        EXPECT_EQ(RemoteFrame::parse(output), expected) << name;
 }
 
 TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
@@ -148,13 +143,8 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
     const std::string gone = make(std::nullopt);
     const std::string notOne(RemoteFrame::notUnderstood);
     const RemoteReading none{seen, StatusSnapshot::missing()};
-    struct Row {
-        const char* name;
-        std::string stream;
-        std::size_t piece;
-        Frames expected;
-        std::string pending;
-    } rows[] = {
+    // The bytes, the size of the pieces they arrive in, then the frames and what is left.
+    const std::tuple<const char*, std::string, std::size_t, Frames, std::string> rows[] = {
         {"one byte at a time", make(bytes) + gone, 1, {reading(bytes), none}, ""},
         {"end lines inside the file, then half a frame",
          make(tricky) + gone.substr(0, 30),
@@ -173,26 +163,21 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
          ""},
         {"other output between frames", gone + "oops\n" + gone + gone, 4096, {none, notOne}, ""},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, output, piece, expected, pending] : rows) {
+        SCOPED_TRACE(name);
         RemoteFrame::Stream stream;
         Frames frames;
-        for (std::size_t at = 0; at < row.stream.size(); at += row.piece)
-            for (auto& frame : stream.feed(std::string_view(row.stream).substr(at, row.piece)))
+        for (std::size_t at = 0; at < output.size(); at += piece)
+            for (auto& frame : stream.feed(std::string_view(output).substr(at, piece)))
                 frames.push_back(std::move(frame));
-        EXPECT_EQ(frames, row.expected);
-        EXPECT_EQ(stream.pending, row.pending);
+        EXPECT_EQ(frames, expected);
+        EXPECT_EQ(stream.pending, pending);
     }
 }
 
 TEST(MachineLink, SaysWhySshFailedInWords) {
-    struct Row {
-        int status;
-        std::string standardError;
-        std::string reason;
-    };
     const Instant t = at("2026-03-01T12:00:00Z");
-    const std::vector<Row> rows{
+    const std::tuple<int, std::string, std::string> rows[] = {
         {143, "timed out after 20 s", "no answer in time"},
         {255,
          "No ED25519 host key is known for [127.0.0.1]:2222 and you have requested strict "
@@ -202,14 +187,11 @@ TEST(MachineLink, SaysWhySshFailedInWords) {
         {-1, "failed to launch ssh: No such file or directory", "ssh not found"},
         {255, "kex_exchange_identification: read: odd", "ssh failed (exit 255)"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.reason);
-        const MachineLink link = MachineLink::from({row.status, "", row.standardError}, t);
-        const auto* unreachable = std::get_if<MachineLink::Unreachable>(&link.value);
-        ASSERT_NE(unreachable, nullptr);
-        EXPECT_EQ(unreachable->reason, row.reason);
-        EXPECT_EQ(unreachable->lastLine,
-                  row.standardError.substr(row.standardError.rfind('\n') + 1));
+    for (const auto& [status, standardError, reason] : rows) {
+        SCOPED_TRACE(reason);
+        const std::string lastLine = standardError.substr(standardError.rfind('\n') + 1);
+        EXPECT_EQ(MachineLink::from({status, "", standardError}, t),
+                  (MachineLink{MachineLink::Unreachable{reason, lastLine}}));
     }
     using std::chrono::seconds;
     const std::chrono::steady_clock::time_point began{}, ended = began + std::chrono::seconds(2);
@@ -217,18 +199,6 @@ TEST(MachineLink, SaysWhySshFailedInWords) {
     EXPECT_EQ(nextFetch(began, ended, 2), ended + std::chrono::seconds(6));
     EXPECT_EQ((std::vector{retryGap(1), retryGap(2), retryGap(5), retryGap(6), retryGap(40)}),
               (std::vector{seconds(3), seconds(6), seconds(48), seconds(60), seconds(60)}));
-}
-
-TEST(AllMachines, JudgesEachMachineByItsOwnClock) {
-    // That machine's clock runs 10 minutes behind ours; its daemon polled 2 s
-    // before it printed the clock. By our clock the daemon would look dead.
-    // (Ahead of ours: the real-sshd test.)
-    const Instant ours = at("2026-03-01T12:00:00Z");
-    const MachineView behind = MachineView::of(
-        {"old", ""},
-        answered(fileFrame("1772365798", statusAt("2026-03-01T11:49:56Z", 1, "ok")), ours),
-        ours + std::chrono::seconds(1), utc);
-    EXPECT_EQ(behind.stateLine, "Daemon running (last poll 3s ago)");
 }
 
 TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
@@ -248,6 +218,12 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
                 MachineLink::from({255, "", "ssh: connect to host ci port 22: Connection refused"},
                                   now)),
         seenNow({"new", ""}, {}),
+        // Its clock runs 10 minutes behind ours, and its daemon polled 2 s before it
+        // printed the clock, a second before now: by our clock the daemon would look
+        // dead. (Ahead of ours: the real-sshd test.)
+        seenNow({"old", ""},
+                answered(fileFrame("1772365798", statusAt("2026-03-01T11:49:56Z", 1, "ok")),
+                         now - std::chrono::seconds(1))),
     };
 
     // No other machine: exactly this machine's look and menu.
@@ -258,9 +234,7 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
     EXPECT_EQ(AllMachines::menu(localMenu, {}, {}, true, false, {}, utc), localMenu);
     // The app's menu differs by the one item after "Settings...".
     auto withItem = AllMachines::menu(localMenu, {}, {}, true, true, {}, utc).entries;
-    const auto item = std::find_if(withItem.begin(), withItem.end(), [](const MenuEntry& e) {
-        return e.action == MenuAction::openMachines;
-    });
+    const auto item = std::ranges::find(withItem, MenuAction::openMachines, &MenuEntry::action);
     ASSERT_NE(item, withItem.end());
     EXPECT_EQ((item - 1)->title, "Settings...");
     EXPECT_EQ(item->title, "Machines\u2026");
@@ -269,26 +243,23 @@ TEST(AllMachines, IconIsTheWorstOfAllAndMenuHasASectionEach) {
 
     const auto look =
         AllMachines::presentation(localLook, localState, localSessions, others, false, utc);
-    EXPECT_EQ(look.title, "91%");
-    EXPECT_EQ(look.tone, Tone::critical);
-    EXPECT_EQ(look.tooltip, "This machine: Daemon running (last poll 1s ago)\n"
-                            "GPU: Daemon running (last poll 1s ago)\n"
-                            "ci: Unreachable: connection refused\n"
-                            "new: Connecting...");
+    EXPECT_EQ(look,
+              (StatusItemPresentation{"eye.trianglebadge.exclamationmark", "91%", Tone::critical,
+                                      "This machine: Daemon running (last poll 1s ago)\n"
+                                      "GPU: Daemon running (last poll 1s ago)\n"
+                                      "ci: Unreachable: connection refused\n"
+                                      "new: Connecting...\n"
+                                      "old: Daemon running (last poll 3s ago)"}));
 
     const StatusMenu all = AllMachines::menu(localMenu, others, {}, true, false, {}, utc);
     EXPECT_EQ(all.entries.front().title, "This machine");
     // The remote session is shown but not focusable here, and says why.
-    const auto remoteSession =
-        std::find_if(all.entries.begin(), all.entries.end(),
-                     [](const MenuEntry& e) { return e.title.find("91%") != std::string::npos; });
+    const auto remoteSession = std::ranges::find_if(
+        all.entries, [](const MenuEntry& e) { return e.title.find("91%") != std::string::npos; });
     ASSERT_NE(remoteSession, all.entries.end());
     EXPECT_EQ(remoteSession->action, MenuAction::none);
     EXPECT_NE(remoteSession->tooltip->find(AllMachines::noFocusReason), std::string::npos);
     EXPECT_EQ(all.sessionsByTag.size(), 1u);
-    const auto terminals =
-        std::count_if(all.entries.begin(), all.entries.end(), [](const MenuEntry& e) {
-            return e.action == MenuAction::openMachineTerminal;
-        });
-    EXPECT_EQ(terminals, 3);
+    EXPECT_EQ(std::ranges::count(all.entries, MenuAction::openMachineTerminal, &MenuEntry::action),
+              4);
 }

@@ -16,9 +16,7 @@ using View = MenuUpdate::View;
 
 namespace {
 
-MenuEntry line(const std::string& title) {
-    return {.title = title};
-}
+const auto line = [](const std::string& title) { return MenuEntry{.title = title}; };
 
 MenuEntry session(int tag) {
     return {.title = "s" + std::to_string(tag),
@@ -47,13 +45,10 @@ TEST(MenuUpdate, RetitlesKeepsRebuildsOrPatches) {
     const auto patch = [](std::size_t front, std::size_t back) {
         return MenuUpdate{.kind = Kind::patch, .front = front, .back = back};
     };
-    const struct {
-        const char* name;
-        const std::vector<MenuEntry>& next;
-        View view;
-        MenuUpdate update;
-        const std::vector<MenuEntry>& before;
-    } cases[] = {
+    // The menu shown next and how, the plan, and the menu shown before.
+    using Row = std::tuple<const char*, const std::vector<MenuEntry>&, View, MenuUpdate,
+                           const std::vector<MenuEntry>&>;
+    const Row cases[] = {
         {"new texts, closed", retitled, View::closedMenu, {.kind = Kind::retitle}, shown},
         {"new texts, open", retitled, View::openMenu, {.kind = Kind::retitle}, shown},
         {"a session more, closed", grown, View::closedMenu, {.kind = Kind::rebuild}, shown},
@@ -62,24 +57,20 @@ TEST(MenuUpdate, RetitlesKeepsRebuildsOrPatches) {
         {"sessions gone, window", emptied, View::window, patch(1, 1), shown},
         {"nothing shown yet, window", shown, View::window, patch(0, 0), none},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(MenuUpdate::plan(c.before, c.next, c.view), c.update) << c.name;
+    for (const auto& [name, next, view, update, before] : cases)
+        EXPECT_EQ(MenuUpdate::plan(before, next, view), update) << name;
 }
 
 TEST(MenuUpdate, AMenuThatGrewStaysOnTheScreen) {
     const ScreenRect screen{.x = 0, .y = 0, .width = 1280, .height = 800};
-    const struct {
-        const char* name;
-        ScreenRect menu;
-        ScreenRect placed;
-    } cases[] = {
+    const std::tuple<const char*, ScreenRect, ScreenRect> cases[] = {
         {"inside stays", {723, 28, 500, 300}, {723, 28, 500, 300}},
         {"wider than the room to its right moves left", {723, 28, 731, 300}, {549, 28, 731, 300}},
         {"taller than the room below moves up", {100, 600, 300, 400}, {100, 400, 300, 400}},
         {"wider than the screen keeps its start", {723, 28, 1400, 300}, {0, 28, 1400, 300}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(keptOnScreen(c.menu, screen), c.placed) << c.name;
+    for (const auto& [name, menu, placed] : cases)
+        EXPECT_EQ(keptOnScreen(menu, screen), placed) << name;
 }
 
 // The poll reads the file every time but decodes only bytes it has not seen.
@@ -95,12 +86,11 @@ TEST(StatusFileReader, DecodesOnlyBytesThatChanged) {
         .isExecutable = [](const std::string&) { return false; },
     };
     StatusFileReader reader;
-    const struct {
-        const char* name;
-        std::optional<std::string> file;
-        bool changed;
-        std::optional<std::string> at; // of the snapshot's file
-    } steps[] = {
+    // The bytes on disk (none: no file), whether the read saw a change, and the poll time of
+    // the snapshot's file.
+    using Step =
+        std::tuple<const char*, std::optional<std::string>, bool, std::optional<std::string>>;
+    const Step steps[] = {
         {"missing at first", std::nullopt, true, std::nullopt},
         {"still missing", std::nullopt, false, std::nullopt},
         {"written", R"({"at":"2025-06-01T12:00:01Z"})", true, "2025-06-01T12:00:01Z"},
@@ -109,18 +99,16 @@ TEST(StatusFileReader, DecodesOnlyBytesThatChanged) {
          "2025-06-01T12:00:02Z"},
         {"removed", std::nullopt, true, std::nullopt},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.name);
-        if (step.file)
-            disk["s"] = *step.file;
+    for (const auto& [name, bytes, changed, at] : steps) {
+        SCOPED_TRACE(name);
+        if (bytes)
+            disk["s"] = *bytes;
         else
             disk.erase("s");
-        EXPECT_EQ(reader.read("s", fileSystem), step.changed);
+        EXPECT_EQ(reader.read("s", fileSystem), changed);
         const StatusFile* file = reader.snapshot().file();
-        EXPECT_EQ(file != nullptr, step.at.has_value());
-        if (file && step.at) {
-            EXPECT_EQ(file->at, StatusDecoder::parseDate(*step.at));
-        }
+        EXPECT_EQ(file ? file->at : std::nullopt,
+                  at ? StatusDecoder::parseDate(*at) : std::nullopt);
     }
     EXPECT_EQ(reads, 3);
 }
@@ -131,12 +119,8 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
     std::vector<int> stream; // a change every 2 ms for 200 ms
     for (int at = 0; at < 200; at += 2)
         stream.push_back(at);
-    const struct {
-        const char* name;
-        std::vector<int> changes;
-        std::vector<int> ticks;
-        std::vector<int> refreshes; // the pacing's, in order
-    } cases[] = {
+    // Changes seen, ticks, and the pacing's own refreshes in order.
+    const std::tuple<const char*, std::vector<int>, std::set<int>, std::vector<int>> cases[] = {
         {"a rename and its folder event", {0, 0, 1, 4}, {}, {5}},
         {"two bursts far apart", {0, 100}, {}, {5, 105}},
         // The controller's watch test shows a change just after a refresh waiting too.
@@ -148,25 +132,24 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
     };
     using Moment = RefreshPacing::Moment;
     const auto ms = [](int at) { return Moment(std::chrono::milliseconds(at)); };
-    for (const auto& c : cases) {
+    for (const auto& [name, changes, ticks, expected] : cases) {
         RefreshPacing pacing;
         std::vector<int> refreshes;
-        const std::set<int> ticks(c.ticks.begin(), c.ticks.end());
         for (int now = 0; now <= 400; ++now) {
             // A refresh due now runs before what is seen at the same moment.
             if (pacing.due() && *pacing.due() <= ms(now)) {
-                EXPECT_EQ(*pacing.due(), ms(now)) << c.name;
+                EXPECT_EQ(*pacing.due(), ms(now)) << name;
                 pacing.refreshed(ms(now));
                 refreshes.push_back(now);
             }
             if (ticks.contains(now))
                 pacing.refreshed(ms(now));
-            for (int seen : c.changes)
+            for (int seen : changes)
                 if (seen == now)
                     pacing.changed(ms(now));
         }
-        EXPECT_EQ(refreshes, c.refreshes) << c.name;
-        EXPECT_FALSE(pacing.due()) << c.name;
+        EXPECT_EQ(refreshes, expected) << name;
+        EXPECT_FALSE(pacing.due()) << name;
     }
 }
 
@@ -174,12 +157,9 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
 // home when the folder goes; here the climb past several missing folders and
 // the paths it never meets.
 TEST(WatchTargets, TheFileWhileItExistsAndTheNearestFolderThatDoes) {
-    struct Case {
-        const char* path;
-        std::set<std::string> folders;
-        std::set<std::string> files;
-        WatchTargets expected;
-    } cases[] = {
+    // The status file's path, the folders and files that exist, and what to watch.
+    using Row = std::tuple<const char*, std::set<std::string>, std::set<std::string>, WatchTargets>;
+    const Row cases[] = {
         {"/h/state/tessaly/status.json", {"/", "/h"}, {}, {std::nullopt, "/h"}},
         {"/gone/status.json", {}, {}, {std::nullopt, "/"}},
         // A folder of that name is not the status file.
@@ -187,9 +167,9 @@ TEST(WatchTargets, TheFileWhileItExistsAndTheNearestFolderThatDoes) {
         {"status.json", {"."}, {"status.json"}, {"status.json", "."}},
         {"a/b/status.json", {}, {}, {std::nullopt, "."}},
     };
-    for (const Case& c : cases) {
-        const auto isDirectory = [&](const std::string& path) { return c.folders.contains(path); };
-        const auto isFile = [&](const std::string& path) { return c.files.contains(path); };
-        EXPECT_EQ(WatchTargets::of(c.path, isDirectory, isFile), c.expected) << c.path;
+    for (const auto& [path, folders, files, expected] : cases) {
+        const auto isDirectory = [&in = folders](const std::string& p) { return in.contains(p); };
+        const auto isFile = [&in = files](const std::string& p) { return in.contains(p); };
+        EXPECT_EQ(WatchTargets::of(path, isDirectory, isFile), expected) << path;
     }
 }

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "settings/SaveSettings.hpp"
@@ -183,14 +184,12 @@ TEST(ValidateOutput, ReadsTheDaemonsAnswerAndMapsItsIssues) {
         {"message":"b","options":"x"}, {"message":"c","extra":true}]})"),
               ValidateOutput::invalid({{{"x", "y"}, "a"}, {{}, "b"}, {{}, "c"}}));
 
-    for (const char* text : {R"({"ok":1})", R"({"errors":[]})"}) {
-        try {
-            ValidateOutput::parse(text);
-            ADD_FAILURE() << text;
-        } catch (const ValidateOutput::ParseError& error) {
-            EXPECT_EQ(error.kind, ValidateOutput::ParseError::Kind::unexpectedShape) << text;
-        }
-    }
+    using ParseError = ValidateOutput::ParseError;
+    for (const char* text : {R"({"ok":1})", R"({"errors":[]})"})
+        EXPECT_THAT([&] { ValidateOutput::parse(text); },
+                    testing::Throws<ParseError>(
+                        testing::Field(&ParseError::kind, ParseError::Kind::unexpectedShape)))
+            << text;
 
     // An issue goes to each field it names that the form shows, the first one about
     // a field winning; one that names none of them is general.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unicode/locid.h>
 
@@ -42,12 +43,10 @@ const auto defaulted = [](const char* control, const char* json) {
 // A value the file holds is read for its control or kept raw with a message; an
 // absent one (no file value) gives the control's default.
 TEST(SettingsForm, LoadsEachControlOrItsDefault) {
-    const struct {
-        SettingSpec spec;
-        const char* fileValue;             // null: the key is absent
-        std::optional<SettingValue> value; // nothing: unreadable, the default is shown
-        const char* error;
-    } cases[] = {
+    // The setting, the file's value (null: the key is absent), the value read (nothing:
+    // unreadable, the default is shown) and the error.
+    using Row = std::tuple<SettingSpec, const char*, std::optional<SettingValue>, const char*>;
+    const Row cases[] = {
         {spec("toggle"), "true", boolean(true), nullptr},
         {spec("toggle"), "1", std::nullopt, "The file holds 1, which is not a boolean"},
         {spec("number"), "\" \\t-2.5e1 \"", number(-25), nullptr},
@@ -75,16 +74,15 @@ TEST(SettingsForm, LoadsEachControlOrItsDefault) {
         {defaulted("duration", R"("5m")"), nullptr, text("5m"), nullptr},
         {defaulted("other", "2"), nullptr, text("2"), nullptr},
     };
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.fileValue ? row.fileValue : row.spec.control.rawValue());
-        const auto raw =
-            row.fileValue ? std::optional(JSONValue::decode(row.fileValue)) : std::nullopt;
-        const auto field = SettingField::load(row.spec, raw);
+    for (const auto& [setting, fileValue, value, error] : cases) {
+        SCOPED_TRACE(fileValue ? fileValue : setting.control.rawValue());
+        const auto raw = fileValue ? std::optional(JSONValue::decode(fileValue)) : std::nullopt;
+        const auto field = SettingField::load(setting, raw);
         EXPECT_EQ(field.source, raw ? ValueSource::file : ValueSource::default_);
-        EXPECT_EQ(field.value, row.value.value_or(SettingField::defaultValue(row.spec)));
-        EXPECT_EQ(field.error, row.error ? std::optional<std::string>(row.error) : std::nullopt);
+        EXPECT_EQ(field.value, value.value_or(SettingField::defaultValue(setting)));
+        EXPECT_EQ(field.error, error ? std::optional<std::string>(error) : std::nullopt);
         // Whatever the file held comes back unchanged when the user touches nothing.
-        EXPECT_EQ(field.serializedValue(), row.value && raw ? row.value->json(row.spec) : raw);
+        EXPECT_EQ(field.serializedValue(), value && raw ? value->json(setting) : raw);
     }
 }
 
@@ -94,11 +92,7 @@ TEST(SettingsForm, ValidationChecksInOrder) {
     const SettingSpec paths = spec("list", {.itemPattern = "^/"});
     const SettingSpec choice = spec("enum", {.values = {"red", "green"}});
     const SettingSpec choices = spec("enum", {.values = {"red", "green"}, .multiple = true});
-    const struct {
-        SettingSpec spec;
-        SettingValue value;
-        const char* message;
-    } cases[] = {
+    const std::tuple<SettingSpec, SettingValue, const char*> cases[] = {
         {spec("toggle"), number(1), "Must be on or off"},
         {spec("number"), text("1"), "Must be a number"},
         {range, number(0), "Must be between 1 and 100"},
@@ -133,11 +127,10 @@ TEST(SettingsForm, ValidationChecksInOrder) {
         {choices, list({"green", "blue"}), "Unknown value blue (allowed: red, green)"},
         {spec("path"), number(1), "Must be a path"},
     };
-    for (const auto& row : cases) {
-        const auto message = SettingsForm::validate(row.value, row.spec);
-        EXPECT_EQ(message, row.message ? std::optional<std::string>(row.message) : std::nullopt)
-            << row.spec.control.rawValue() << " " << row.value.json(row.spec).compactText();
-    }
+    for (const auto& [setting, value, message] : cases)
+        EXPECT_EQ(SettingsForm::validate(value, setting),
+                  message ? std::optional<std::string>(message) : std::nullopt)
+            << setting.control.rawValue() << " " << value.json(setting).compactText();
 }
 
 TEST(SettingsForm, EditingSetsValidatesAndTracksDirtiness) {
@@ -251,8 +244,7 @@ TEST(SettingsForm, UnknownControlValuesSurviveAnUntouchedSave) {
         EXPECT_EQ(form.field("raw")->value, SettingValue::text(shown));
 
         form.set("other", boolean(true));
-        const auto written = SettingsForm::parseFile(form.serializedData());
-        EXPECT_EQ(written.at("raw"), original);
+        EXPECT_EQ(SettingsForm::parseFile(form.serializedData()).at("raw"), original);
     }
 }
 
@@ -331,14 +323,10 @@ TEST(SettingsSchema, WrongTypesFailTheWholeDocument) {
          "type mismatch (Bool) at x-groups.0.settings.0.restart"},
         {R"({"x-groups":[null]})", "missing value (GroupEntry) at x-groups.0"},
     };
-    for (const auto& [document, description] : cases) {
-        try {
-            SettingsSchema::decode(document);
-            ADD_FAILURE() << "decoded " << document;
-        } catch (const JSONError& error) {
-            EXPECT_EQ(error.what(), std::string(description)) << document;
-        }
-    }
+    for (const auto& [document, description] : cases)
+        EXPECT_THAT([text = document] { SettingsSchema::decode(text); },
+                    testing::ThrowsMessage<JSONError>(testing::StrEq(description)))
+            << document;
 }
 
 TEST(SettingsSchema, LabelCapitalisesTheFirstPieceOnly) {

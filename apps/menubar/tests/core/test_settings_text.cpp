@@ -36,26 +36,18 @@ SettingsForm formOf(std::vector<SettingSpec> specs, const std::string& file = "{
 TEST(SettingsText, ConfigPathPrefersTheVariableThenTheDaemonsPathThenTheUsualPlace) {
     const StatusFile reported{.configFile = ConfigFileStatus{.path = "/etc/tessaly.json"}};
     const StatusFile emptyPath{.configFile = ConfigFileStatus{.path = ""}};
-    const struct {
-        Environment environment;
-        const StatusFile* status;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<Environment, const StatusFile*, const char*> cases[] = {
         {{{"TESSALY_CONFIG_FILE", "~/scratch/c.json"}}, &reported, "/home/u/scratch/c.json"},
         {{{"TESSALY_CONFIG_FILE", ""}}, &reported, "/etc/tessaly.json"},
         {{}, &emptyPath, "/home/u/.config/tessaly/config.json"},
     };
-    for (const auto& row : cases)
-        EXPECT_EQ(defaultConfigPath(row.environment, "/home/u", row.status), row.expected);
+    for (const auto& [environment, status, expected] : cases)
+        EXPECT_EQ(defaultConfigPath(environment, "/home/u", status), expected);
 }
 
 // The app's end-to-end script pins the log lines of a save that succeeds.
 TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
-    const struct {
-        SaveOutcome outcome;
-        std::optional<std::string> failure;
-        const char* log;
-    } cases[] = {
+    const std::tuple<SaveOutcome, std::optional<std::string>, const char*> cases[] = {
         {SaveOutcome::invalidLocally({{"a", "Must be a number"}}),
          "Fix the highlighted fields first.",
          "settings not saved: local validation failed [\"a\": \"Must be a number\"]"},
@@ -71,11 +63,8 @@ TEST(SettingsText, EachSaveOutcomeHasItsMessageAndLogLine) {
         {SaveOutcome::writeFailed("disk full"), "Could not write /c.json: disk full",
          "settings not saved: disk full"},
     };
-    for (const auto& row : cases) {
-        const SaveReport result = SaveReport::of(row.outcome, "/c.json");
-        EXPECT_EQ(result.failure, row.failure);
-        EXPECT_EQ(result.logLine, row.log);
-    }
+    for (const auto& [outcome, failure, log] : cases)
+        EXPECT_EQ(SaveReport::of(outcome, "/c.json"), (SaveReport{failure, log}));
     EXPECT_EQ(describe(SaveOutcome::rejected({{"a", "m"}}, {})),
               "rejected(fields: [\"a\": \"m\"], general: [])");
 }
@@ -86,9 +75,7 @@ TEST(SettingsText, StatusLineAndButtonsFollowTheSaveStateThenTheDaemon) {
                        std::chrono::hours(13) + std::chrono::minutes(4);
     const struct {
         SaveState state;
-        bool restartNeeded;
-        bool installed;
-        bool formShown;
+        bool restartNeeded, installed, formShown;
         const char* expected;
     } cases[] = {
         {SaveState::idle(), true, false, false, "Restart the daemon to apply the saved settings."},
@@ -141,14 +128,14 @@ TEST(SettingsText, LiveValueByKindAndControl) {
 TEST(SettingsText, StepperChoicesAndListEditsStayInBounds) {
     const SettingSpec percent = spec("p", "percent", {.min = 0, .max = 100});
     const SettingSpec upsideDown = spec("u", "number", {.min = 10, .max = 5});
-    const SettingSpec open = spec("o", "number");
     EXPECT_EQ(stepped(100, +1, percent), 100);
     EXPECT_EQ(stepped(0, -1, percent), 0);
     EXPECT_EQ(stepped(250, -1, percent), 100);
     EXPECT_EQ(stepperRange(upsideDown), (StepperRange{10, 10}));
     EXPECT_EQ(stepped(7, +1, upsideDown), 10);
-    EXPECT_EQ(stepperRange(open), (StepperRange{std::numeric_limits<double>::lowest(),
-                                                std::numeric_limits<double>::max()}));
+    EXPECT_EQ(
+        stepperRange(spec("o", "number")),
+        (StepperRange{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max()}));
 
     // Ticking a choice keeps the schema's order and drops values it does not know.
     const SettingSpec choices = spec("m", "enum", {.values = {"a", "b", "c"}, .multiple = true});
@@ -205,19 +192,14 @@ TEST(SettingsText, PathBreaksAndTheLockNoteByServiceManager) {
 // The window fits the screen's free area and stays inside it.
 TEST(SettingsText, TheWindowFitsAndStaysOnTheScreen) {
     using WindowPlacement::placed, WindowPlacement::Rect;
-    const struct {
-        const char* screen;
-        Rect available;
-        WindowPlacement::Size frame;
-        Rect expected;
-    } cases[] = {
+    const std::tuple<const char*, Rect, WindowPlacement::Size, Rect> cases[] = {
         {"roomy", {0, 0, 1280, 800}, {0, 0}, {300, 20, 680, 760}},
         {"1024x600", {0, 0, 1024, 600}, {0, 0}, {172, 0, 680, 600}},
         {"panel and title bar", {0, 32, 1024, 568}, {2, 30}, {171, 32, 680, 538}},
         {"smaller than the minimum", {10, 10, 400, 300}, {0, 0}, {10, 10, 520, 420}},
     };
-    for (const auto& row : cases)
-        EXPECT_EQ(placed(row.available, row.frame), row.expected) << row.screen;
+    for (const auto& [screen, available, frame, expected] : cases)
+        EXPECT_EQ(placed(available, frame), expected) << screen;
 }
 
 // "Choose..." starts at the value's folder, else the default's, else home.
@@ -225,18 +207,15 @@ TEST(SettingsText, ThePathPickerStartsWhereTheValueLies) {
     SettingsForm form =
         formOf({spec("p", "path", {.defaultValue = JSONValue::string("~/notes/handoff.md")})});
     const auto folders = [](const std::string& path) { return path != "/gone"; };
-    const struct {
-        const char* value;
-        const char* expected;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"/srv/handoffs/h.md", "/srv/handoffs"}, {"/top.md", "/"},
         {"/gone/h.md", "/home/u/notes"}, // a folder that is not there: the default's
         {"relative/h.md", "/home/u/notes"},      {"", "/home/u/notes"},
     };
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.value);
-        form.set("p", SettingValue::text(row.value));
-        EXPECT_EQ(chooserStart(*form.field("p"), "/home/u", folders), row.expected);
+    for (const auto& [value, expected] : cases) {
+        SCOPED_TRACE(value);
+        form.set("p", SettingValue::text(value));
+        EXPECT_EQ(chooserStart(*form.field("p"), "/home/u", folders), expected);
     }
     SettingsForm bare = formOf({spec("p", "path")});
     EXPECT_EQ(chooserStart(*bare.field("p"), "/home/u", folders), "/home/u");

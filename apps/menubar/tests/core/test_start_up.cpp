@@ -1,6 +1,7 @@
 // How the app starts: its environment and command line, the autostart entry that
 // starts it at login, and the key that keeps one copy per user and display.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "system/AutostartEntry.hpp"
@@ -14,10 +15,7 @@ using Kind = CommandLineRequest::Kind;
 
 TEST(CommandLine, Parse) {
     const std::string hint = "; try 'tessaly-menubar --help'";
-    const struct {
-        std::vector<std::string> arguments;
-        CommandLineRequest expected;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, CommandLineRequest> cases[] = {
         {{}, {Kind::run}},
         {{"--window", "--help"}, {Kind::help}},
         {{"--version", "--bogus"}, {Kind::version}},
@@ -32,12 +30,8 @@ TEST(CommandLine, Parse) {
         {{"--display", ":1", "-reverse", "-style=Fusion"}, {Kind::run}},
         {{"-platform"}, {Kind::usageError, "option '-platform' requires an argument" + hint}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.arguments));
-        const CommandLineRequest request = CommandLine::parse(c.arguments);
-        EXPECT_EQ(request.kind, c.expected.kind);
-        EXPECT_EQ(request.error, c.expected.error);
-    }
+    for (const auto& [arguments, expected] : cases)
+        EXPECT_EQ(CommandLine::parse(arguments), expected) << testing::PrintToString(arguments);
 }
 
 TEST(AutostartEntry, PathExecutableAndText) {
@@ -54,10 +48,7 @@ TEST(AutostartEntry, PathExecutableAndText) {
         };
     };
     const struct {
-        const char* running;
-        const char* searchPath;
-        const char* installed;
-        const char* expected;
+        std::string running, searchPath, installed, expected;
     } choices[] = {
         {"/usr/bin/tessaly-menubar", "/usr/local/bin:/usr/bin", "/usr/local/bin",
          "/usr/bin/tessaly-menubar"},
@@ -72,60 +63,47 @@ TEST(AutostartEntry, PathExecutableAndText) {
                   c.expected)
             << c.running << " with PATH " << c.searchPath;
 
-    const struct {
-        const char* executable;
-        const char* exec;
-    } quoting[] = {
+    const std::pair<const char*, const char*> quoting[] = {
         {"/home/a b/bin/tessaly-menubar", R"("/home/a b/bin/tessaly-menubar")"},
         {"/opt/100%/x", "/opt/100%%/x"},
         {R"(/o/$HOME/"q"/x)", R"("/o/\\$HOME/\\"q\\"/x")"},
         {R"(/o/back\slash)", R"("/o/back\\\\slash")"},
     };
-    for (const auto& c : quoting) {
-        const std::string text = AutostartEntry::text(c.executable);
-        EXPECT_NE(text.find("\nExec=" + std::string(c.exec) + "\n"), std::string::npos) << text;
-    }
+    for (const auto& [executable, exec] : quoting)
+        EXPECT_THAT(AutostartEntry::text(executable),
+                    testing::HasSubstr("\nExec=" + std::string(exec) + "\n"));
 }
 
 TEST(AutostartEntry, SwitchedOffByHand) {
-    const struct {
-        const char* content;
-        bool enabled;
-    } cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"[Desktop Entry]\nHidden=true\n", false},
         {"[Desktop Entry]\nHidden = true\r\n", false},
         {"[Desktop Entry]\nHidden=false\n", true},
         {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
         {"[Desktop Action x]\nHidden=true\n", true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(AutostartEntry::isEnabled(c.content), c.enabled) << c.content;
+    for (const auto& [content, enabled] : cases)
+        EXPECT_EQ(AutostartEntry::isEnabled(content), enabled) << content;
 }
 
 TEST(InstanceKey, OnePerUserAndDisplay) {
-    const struct {
-        std::map<std::string, std::string> environment;
-        const char* expected;
-    } cases[] = {
+    const std::pair<std::map<std::string, std::string>, const char*> cases[] = {
         {{{"DISPLAY", "unix:0"}}, "tessaly-menubar-1000-x_0"},
         {{{"DISPLAY", "host.lan:10.0"}}, "tessaly-menubar-1000-xhost.lan_10"},
         {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-1"}}, "tessaly-menubar-1000-wayland-1"},
         {{{"WAYLAND_DISPLAY", "/run/user/1000/w 0"}}, "tessaly-menubar-1000-w_0"},
         {{{"DISPLAY", "../../etc"}}, "tessaly-menubar-1000-x.._.._etc"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(InstanceKey::name(1000, c.environment), c.expected);
+    for (const auto& [environment, expected] : cases)
+        EXPECT_EQ(InstanceKey::name(1000, environment), expected);
 }
 
 // When Qt can open no display, the one line the app prints names what to do.
 TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
     const std::vector<std::string> x11Only{"libqxcb.so", "libqoffscreen.so"};
-    const struct {
-        const char* name;
-        PlatformAdvice::Environment environment;
-        std::vector<std::string> plugins;
-        const char* expected;
-    } cases[] = {
+    using Row =
+        std::tuple<const char*, PlatformAdvice::Environment, std::vector<std::string>, const char*>;
+    const Row cases[] = {
         {"Wayland without Qt's Wayland plugin",
          {{"WAYLAND_DISPLAY", "wayland-1"}},
          x11Only,
@@ -147,30 +125,26 @@ TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
          "QT_QPA_PLATFORM asks for \"wayland\"; unset it, or install the Qt 6 platform plugin it "
          "names"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PlatformAdvice::line(c.environment, c.plugins),
-                  std::string("no display could be opened: ") + c.expected)
-            << c.name;
+    for (const auto& [name, environment, plugins, expected] : cases)
+        EXPECT_EQ(PlatformAdvice::line(environment, plugins),
+                  std::string("no display could be opened: ") + expected)
+            << name;
 }
 
 using Variables = std::map<std::string, std::string>;
 
 TEST(Environment, ReadsTheBlockAsGetenvWould) {
-    const struct {
-        const char* name;
-        std::vector<const char*> entries;
-        Variables expected;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<const char*>, Variables> cases[] = {
         {"a value keeps every later equals sign",
          {"A=b=c", "EMPTY="},
          {{"A", "b=c"}, {"EMPTY", ""}}},
         {"an entry without a name is no variable", {"=x", "junk", "B=1"}, {{"B", "1"}}},
         {"the first of a repeated name wins", {"HOME=/a", "HOME=/b"}, {{"HOME", "/a"}}},
     };
-    for (auto c : cases) {
-        SCOPED_TRACE(c.name);
-        c.entries.push_back(nullptr);
-        EXPECT_EQ(environmentOf(c.entries.data()), c.expected);
+    for (auto [name, entries, expected] : cases) {
+        SCOPED_TRACE(name);
+        entries.push_back(nullptr);
+        EXPECT_EQ(environmentOf(entries.data()), expected);
     }
     EXPECT_EQ(environmentOf(nullptr), Variables{});
 }

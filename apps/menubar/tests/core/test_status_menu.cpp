@@ -67,57 +67,33 @@ const MenuEntry quit{.title = "Quit", .enabled = true, .action = A::quit, .keyEq
 
 const CompactSetting builtIn{false, CompactSetting::Source::builtIn};
 
-MenuFacts everythingOnDisk() {
+// The daemon installed as a service, under launchd unless a case says otherwise.
+MenuFacts everythingOnDisk(ServiceManager manager = ServiceManager::launchd,
+                           bool installed = true) {
     return MenuFacts{.handoffExists = [](const std::string&) { return true; },
                      .logsDirectoryExists = true,
                      .statusFileExists = true,
-                     .service = {menubar::ServiceManager::launchd, true}};
+                     .service = {manager, installed}};
 }
 
-MenuFacts underSystemd(bool installed = true) {
-    MenuFacts facts = everythingOnDisk();
-    facts.service = {menubar::ServiceManager::systemd, installed};
-    return facts;
-}
-
-SessionStatus apiSession() {
-    // The tooltip names the session by its id alone, not the short id too.
-    return SessionStatus{.sessionId = "sess-api",
-                         .shortId = "a1",
-                         .cwd = "/src/api",
-                         .dirName = "api",
-                         .model = "claude-sonnet-4",
-                         .contextTokens = 162400,
-                         .contextWindow = 200000,
-                         .contextPct = 81.2,
-                         .level = SessionLevel::warn,
-                         .lifecycle = SessionLifecycle::running,
-                         .cacheExpiresAt = at("2024-05-01T10:03:10Z"),
-                         .workspaceId = "ws-1",
-                         .handoff = SessionHandoff{.path = "/src/api/HANDOFF.md",
-                                                   .writtenAt = at("2024-05-01T09:55:00Z")}};
-}
-SessionStatus webSession() {
-    return SessionStatus{.cwd = "/src/web",
-                         .dirName = "web",
-                         .model = "claude-opus-4",
-                         .contextTokens = 1234, // without a window
-                         .contextPct = 40,
-                         .level = SessionLevel::ok,
-                         .lifecycle = SessionLifecycle::idle,
-                         .workspaceId = "",
-                         .handoff = SessionHandoff{.path = "/src/web/HANDOFF.md",
-                                                   .writtenAt = at("2024-05-01T09:48:00Z")}};
-}
-// Known by its short id alone (an empty name is none); its cache expires this very second.
-SessionStatus docsSession() {
-    return SessionStatus{.shortId = "d0c5",
-                         .dirName = "",
-                         .level = SessionLevel::unknown,
-                         .lifecycle = SessionLifecycle::needsInput,
-                         .cacheExpiresAt = now,
-                         .workspaceId = "ws-3",
-                         .handoff = SessionHandoff{.path = "/src/docs/HANDOFF.md"}};
+// Three sessions as the daemon writes them: d0c5 is known by its short id alone
+// (an empty name is none) and its cache expires this very second; web has a token
+// count without a window; api's tooltip names it by its session id alone, not the
+// short id too.
+std::vector<SessionStatus> polledSessions() {
+    return StatusDecoder::decode(R"({"sessions":[
+      {"shortId":"d0c5","dirName":"","level":"unknown","lifecycle":"needsInput",
+       "cacheExpiresAt":"2024-05-01T10:00:00Z","workspaceId":"ws-3",
+       "handoff":{"path":"/src/docs/HANDOFF.md"}},
+      {"cwd":"/src/web","dirName":"web","model":"claude-opus-4","contextTokens":1234,
+       "contextPct":40,"level":"ok","lifecycle":"idle","workspaceId":"",
+       "handoff":{"path":"/src/web/HANDOFF.md","writtenAt":"2024-05-01T09:48:00Z"}},
+      {"sessionId":"sess-api","shortId":"a1","cwd":"/src/api","dirName":"api",
+       "model":"claude-sonnet-4","contextTokens":162400,"contextWindow":200000,
+       "contextPct":81.2,"level":"warn","lifecycle":"running",
+       "cacheExpiresAt":"2024-05-01T10:03:10Z","workspaceId":"ws-1",
+       "handoff":{"path":"/src/api/HANDOFF.md","writtenAt":"2024-05-01T09:55:00Z"}}]})")
+        .sessions;
 }
 
 StatusFile runningFile(const char* polledAt = "2024-05-01T09:59:55Z") {
@@ -161,7 +137,7 @@ void expectAll(const Texts& cases) {
 
 TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
     StatusFile file = runningFile();
-    file.sessions = {docsSession(), webSession(), apiSession()};
+    file.sessions = polledSessions();
     for (int minute = 1; minute <= 7; ++minute)
         file.events.push_back(
             TessalyEvent{.at = at("2024-05-01T09:00:00Z") + std::chrono::minutes(minute),
@@ -232,23 +208,17 @@ TEST(StatusMenu, RunningWithSessionsHandoffsAndEvents) {
 // renderers' table (MenuCases.hpp) and the bar's golden faces. The controller's tests show the
 // hidden icon's line, Icon only set by the environment and Start at login checked.
 TEST(StatusMenu, EachDaemonStateAndSetting) {
-    const auto without = [](bool MenuFacts::*fact) {
-        MenuFacts facts = everythingOnDisk();
-        facts.*fact = false;
+    const auto adjusted = [](MenuFacts facts, auto change) {
+        change(facts);
         return facts;
     };
     const MenuEntry summary = line("warn 70% \u00b7 critical 85% \u00b7 messaging on");
     const MenuEntry running = line("Daemon running (last poll 5s ago)");
     const MenuEntry restartLine = line("Restart daemon to apply settings");
-    const MenuEntry plainIconOnly = iconOnly(false);
-    const MenuEntry logs = item("Open logs", A::openLogs);
-    const MenuEntry statusFile = item("Open status file", A::openStatusFile);
     // systemctl stops the unit only, which a daemon started by hand is not.
     MenuEntry stopUnit = item("Stop daemon", A::stopDaemon);
     stopUnit.tooltip = "Stops tessaly.service; a daemon started by hand (tessaly watch) keeps "
                        "running.";
-    MenuFacts withoutCmux = underSystemd();
-    withoutCmux.cmuxInstalled = false;
     const std::vector<MenuEntry> staleHeader{
         line("Config file ignored: unknown key \"colour\"", "unknown key \"colour\""),
         line("Daemon not responding (last poll 2m ago)"), summary};
@@ -265,7 +235,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     StatusFile stale = runningFile("2024-05-01T09:58:00Z");
     stale.configError = ConfigError{.message = "unknown key \"colour\""};
     stale.configFile = ConfigFileStatus{.changedSinceLoad = true}; // not claimed when stale
-    stale.sessions = {apiSession()};
+    stale.sessions = {polledSessions().back()};
     stale.sessions[0].handoff.reset();
     stale.sessions[0].cacheExpiresAt = at("2024-05-01T09:58:30Z");
     stale.sessions.push_back(SessionStatus{.shortId = ""}); // known by no name at all
@@ -287,7 +257,7 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
     const struct {
         const char* name;
         StatusSnapshot snapshot;
-        std::vector<MenuEntry> header, sessions, controls; // controls: "Icon only" to "Open logs"
+        std::vector<MenuEntry> header, sessions, controls; // between "Icon only" and "Open logs"
         MenuFacts facts = everythingOnDisk();
         CompactSetting compact = builtIn;
     } cases[] = {
@@ -295,57 +265,54 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions(""),
-         {plainIconOnly, item("Restart daemon", A::startDaemon), logs}},
+         {item("Restart daemon", A::startDaemon)}},
         {"stopped",
          StatusSnapshot::loaded(stopped),
          {line("Daemon stopped at 09:07"), line("No config in status file")},
          {line("No session data")},
-         {plainIconOnly, item("Start daemon", A::startDaemon), logs}},
+         {item("Start daemon", A::startDaemon)}},
         {"unreadable, no logs folder",
          StatusSnapshot::unreadable("type mismatch (String) at sessions.0.level"),
          {line("Status file unreadable"), line("type mismatch (String) at sessions.0.level")},
          {line("No session data")},
-         {plainIconOnly, item("Start daemon", A::startDaemon),
-          item("Open logs", A::openLogs, false)},
-         without(&MenuFacts::logsDirectoryExists)},
+         {item("Start daemon", A::startDaemon)},
+         adjusted(everythingOnDisk(), [](MenuFacts& f) { f.logsDirectoryExists = false; })},
         {"restart needed with a config error, icon only from the defaults",
          StatusSnapshot::loaded(rejected),
          {line("Config file ignored: bad value for warnContextPct",
                "bad value for warnContextPct\n/home/u/.config/tessaly/config.json"),
           restartLine, running, summary},
          {line("No sessions")},
-         {iconOnly(true), item("Restart daemon to apply settings", A::startDaemon),
-          item("Stop daemon", A::stopDaemon), logs},
+         {item("Restart daemon to apply settings", A::startDaemon),
+          item("Stop daemon", A::stopDaemon)},
          everythingOnDisk(),
          CompactSetting{true, CompactSetting::Source::defaults}},
         {"restart needed under systemd",
          StatusSnapshot::loaded(changed),
          {restartLine, running, summary},
          {line("No sessions")},
-         {plainIconOnly, item("Restart daemon to apply settings", A::restartDaemon), stopUnit,
-          logs},
-         underSystemd()},
+         {item("Restart daemon to apply settings", A::restartDaemon), stopUnit},
+         everythingOnDisk(ServiceManager::systemd)},
         {"stale under systemd without cmux",
          StatusSnapshot::loaded(stale),
          staleHeader,
          staleSessions("\nFocusing a session's workspace needs cmux, which is not installed."),
-         {plainIconOnly, item("Restart daemon", A::restartDaemon), logs},
-         withoutCmux},
+         {item("Restart daemon", A::restartDaemon)},
+         adjusted(everythingOnDisk(ServiceManager::systemd),
+                  [](MenuFacts& f) { f.cmuxInstalled = false; })},
         {"notices off by the environment, after Start at login",
          StatusSnapshot::loaded(unsaid),
          {running, summary},
          {line("No sessions")},
-         {plainIconOnly,
-          MenuEntry{.title = "Start at login", .enabled = true, .action = A::toggleStartAtLogin},
+         {MenuEntry{.title = "Start at login", .enabled = true, .action = A::toggleStartAtLogin},
           item("Notify when a session needs input (set by TESSALY_MENUBAR_NOTIFY)", A::toggleNotify,
                false),
-          line("Daemon not installed (run: tessaly install)"), logs},
-         [] {
-             MenuFacts facts = underSystemd(false);
-             facts.startsAtLogin = false;
-             facts.notify = NotifySetting{false, CompactSetting::Source::environment};
-             return facts;
-         }()},
+          line("Daemon not installed (run: tessaly install)")},
+         adjusted(everythingOnDisk(ServiceManager::systemd, false),
+                  [](MenuFacts& f) {
+                      f.startsAtLogin = false;
+                      f.notify = NotifySetting{false, CompactSetting::Source::environment};
+                  })},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -356,17 +323,19 @@ TEST(StatusMenu, EachDaemonStateAndSetting) {
                 sections.emplace_back();
             else
                 sections.back().push_back(entry);
-        ASSERT_EQ(sections.size(), 6u);
-        EXPECT_EQ(sections[0], c.header);
-        EXPECT_EQ(sections[1], c.sessions);
-        EXPECT_EQ(sections[2], (std::vector{line("Handoffs"), line("No handoffs")}));
-        EXPECT_EQ(sections[3], (std::vector{line("Recent events"), line("No events yet")}));
         std::vector<MenuEntry> controls{item("Refresh", A::refresh),
-                                        item("Settings...", A::openSettings)};
+                                        item("Settings...", A::openSettings),
+                                        iconOnly(c.compact.compact)};
         controls.insert(controls.end(), c.controls.begin(), c.controls.end());
-        controls.push_back(statusFile);
-        EXPECT_EQ(sections[4], controls);
-        EXPECT_EQ(sections[5], std::vector{quit});
+        controls.push_back(item("Open logs", A::openLogs, c.facts.logsDirectoryExists));
+        controls.push_back(item("Open status file", A::openStatusFile));
+        EXPECT_EQ(sections, (std::vector<std::vector<MenuEntry>>{
+                                c.header,
+                                c.sessions,
+                                {line("Handoffs"), line("No handoffs")},
+                                {line("Recent events"), line("No events yet")},
+                                controls,
+                                {quit}}));
     }
 }
 
@@ -375,11 +344,7 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
     const std::vector<MenuEntry> shown{session("api · 72%", "ws", 1, true), sep,
                                        handoff("Open handoff · api", "/h/a.md", true),
                                        iconOnly(false), quit};
-    const struct {
-        const char* name;
-        std::function<void(std::vector<MenuEntry>&)> change;
-        bool same;
-    } cases[] = {
+    const std::tuple<const char*, std::function<void(std::vector<MenuEntry>&)>, bool> cases[] = {
         {"texts, tooltips and states",
          [](auto& e) {
              e[0].title = "api · 80%";
@@ -393,23 +358,20 @@ TEST(StatusMenu, SameItemsAllowsOnlyTextsAndStatesToChange) {
         {"another action", [](auto& e) { e[2].action = A::none; }, false},
         {"another shortcut", [](auto& e) { e[4].keyEquivalent = "w"; }, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, change, same] : cases) {
         std::vector<MenuEntry> next = shown;
-        c.change(next);
-        EXPECT_EQ(StatusMenu::sameItems(shown, next), c.same) << c.name;
+        change(next);
+        EXPECT_EQ(StatusMenu::sameItems(shown, next), same) << name;
     }
 }
 
 // Polls seen at 10:00:00; the menus above show the other states and a poll 5 s
 // old with a 30 s interval, the controller's tests a poll right at the limit.
 TEST(DaemonState, FreshnessLimitFromTheInterval) {
-    const struct {
-        const char* name;
-        std::optional<std::string> polledAt;
-        std::optional<std::int64_t> intervalMs;
-        DaemonState expected;
-        std::string title;
-    } cases[] = {
+    // The poll time and interval, then the state and its title.
+    using Row = std::tuple<const char*, std::optional<std::string>, std::optional<std::int64_t>,
+                           DaemonState, std::string>;
+    const Row cases[] = {
         {"5 s interval: 12.5 s", "09:59:47.5", 5000, DaemonState::running(12.5),
          "Daemon running (last poll 12s ago)"},
         {"5 s interval: 13 s", "09:59:47", 5000, DaemonState::stale(13),
@@ -445,12 +407,8 @@ TEST(StatusItemPresentation, EveryStateAndWorstSession) {
     const DaemonState running = DaemonState::running(5), stale = DaemonState::stale(120),
                       stopped = DaemonState::stopped(at("2024-05-01T09:07:00Z"));
     const std::string alert = "eye.trianglebadge.exclamationmark";
-    struct Case {
-        DaemonState state;
-        std::vector<SessionStatus> sessions;
-        bool compact;
-        std::string expected; // "symbol title tone | tooltip"
-    };
+    // The state, the sessions and whether icon only, then "symbol title tone | tooltip".
+    using Case = std::tuple<DaemonState, std::vector<SessionStatus>, bool, std::string>;
     // The tooltips of a fresh and a stale daemon.
     const std::string fresh = " | Daemon running (last poll 5s ago)";
     const std::string old = " | Daemon not responding (last poll 2m ago)";
@@ -582,12 +540,16 @@ TEST(Formatting, EventLine) {
 // and the event limit; the item's look shows percentage over level.
 TEST(Selection, SortedMostUrgentFirst) {
     using L = SessionLevel;
-    struct Case {
-        const char* rule;
-        std::vector<SessionStatus> input;
-        std::vector<std::string> expected; // shortIds, which stay unique when names tie
-    };
-    std::vector<Case> cases{
+    // Enough equal sessions that a sort which is not stable would move some.
+    std::vector<SessionStatus> equal;
+    std::vector<std::string> equalIds;
+    for (int i = 20; i > 0; --i) {
+        equal.push_back(ranked("same", 50, L::ok, std::to_string(i)));
+        equalIds.push_back(std::to_string(i));
+    }
+    // The rule, the sessions, and their shortIds in order (unique when names tie).
+    using Case = std::tuple<const char*, std::vector<SessionStatus>, std::vector<std::string>>;
+    const Case cases[] = {
         {"level between equal percentages: critical, warn, unknown, ok",
          {ranked("a", 60, L::ok), ranked("b", 60, L::unknown), ranked("c", 60, L::warn),
           ranked("d", 60, L::critical)},
@@ -605,14 +567,8 @@ TEST(Selection, SortedMostUrgentFirst) {
         {"precomposed and decomposed are one name",
          {ranked("\u00e9", 10, L::ok, "composed"), ranked("e\u0301", 10, L::ok, "decomposed")},
          {"composed", "decomposed"}},
+        {"equal sessions keep their order", equal, equalIds},
     };
-    // Enough equal sessions that a sort which is not stable would move some.
-    Case equal{"equal sessions keep their order", {}, {}};
-    for (int i = 20; i > 0; --i) {
-        equal.input.push_back(ranked("same", 50, L::ok, std::to_string(i)));
-        equal.expected.push_back(std::to_string(i));
-    }
-    cases.push_back(equal);
     for (const auto& [rule, input, expected] : cases) {
         std::vector<std::string> ids;
         for (const auto& s : Selection::sorted(input))
