@@ -56,6 +56,10 @@ void StatusMenuController::start() {
     // Known before the first refresh, whose probes would otherwise take the
     // first showing for a tray host that has just come.
     trayWasAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
+    // Notices wait for the first refresh a poll's interval after the start: the
+    // first one may start the desktop's notification service, and that start
+    // would compete with the item's first showing.
+    startedAt_ = dependencies_.now();
     refresh();
     statusItem_->show();
     auto* timer = new QTimer(this);
@@ -142,7 +146,9 @@ void StatusMenuController::update(bool poll) {
     presentation_ = dependencies_.allMachinesLook(state_, file, compact_.compact, timeZone);
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
-    attention_->observe(file, state_, menuIsOpen_, now);
+    if (!startedAt_ || now - *startedAt_ >= std::chrono::milliseconds(pollIntervalMs)) {
+        attention_->observe(file, state_, menuIsOpen_, now);
+    }
     if (timer_ && refreshRestartsPoll) {
         timer_->start();
     }

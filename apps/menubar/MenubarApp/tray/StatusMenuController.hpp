@@ -175,6 +175,7 @@ private:
     QPointer<QTimer> timer_;
     // When the poll's own work last ran.
     std::optional<Instant> lastPollWork_;
+    std::optional<Instant> startedAt_;
     StatusFileReader reader_;
     StatusSnapshot snapshot_;
     DaemonState state_;

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <atomic>
@@ -476,6 +477,29 @@ private slots:
         harness.write(stoppedFile);
         settled(harness, 8);
         QCOMPARE(harness.probes, probes + 1);
+    }
+
+    // Notices begin with the first refresh a poll's interval after the start:
+    // the first may start the desktop's notification service, which would
+    // compete with the item's first showing. A session already waiting is told
+    // of then.
+    void noticesBeginAPollAfterTheStart() {
+        const QTemporaryDir bin;
+        const QString cmux = bin.filePath("cmux");
+        QVERIFY(QFile::copy(MENUBAR_FIXTURES "/commands/record", cmux));
+        const QString calls = bin.filePath("calls.log");
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8() + ":" + path);
+        const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+        qputenv("FIXTURE_LOG", calls.toUtf8());
+        Harness harness;
+        const auto controller = harness.started(R"({"at":"2025-06-01T12:00:00Z","intervalMs":2000,
+          "sessions":[{"sessionId":"s-api","dirName":"api","lifecycle":"needsInput"}]})");
+        QTest::qWait(100);
+        QCOMPARE(linesOf(calls), QStringList());
+        harness.now += std::chrono::milliseconds(StatusMenuController::pollIntervalMs);
+        controller->refresh();
+        QTRY_COMPARE(linesOf(calls).filter("cmux [notify]").size(), 1);
     }
 
     void theWatchOutlivesTheFileAndItsFolder() {
