@@ -44,15 +44,12 @@ bool StatusFileWatch::start() {
         return false;
     }
     watcher_ = new QFileSystemWatcher(this);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
-        arm();
-        changed();
-    });
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] { changed(arm().whole); });
     // Folder events also come for the daemon's temporary file and anything else
     // in the folder; only a different stamp makes them a change of the file.
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
-        if (arm()) {
-            changed();
+        if (const Look look = arm(); look.changed) {
+            changed(look.whole);
         }
     });
     arm();
@@ -71,7 +68,7 @@ QStringList StatusFileWatch::watchedPaths() const {
     return watcher_ ? watcher_->files() + watcher_->directories() : QStringList();
 }
 
-bool StatusFileWatch::arm() {
+StatusFileWatch::Look StatusFileWatch::arm() {
     const FileStamp stamp = fileStampOf(statusPath_);
     const WatchTargets targets = targetsOf(statusPath_);
     QStringList wanted{qs(targets.directory)};
@@ -102,25 +99,25 @@ bool StatusFileWatch::arm() {
             if (QFileInfo::exists(path)) {
                 standDown("the system refused to watch " + path.toStdString() +
                           " (too many watches?)");
-                return false;
+                return {};
             }
         }
     }
     if (targets.file) {
         watchedInode_ = stamp.inode;
     }
-    const bool different = stamp != stamp_;
+    const Look look{.changed = stamp != stamp_, .whole = stamp.wholeReplacementOf(stamp_)};
     stamp_ = stamp;
-    return different;
+    return look;
 }
 
-void StatusFileWatch::changed() {
+void StatusFileWatch::changed(bool whole) {
     const RefreshPacing::Moment now = monotonicNow();
-    const RefreshPacing::Moment due = pacing_.changed(now);
-    if (!dueTimer_->isActive()) {
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
-        dueTimer_->start(std::max<int>(0, static_cast<int>(wait.count())));
-    }
+    const RefreshPacing::Moment due = pacing_.changed(now, whole);
+    // Started again for the same moment, or an earlier one for a whole file; a
+    // refresh due now runs as soon as the events at hand are handled.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+    dueTimer_->start(std::max<int>(0, static_cast<int>(wait.count())));
 }
 
 void StatusFileWatch::standDown(const std::string& reason) {

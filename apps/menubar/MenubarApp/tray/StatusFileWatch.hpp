@@ -47,8 +47,14 @@ signals:
 private:
     // Watches what WatchTargets asks for and takes a new stamp; true when the
     // file is not what it was at the last look.
-    bool arm();
-    void changed();
+    // Arms the watch for the file's current inode; whether the file changed since
+    // the last look, and whether it is now a whole new file.
+    struct Look {
+        bool changed = false;
+        bool whole = false;
+    };
+    Look arm();
+    void changed(bool whole);
     void standDown(const std::string& reason);
 
     const std::string statusPath_;

@@ -23,12 +23,13 @@ WatchTargets WatchTargets::of(const std::string& statusPath,
     return targets;
 }
 
-RefreshPacing::Moment RefreshPacing::changed(Moment now) {
-    if (!due_) {
-        due_ = now + settle;
-        if (lastRefresh_)
-            due_ = std::max(*due_, *lastRefresh_ + floor);
-    }
+RefreshPacing::Moment RefreshPacing::changed(Moment now, bool whole) {
+    Moment due = whole ? now : now + settle;
+    if (lastRefresh_)
+        due = std::max(due, *lastRefresh_ + floor);
+    // A later change never puts off the refresh owed; a whole file may bring it forward.
+    if (!due_ || due < *due_)
+        due_ = due;
     return *due_;
 }
 

@@ -27,6 +27,14 @@ struct FileStamp {
     std::int64_t changedNs = 0;
 
     bool operator==(const FileStamp&) const = default;
+
+    // Whether this stamp is another file than `before`, whole: a new inode that
+    // is not empty, as the daemon's rename leaves it. A file created in place
+    // starts empty and is written after, so it is still let settle.
+    bool wholeReplacementOf(const FileStamp& before) const {
+        return exists && size > 0 &&
+               (!before.exists || inode != before.inode || device != before.device);
+    }
 };
 
 // The file, while it exists (its events are the ones of its current inode, so it
@@ -45,9 +53,10 @@ struct WatchTargets {
                            const std::function<bool(const std::string&)>& isFile);
 };
 
-// When changes seen on the file turn into refreshes. A burst (the daemon's
-// rename and the folder event of its temporary file, an editor's several
-// writes) becomes one refresh `settle` after its first change; refreshes stay at
+// When changes seen on the file turn into refreshes. A burst (an editor's
+// several writes) becomes one refresh `settle` after its first change, while
+// the daemon's rename, which leaves the file whole, is refreshed at once, with
+// no second wake-up for the settle; refreshes stay at
 // least `floor` apart however fast the file changes; and a change seen after a
 // refresh has begun is owed a refresh of its own, so the last change of a burst
 // is never lost. Any refresh settles what was seen before it, whoever asked for
@@ -60,8 +69,10 @@ public:
     static constexpr std::chrono::milliseconds floor{50};
 
     // A change was seen at `now`; returns when its refresh is due, the same
-    // moment for every change until that refresh.
-    Moment changed(Moment now);
+    // moment for every change until that refresh. A `whole` file (see
+    // FileStamp::wholeReplacementOf) has nothing to settle: its refresh is due
+    // at once, or when the floor allows, and takes along what was seen before.
+    Moment changed(Moment now, bool whole = false);
     // A refresh began at `now`.
     void refreshed(Moment now);
     // When the refresh owed is due; none while nothing is owed.

@@ -119,38 +119,67 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
     std::vector<int> stream; // a change every 2 ms for 200 ms
     for (int at = 0; at < 200; at += 2)
         stream.push_back(at);
-    // Changes seen, ticks, and the pacing's own refreshes in order.
-    const std::tuple<const char*, std::vector<int>, std::set<int>, std::vector<int>> cases[] = {
-        {"a rename and its folder event", {0, 0, 1, 4}, {}, {5}},
-        {"two bursts far apart", {0, 100}, {}, {5, 105}},
+    // Changes seen, whole files seen, ticks, and the pacing's own refreshes in order.
+    using Row = std::tuple<const char*, std::vector<int>, std::vector<int>, std::set<int>,
+                           std::vector<int>>;
+    const Row cases[] = {
+        {"an editor's writes", {0, 0, 1, 4}, {}, {}, {5}},
+        {"two bursts far apart", {0, 100}, {}, {}, {5, 105}},
         // The controller's watch test shows a change just after a refresh waiting too.
-        {"a change at the refresh is not lost and waits for the floor", {0, 5}, {}, {5, 55}},
-        {"a steady stream", stream, {}, {5, 55, 105, 155, 205}},
-        {"a tick settles what was seen before it", {0}, {2}, {}},
-        {"the floor counts from a tick too", {10}, {0}, {50}},
-        {"a change after a tick is still owed", {0, 3}, {2}, {52}},
+        {"a change at the refresh is not lost and waits for the floor", {0, 5}, {}, {}, {5, 55}},
+        {"a steady stream", stream, {}, {}, {5, 55, 105, 155, 205}},
+        {"a tick settles what was seen before it", {0}, {}, {2}, {}},
+        {"the floor counts from a tick too", {10}, {}, {0}, {50}},
+        {"a change after a tick is still owed", {0, 3}, {}, {2}, {52}},
+        {"the daemon's rename is refreshed the moment it is seen", {}, {0}, {}, {0}},
+        {"a whole file still waits for the floor", {}, {0, 10}, {}, {0, 50}},
+        {"a whole file cuts an editor's settle short", {0}, {2}, {}, {2}},
     };
     using Moment = RefreshPacing::Moment;
     const auto ms = [](int at) { return Moment(std::chrono::milliseconds(at)); };
-    for (const auto& [name, changes, ticks, expected] : cases) {
+    for (const auto& [name, changes, wholes, ticks, expected] : cases) {
         RefreshPacing pacing;
         std::vector<int> refreshes;
         for (int now = 0; now <= 400; ++now) {
-            // A refresh due now runs before what is seen at the same moment.
-            if (pacing.due() && *pacing.due() <= ms(now)) {
-                EXPECT_EQ(*pacing.due(), ms(now)) << name;
-                pacing.refreshed(ms(now));
-                refreshes.push_back(now);
-            }
+            const auto refreshIfDue = [&] {
+                if (pacing.due() && *pacing.due() <= ms(now)) {
+                    EXPECT_EQ(*pacing.due(), ms(now)) << name;
+                    pacing.refreshed(ms(now));
+                    refreshes.push_back(now);
+                }
+            };
+            // A refresh due now runs before what is seen at the same moment, and
+            // a whole file's the moment it is seen.
+            refreshIfDue();
             if (ticks.contains(now))
                 pacing.refreshed(ms(now));
             for (int seen : changes)
                 if (seen == now)
                     pacing.changed(ms(now));
+            for (int seen : wholes)
+                if (seen == now)
+                    pacing.changed(ms(now), true);
+            refreshIfDue();
         }
         EXPECT_EQ(refreshes, expected) << name;
         EXPECT_FALSE(pacing.due()) << name;
     }
+}
+
+// Only a new inode that is not empty is a whole file; one written in place, or
+// created empty and written after, is let settle.
+TEST(FileStamp, AWholeReplacementIsANewInodeThatIsNotEmpty) {
+    const FileStamp before{.exists = true, .device = 1, .inode = 7, .size = 90};
+    const std::tuple<const char*, FileStamp, FileStamp, bool> cases[] = {
+        {"renamed into place", before, {.exists = true, .device = 1, .inode = 8, .size = 90}, true},
+        {"on another device", before, {.exists = true, .device = 2, .inode = 7, .size = 90}, true},
+        {"written in place", before, {.exists = true, .device = 1, .inode = 7, .size = 95}, false},
+        {"created empty", before, {.exists = true, .device = 1, .inode = 8}, false},
+        {"removed", before, {}, false},
+        {"where there was none", {}, {.exists = true, .device = 1, .inode = 8, .size = 90}, true},
+    };
+    for (const auto& [name, was, is, whole] : cases)
+        EXPECT_EQ(is.wholeReplacementOf(was), whole) << name;
 }
 
 // The controller's watch test shows the file and its folder watched, and the
