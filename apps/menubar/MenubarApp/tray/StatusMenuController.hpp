@@ -56,6 +56,12 @@ namespace menubar::app {
 class AttentionNotices;
 class StatusFileWatch;
 
+#ifdef Q_OS_MACOS
+inline constexpr bool isMacOS = true;
+#else
+inline constexpr bool isMacOS = false;
+#endif
+
 class StatusMenuController : public QObject {
     Q_OBJECT
 
@@ -65,11 +71,7 @@ public:
     // fires every three seconds for the life of the process, as it always has;
     // elsewhere a daemon that writes more often than the poll then wakes the
     // app once per write instead of once per write and once per tick.
-#ifdef Q_OS_MACOS
-    static constexpr bool refreshRestartsPoll = false;
-#else
-    static constexpr bool refreshRestartsPoll = true;
-#endif
+    static constexpr bool refreshRestartsPoll = !isMacOS;
     // "0", "false", "no" or "off" leaves the status file to the timer alone.
     static constexpr std::string_view watchKey = "TESSALY_MENUBAR_WATCH";
     // Exactly "1": each applied presentation is logged with a monotonic time.
@@ -85,8 +87,7 @@ public:
     // A refresh for a write of the status file: the daemon writes every few
     // seconds, and whether the icon is hidden or the tray host went away does
     // not follow its writes, so the tray probes run only when a poll's interval
-    // has passed since they last ran. Like every refresh, it starts the poll's
-    // timer over.
+    // has passed since they last ran.
     void refreshForWrite();
     // What one timer tick does: nothing while the menu is open, else a refresh.
     void tick();
@@ -102,50 +103,24 @@ public:
 
     // Opens (or raises) the status window; it follows every poll until closed.
     void showStatusWindow();
-    StatusWindow* statusWindow() const {
-        return window_.get();
-    }
-    const TrayHostTracker& trayHost() const {
-        return trayHost_;
-    }
+    StatusWindow* statusWindow() const { return window_.get(); }
+    const TrayHostTracker& trayHost() const { return trayHost_; }
 
-    const std::string& statusPath() const {
-        return statusPath_;
-    }
-    QSystemTrayIcon* statusItem() const {
-        return statusItem_;
-    }
+    const std::string& statusPath() const { return statusPath_; }
+    QSystemTrayIcon* statusItem() const { return statusItem_; }
     // The tray menu, first brought up to the last poll unless it is open (it is
     // otherwise built only as it opens).
     QMenu* menu();
-    const QTimer* timer() const {
-        return timer_;
-    }
+    const QTimer* timer() const { return timer_; }
     // Null when watching is switched off or cannot work here.
-    const StatusFileWatch* watch() const {
-        return watch_;
-    }
-    const StatusSnapshot& snapshot() const {
-        return snapshot_;
-    }
-    const DaemonState& state() const {
-        return state_;
-    }
-    const CompactSetting& compact() const {
-        return compact_;
-    }
-    const StatusItemPresentation& presentation() const {
-        return presentation_;
-    }
-    const HiddenItemTracker& hiddenTracker() const {
-        return hiddenTracker_;
-    }
-    bool menuIsOpen() const {
-        return menuIsOpen_;
-    }
-    const std::map<int, SessionStatus>& sessionsByTag() const {
-        return sessionsByTag_;
-    }
+    const StatusFileWatch* watch() const { return watch_; }
+    const StatusSnapshot& snapshot() const { return snapshot_; }
+    const DaemonState& state() const { return state_; }
+    const CompactSetting& compact() const { return compact_; }
+    const StatusItemPresentation& presentation() const { return presentation_; }
+    const HiddenItemTracker& hiddenTracker() const { return hiddenTracker_; }
+    bool menuIsOpen() const { return menuIsOpen_; }
+    const std::map<int, SessionStatus>& sessionsByTag() const { return sessionsByTag_; }
 
 private:
     void updateStatusItem(const StatusItemPresentation& presentation);
@@ -175,7 +150,7 @@ private:
     QPointer<QTimer> timer_;
     // When the poll's own work last ran.
     std::optional<Instant> lastPollWork_;
-    std::optional<Instant> startedAt_;
+    std::optional<Instant> startedAt_; // notices wait a poll's interval from it
     StatusFileReader reader_;
     StatusSnapshot snapshot_;
     DaemonState state_;
