@@ -189,15 +189,13 @@ void MachinesMonitor::heard(Tracked& tracked, const std::string& bytes) {
     if (frames.empty())
         return;
     for (auto& frame : frames) {
-        if (auto* reading = std::get_if<RemoteReading>(&frame)) {
-            tracked.link = {MachineLink::Answered{std::move(*reading), setup_.now()}};
+        tracked.link = MachineLink::fromFrame(std::move(frame), setup_.now());
+        if (tracked.link.answered()) {
             tracked.heard = true;
             tracked.failures = 0;
-        } else {
+        } else if (tracked.stop) {
             // A stream that is not ours any more: nothing more of it is believed.
-            tracked.link = {MachineLink::Unreachable{std::get<std::string>(frame), ""}};
-            if (tracked.stop)
-                tracked.stop();
+            tracked.stop();
         }
     }
     announce();
@@ -210,8 +208,7 @@ void MachinesMonitor::ended(Tracked& tracked, const CommandOutcome& outcome) {
         ++tracked.failures;
     } else if (!tracked.heard || outcome.status != 0) {
         // No frame, or the stream broke: ssh's words (or the cut frame) say why.
-        tracked.link = MachineLink::from(
-            {outcome.status, tracked.frames.pending, outcome.standardError}, setup_.now());
+        tracked.link = MachineLink::fromEndedStream(outcome, tracked.frames, setup_.now());
         tracked.failures = tracked.link.answered() ? 0 : tracked.failures + 1;
     }
     tracked.due = nextFetch(tracked.started, std::chrono::steady_clock::now(), tracked.failures);
@@ -243,18 +240,12 @@ void MachinesMonitor::test(const Machine& machine, std::function<void(const Mach
             for (auto& frame : test->frames.feed(bytes)) {
                 if (!self)
                     return;
-                auto* reading = std::get_if<RemoteReading>(&frame);
-                answer(reading ? MachineLink{MachineLink::Answered{std::move(*reading),
-                                                                   self->setup_.now()}}
-                               : MachineLink{
-                                     MachineLink::Unreachable{std::get<std::string>(frame), ""}});
+                answer(MachineLink::fromFrame(std::move(frame), self->setup_.now()));
             }
         },
         [self, test, answer](const CommandOutcome& outcome) {
             if (self)
-                answer(
-                    MachineLink::from({outcome.status, test->frames.pending, outcome.standardError},
-                                      self->setup_.now()));
+                answer(MachineLink::fromEndedStream(outcome, test->frames, self->setup_.now()));
         });
     if (test->answered && test->stop)
         test->stop();

@@ -307,6 +307,18 @@ RemoteFrame::Stream::feed(std::string_view bytes) {
     return frames;
 }
 
+MachineLink MachineLink::fromFrame(std::variant<RemoteReading, std::string> frame,
+                                   Instant receivedAt) {
+    if (auto* reading = std::get_if<RemoteReading>(&frame))
+        return {Answered{std::move(*reading), receivedAt}};
+    return {Unreachable{std::move(std::get<std::string>(frame)), ""}};
+}
+
+MachineLink MachineLink::fromEndedStream(const CommandOutcome& outcome,
+                                         const RemoteFrame::Stream& frames, Instant receivedAt) {
+    return from({outcome.status, frames.pending, outcome.standardError}, receivedAt);
+}
+
 MachineLink MachineLink::from(const CommandOutcome& outcome, Instant receivedAt) {
     if (outcome.status == 0) {
         auto parsed = RemoteFrame::parse(outcome.standardOutput);

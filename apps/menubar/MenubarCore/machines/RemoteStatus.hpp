@@ -123,6 +123,14 @@ struct MachineLink {
     // What one ssh run gave. Failures are told apart by ssh's own words, since
     // its exit status is 255 for all of them.
     static MachineLink from(const CommandOutcome& outcome, Instant receivedAt);
+    // One frame of a stream: its reading, received at `receivedAt`, or the reason
+    // nothing more of the stream is believed.
+    static MachineLink fromFrame(std::variant<RemoteReading, std::string> frame,
+                                 Instant receivedAt);
+    // A stream that ended (or broke): told as `from` tells one run, the start of
+    // a frame it left unfinished standing for the run's output.
+    static MachineLink fromEndedStream(const CommandOutcome& outcome,
+                                       const RemoteFrame::Stream& frames, Instant receivedAt);
 
     bool answered() const { return std::holds_alternative<Answered>(value); }
     bool operator==(const MachineLink&) const = default;

@@ -173,6 +173,11 @@ TEST(RemoteFrame, AStreamIsBelievedFrameByFrame) {
         EXPECT_EQ(frames, expected);
         EXPECT_EQ(stream.pending, pending);
     }
+    // A stream that ends with half a frame left was cut off.
+    RemoteFrame::Stream cut;
+    cut.feed(std::string_view(gone).substr(0, 30));
+    EXPECT_EQ(MachineLink::fromEndedStream({0, "", "Connection closed"}, cut, seen),
+              (MachineLink{MachineLink::Unreachable{"reply cut off", "Connection closed"}}));
 }
 
 TEST(MachineLink, SaysWhySshFailedInWords) {
@@ -193,6 +198,9 @@ TEST(MachineLink, SaysWhySshFailedInWords) {
         EXPECT_EQ(MachineLink::from({status, "", standardError}, t),
                   (MachineLink{MachineLink::Unreachable{reason, lastLine}}));
     }
+    // A stream's refusal of what it was sent is told in its own words.
+    EXPECT_EQ(MachineLink::fromFrame(std::string("stray output before the answer"), t),
+              (MachineLink{MachineLink::Unreachable{"stray output before the answer", ""}}));
     using std::chrono::seconds;
     const std::chrono::steady_clock::time_point began{}, ended = began + std::chrono::seconds(2);
     EXPECT_EQ(nextFetch(began, ended, 0), began + std::chrono::seconds(3));
