@@ -125,9 +125,7 @@ void StatusMenuController::update(bool poll) {
         watch_->refreshed();
     }
     const Instant now = dependencies_.now();
-    const TimeZone timeZone = dependencies_.timeZone();
     polledAt_ = now;
-    timeZone_ = timeZone;
     // The state follows the clock (a daemon that stopped writing goes stale), so
     // it is derived again from an unchanged file too.
     if (reader_.read(statusPath_, dependencies_.fileSystem)) {
@@ -135,15 +133,17 @@ void StatusMenuController::update(bool poll) {
     }
     state_ = DaemonState::from(snapshot_, now);
     const StatusFile* file = snapshot_.file();
-    // The stored choices are read again at the poll, not at every write: each
-    // read is a settings file and a copy of the environment.
-    if (poll) {
+    // The stored choices and the system's time zone are read again at the poll,
+    // not at every write: each read is a settings file, a copy of the
+    // environment or a look at /etc/localtime.
+    if (poll || !timeZone_) {
+        timeZone_ = dependencies_.timeZone();
         compact_ = CompactSetting::resolve(
             dependencies_.environment(),
             storedFlag(*dependencies_.settings(), CompactSetting::defaultsKey));
         attention_->reread();
     }
-    presentation_ = dependencies_.allMachinesLook(state_, file, compact_.compact, timeZone);
+    presentation_ = dependencies_.allMachinesLook(state_, file, compact_.compact, *timeZone_);
     updateStatusItem(presentation_);
     dependencies_.settingsUpdate(file, state_);
     if (!startedAt_ || now - *startedAt_ >= std::chrono::milliseconds(pollIntervalMs)) {
