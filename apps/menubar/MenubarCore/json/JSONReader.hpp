@@ -17,7 +17,7 @@
 #include <type_traits>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include "JSONTape.hpp"
 
 namespace menubar {
 
@@ -55,10 +55,10 @@ public:
 };
 
 // Base of a decoder `Derived` whose record readers are member functions taking
-// a `const nlohmann::json&`; pass them (or the primitives below) by pointer.
+// a `const JSONTape::Value&`; pass them (or the primitives below) by pointer.
 template <class Derived> class JSONReader {
 public:
-    using Json = nlohmann::json;
+    using Json = JSONTape::Value;
 
 protected:
     template <class Read> using Result = std::invoke_result_t<Read, Derived*, const Json&>;
@@ -72,20 +72,20 @@ protected:
     }
 
     void requireObject(const Json& json, std::string_view type) const {
-        if (!json.is_object())
+        if (!json.isObject())
             fail(DecodingError::Kind::typeMismatch, type);
     }
 
-    static const Json* member(const Json& object, const char* key) {
-        const auto found = object.find(key);
-        return found == object.end() || found->is_null() ? nullptr : &*found;
+    static std::optional<Json> member(const Json& object, std::string_view key) {
+        const std::optional<Json> found = object.member(key);
+        return found && found->isNull() ? std::nullopt : found;
     }
 
     // Missing or null: absent. Otherwise `read` must succeed.
     template <class Read>
     std::optional<Result<Read>> optional(const Json& object, const char* key, Read read) {
-        const Json* value = member(object, key);
-        if (value == nullptr)
+        const std::optional<Json> value = member(object, key);
+        if (!value)
             return std::nullopt;
         path_.emplace_back(key);
         auto result = std::invoke(read, static_cast<Derived*>(this), *value);
@@ -94,7 +94,7 @@ protected:
     }
 
     template <class Read> Result<Read> required(const Json& object, const char* key, Read read) {
-        if (member(object, key) == nullptr)
+        if (!member(object, key))
             throw DecodingError(DecodingError::Kind::keyNotFound, key, path_,
                                 "No value associated with key " + std::string(key));
         return *optional(object, key, read);
@@ -103,14 +103,15 @@ protected:
     // Every element must decode; a null element is a missing value.
     template <class Read>
     std::vector<Result<Read>> list(const Json& json, std::string_view elementType, Read read) {
-        if (!json.is_array())
+        if (!json.isArray())
             fail(DecodingError::Kind::typeMismatch, "Array");
+        const std::vector<Json> elements = json.elements();
         std::vector<Result<Read>> values;
-        values.reserve(json.size());
+        values.reserve(elements.size());
         std::size_t index = 0;
-        for (const auto& element : json) {
+        for (const Json& element : elements) {
             path_.push_back(std::to_string(index++));
-            if (element.is_null())
+            if (element.isNull())
                 fail(DecodingError::Kind::valueNotFound, elementType);
             values.push_back(std::invoke(read, static_cast<Derived*>(this), element));
             path_.pop_back();
@@ -119,34 +120,35 @@ protected:
     }
 
     std::string text(const Json& json) {
-        if (!json.is_string())
+        if (!json.isString())
             fail(DecodingError::Kind::typeMismatch, "String");
-        return json.get<std::string>();
+        return std::string(json.string());
     }
 
     bool flag(const Json& json) {
-        if (!json.is_boolean())
+        if (!json.isBoolean())
             fail(DecodingError::Kind::typeMismatch, "Bool");
-        return json.get<bool>();
+        return json.boolean();
     }
 
     double number(const Json& json) {
-        if (!json.is_number())
+        if (!json.isNumber())
             fail(DecodingError::Kind::typeMismatch, "Double");
-        return json.get<double>();
+        return json.number();
     }
 
     // A JSON number without a fractional part; 72.0 counts, 72.5 does not.
     std::int64_t integer(const Json& json) {
         // The parser's "integer" includes unsigned values beyond the signed range,
         // so the unsigned case is checked first and must fit.
-        if (json.is_number_unsigned()) {
-            if (json.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX))
-                return static_cast<std::int64_t>(json.get<std::uint64_t>());
-        } else if (json.is_number_integer()) {
-            return json.get<std::int64_t>();
-        } else if (json.is_number_float()) {
-            const double value = json.get<double>();
+        using Type = JSONTape::Type;
+        if (json.type() == Type::unsignedInteger) {
+            if (json.unsignedInteger() <= static_cast<std::uint64_t>(INT64_MAX))
+                return static_cast<std::int64_t>(json.unsignedInteger());
+        } else if (json.type() == Type::integer) {
+            return json.integer();
+        } else if (json.type() == Type::real) {
+            const double value = json.number();
             if (std::trunc(value) == value && value >= -9.2233720368547758e18 &&
                 value < 9.2233720368547758e18)
                 return static_cast<std::int64_t>(value);

@@ -1,5 +1,7 @@
 #include "JSONText.hpp"
 
+#include <algorithm>
+
 #include <unicode/unistr.h>
 
 #include "JSONValue.hpp"
@@ -9,33 +11,40 @@ namespace menubar::JSONText {
 namespace {
 
 // One cheap byte scan before the parser sees the text, for two things the parser
-// does not do for us. Nesting: the parser is iterative, but everything that walks
-// the tree afterwards recurses, so hostile depth is refused before a tree exists.
-// NUL bytes: the parser takes one as the end of the input and would accept
-// "123<NUL>garbage"; JSON allows a raw NUL nowhere.
+// does not do for us. Nesting: everything that walks the tree afterwards
+// recurses, so hostile depth is refused before a tree exists. NUL bytes: the
+// parser takes one as the end of the input and would accept "123<NUL>garbage";
+// JSON allows a raw NUL nowhere. Whichever comes first in the text is reported.
+// The scan runs at every write of the status file, so string contents are
+// skipped in a loop of their own.
 void refuseWhatTheParserWouldMiss(std::string_view bytes) {
+    const std::size_t nul = bytes.find('\0');
+    const std::size_t end = std::min(nul, bytes.size());
     int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\0')
-            throw JSONError("parse error at byte " + std::to_string(i + 1) +
-                            ": syntax error - a NUL byte is not allowed in JSON");
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
+    for (std::size_t at = 0; at < end;) {
+        switch (bytes[at++]) {
+        case '"':
+            while (at < end && bytes[at] != '"')
+                at += bytes[at] == '\\' ? 2 : 1;
+            ++at;
+            break;
+        case '[':
+        case '{':
             if (++depth > JSONValue::maximumDepth)
                 throw JSONError("nesting deeper than " + std::to_string(JSONValue::maximumDepth) +
                                 " levels");
-        } else if (c == ']' || c == '}') {
+            break;
+        case ']':
+        case '}':
             --depth;
+            break;
+        default:
+            break;
         }
     }
+    if (nul != std::string_view::npos)
+        throw JSONError("parse error at byte " + std::to_string(nul + 1) +
+                        ": syntax error - a NUL byte is not allowed in JSON");
 }
 
 } // namespace
@@ -53,10 +62,10 @@ std::string describe(const nlohmann::json::exception& error) {
     return icu::UnicodeString::fromUTF8(message).toUTF8String(wellFormed);
 }
 
-nlohmann::json parse(std::string_view bytes) {
+JSONTape parse(std::string_view bytes) {
     refuseWhatTheParserWouldMiss(bytes);
     try {
-        return nlohmann::json::parse(bytes.begin(), bytes.end());
+        return JSONTape::parse(bytes);
     } catch (const nlohmann::json::exception& error) {
         throw JSONError(describe(error));
     }

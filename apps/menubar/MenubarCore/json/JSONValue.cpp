@@ -69,41 +69,37 @@ const JSONValue::Object* JSONValue::objectValue() const {
     return nullptr;
 }
 
-JSONValue JSONValue::from(const nlohmann::json& json) {
-    using Type = nlohmann::json::value_t;
+JSONValue JSONValue::from(JSONTape::Value json) {
+    using Type = JSONTape::Type;
     switch (json.type()) {
     case Type::null:
         return null();
     case Type::boolean:
-        return boolean(json.get<bool>());
-    case Type::number_integer:
-    case Type::number_unsigned:
-    case Type::number_float:
-        return number(json.get<double>());
+        return boolean(json.boolean());
+    case Type::integer:
+    case Type::unsignedInteger:
+    case Type::real:
+        return number(json.number());
     case Type::string:
-        return string(json.get<std::string>());
+        return string(std::string(json.string()));
     case Type::array: {
         Array elements;
-        elements.reserve(json.size());
-        for (const auto& element : json)
+        for (const JSONTape::Value element : json.elements())
             elements.push_back(from(element));
         return array(std::move(elements));
     }
     case Type::object: {
         Object members;
-        for (const auto& [key, value] : json.items())
-            members.insert_or_assign(key, from(value));
+        for (const auto& [key, value] : json.members())
+            members.emplace_hint(members.end(), key, from(value));
         return object(std::move(members));
     }
-    case Type::binary:
-    case Type::discarded:
-        break;
     }
     throw JSONError("Unrecognised JSON value");
 }
 
 JSONValue JSONValue::decode(std::string_view bytes) {
-    return from(JSONText::parse(bytes));
+    return from(JSONText::parse(bytes).root());
 }
 
 std::string JSONValue::format(double number) {

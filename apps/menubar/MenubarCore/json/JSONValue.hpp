@@ -19,7 +19,7 @@
 #include <variant>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
+#include "JSONTape.hpp"
 
 namespace menubar {
 
@@ -63,8 +63,8 @@ public:
     // Decodes one JSON document. Throws JSONError with the parser's one-line
     // message for text that is not JSON (or nested deeper than maximumDepth).
     static JSONValue decode(std::string_view bytes);
-    // Converts a parsed nlohmann value; used by decoders that track their own path.
-    static JSONValue from(const nlohmann::json& json);
+    // Converts a parsed value; used by decoders that track their own path.
+    static JSONValue from(JSONTape::Value json);
 
     // The value as a JSON document, object members sorted by key; `/` is written
     // as `\/`. Pretty: two-space indentation, one member per line, " : " between

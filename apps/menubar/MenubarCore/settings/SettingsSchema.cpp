@@ -19,14 +19,14 @@ public:
         schema.version = optional(json, "x-settings-version", &Decoder::integer).value_or(1);
 
         std::map<std::string, SettingsSchema::Property> properties;
-        if (const Json* members = member(json, "properties")) {
+        if (const std::optional<Json> members = member(json, "properties")) {
             path_.emplace_back("properties");
             requireObject(*members, "Object");
-            for (const auto& [key, value] : members->items()) {
-                if (value.is_null())
+            for (const auto& [key, value] : members->members()) {
+                if (value.isNull())
                     continue;
-                path_.push_back(key);
-                properties.insert_or_assign(key, property(value));
+                path_.emplace_back(key);
+                properties.insert_or_assign(std::string(key), property(value));
                 path_.pop_back();
             }
             path_.pop_back();
@@ -135,9 +135,9 @@ std::string SettingSpec::label() const {
 }
 
 SettingsSchema SettingsSchema::decode(std::string_view data) {
-    const auto json = JSONText::parse(data);
+    const JSONTape json = JSONText::parse(data);
     try {
-        return Decoder().schema(json);
+        return Decoder().schema(json.root());
     } catch (const DecodingError& error) {
         // One line that says what and where, for the settings window's failure detail.
         const std::string path = error.path.empty() ? "top level" : error.joinedPath();

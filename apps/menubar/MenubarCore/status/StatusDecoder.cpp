@@ -127,7 +127,7 @@ public:
     StatusFile statusFile(const Json& json) {
         // A document that is only `null` lacks the one value every status file
         // needs, as a null where a record is required does.
-        if (json.is_null())
+        if (json.isNull())
             fail(DecodingError::Kind::valueNotFound, "StatusFile");
         requireObject(json, "StatusFile");
         StatusFile file;
@@ -194,11 +194,11 @@ private:
     std::map<std::string, ConfigSource> configSources(const Json& json) {
         requireObject(json, "Object");
         std::map<std::string, ConfigSource> sources;
-        for (const auto& [key, value] : json.items()) {
-            path_.push_back(key);
-            if (value.is_null())
+        for (const auto& [key, value] : json.members()) {
+            path_.emplace_back(key);
+            if (value.isNull())
                 fail(DecodingError::Kind::valueNotFound, "String");
-            sources.insert_or_assign(key, enumeration<ConfigSource>(value));
+            sources.insert_or_assign(std::string(key), enumeration<ConfigSource>(value));
             path_.pop_back();
         }
         return sources;
@@ -278,13 +278,13 @@ private:
 } // namespace
 
 StatusFile decode(std::string_view bytes) {
-    nlohmann::json json;
+    std::optional<JSONTape> json;
     try {
         json = JSONText::parse(bytes);
     } catch (const JSONError& error) {
         throw DecodingError(DecodingError::Kind::dataCorrupted, "", {}, error.what());
     }
-    return Decoder().statusFile(json);
+    return Decoder().statusFile(json->root());
 }
 
 std::string describe(const DecodingError& error) {

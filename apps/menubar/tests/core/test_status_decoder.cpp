@@ -93,6 +93,13 @@ TEST(StatusDecoder, ReasonsBeyondTheFaultTableAndIntegralNumbers) {
             5000)
             << interval;
     EXPECT_EQ(StatusDecoder::decode(R"({"intervalMs":-1})").intervalMs, -1);
+    // Of members with the same key the last counts, and members are read in key
+    // order, as in the parser's own tree.
+    EXPECT_EQ(reasonFor(R"({"configSources":{"b":1,"a":2}})"),
+              "type mismatch (String) at configSources.a");
+    EXPECT_EQ(StatusDecoder::decode(R"({"intervalMs":"x","intervalMs":7})").intervalMs, 7);
+    EXPECT_EQ(reasonFor(R"({"intervalMs":7,"intervalMs":"x"})"),
+              "type mismatch (Int) at intervalMs");
 }
 
 TEST(StatusFileLocator, Path) {
