@@ -70,6 +70,9 @@ QStringList StatusFileWatch::watchedPaths() const {
 
 StatusFileWatch::Look StatusFileWatch::arm() {
     const FileStamp stamp = fileStampOf(statusPath_);
+    if (stamp.keepsWatchOf(stamp_)) {
+        return {};
+    }
     const WatchTargets targets = targetsOf(statusPath_);
     QStringList wanted{qs(targets.directory)};
     if (targets.file) {

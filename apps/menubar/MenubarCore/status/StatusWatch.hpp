@@ -35,6 +35,12 @@ struct FileStamp {
         return exists && size > 0 &&
                (!before.exists || inode != before.inode || device != before.device);
     }
+
+    // Whether the paths watched after a look that found `before` still serve:
+    // the same file, still there. Each write of the daemon is looked at three
+    // times (the file's event, the folder's, the refresh) and only the first
+    // finds a change.
+    bool keepsWatchOf(const FileStamp& before) const { return exists && *this == before; }
 };
 
 // The file, while it exists (its events are the ones of its current inode, so it

@@ -167,19 +167,40 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
 }
 
 // Only a new inode that is not empty is a whole file; one written in place, or
-// created empty and written after, is let settle.
+// created empty and written after, is let settle. Only the same file, still
+// there, keeps the watch as it was: a missing one is looked for again.
 TEST(FileStamp, AWholeReplacementIsANewInodeThatIsNotEmpty) {
     const FileStamp before{.exists = true, .device = 1, .inode = 7, .size = 90};
-    const std::tuple<const char*, FileStamp, FileStamp, bool> cases[] = {
-        {"renamed into place", before, {.exists = true, .device = 1, .inode = 8, .size = 90}, true},
-        {"on another device", before, {.exists = true, .device = 2, .inode = 7, .size = 90}, true},
-        {"written in place", before, {.exists = true, .device = 1, .inode = 7, .size = 95}, false},
-        {"created empty", before, {.exists = true, .device = 1, .inode = 8}, false},
-        {"removed", before, {}, false},
-        {"where there was none", {}, {.exists = true, .device = 1, .inode = 8, .size = 90}, true},
+    const std::tuple<const char*, FileStamp, FileStamp, bool, bool> cases[] = {
+        {"renamed into place",
+         before,
+         {.exists = true, .device = 1, .inode = 8, .size = 90},
+         true,
+         false},
+        {"on another device",
+         before,
+         {.exists = true, .device = 2, .inode = 7, .size = 90},
+         true,
+         false},
+        {"written in place",
+         before,
+         {.exists = true, .device = 1, .inode = 7, .size = 95},
+         false,
+         false},
+        {"created empty", before, {.exists = true, .device = 1, .inode = 8}, false, false},
+        {"removed", before, {}, false, false},
+        {"where there was none",
+         {},
+         {.exists = true, .device = 1, .inode = 8, .size = 90},
+         true,
+         false},
+        {"looked at again", before, before, false, true},
+        {"still missing", {}, {}, false, false},
     };
-    for (const auto& [name, was, is, whole] : cases)
+    for (const auto& [name, was, is, whole, keeps] : cases) {
         EXPECT_EQ(is.wholeReplacementOf(was), whole) << name;
+        EXPECT_EQ(is.keepsWatchOf(was), keeps) << name;
+    }
 }
 
 // The controller's watch test shows the file and its folder watched, and the
