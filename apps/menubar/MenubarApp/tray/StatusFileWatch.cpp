@@ -73,7 +73,8 @@ StatusFileWatch::Look StatusFileWatch::arm() {
     if (stamp.keepsWatchOf(stamp_)) {
         return {};
     }
-    const WatchTargets targets = targetsOf(statusPath_);
+    const WatchTargets targets =
+        stamp.keepsTargetsOf(stamp_) ? targets_ : (targets_ = targetsOf(statusPath_));
     QStringList wanted{qs(targets.directory)};
     if (targets.file) {
         wanted << qs(*targets.file);

@@ -62,6 +62,7 @@ private:
     QTimer* dueTimer_;
     RefreshPacing pacing_;
     FileStamp stamp_;
+    WatchTargets targets_; // of the last look that asked the disk
     // The inode the file watch was put on: a watch follows its inode, so a file
     // replaced before the old inode's removal was reported is watched anew.
     std::uint64_t watchedInode_ = 0;

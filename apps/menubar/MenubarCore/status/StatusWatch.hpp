@@ -41,6 +41,10 @@ struct FileStamp {
     // times (the file's event, the folder's, the refresh) and only the first
     // finds a change.
     bool keepsWatchOf(const FileStamp& before) const { return exists && *this == before; }
+
+    // Whether the paths to watch are the ones found with `before`: a file that
+    // was there and still is (another inode, at each rename) keeps its folder.
+    bool keepsTargetsOf(const FileStamp& before) const { return exists && before.exists; }
 };
 
 // The file, while it exists (its events are the ones of its current inode, so it

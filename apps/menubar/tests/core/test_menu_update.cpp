@@ -1,6 +1,7 @@
 // How a poll reaches the screen: the file read and watched, refreshes paced, and
 // the menu updated in place or rebuilt.
 
+#include <array>
 #include <map>
 #include <set>
 
@@ -168,38 +169,34 @@ TEST(RefreshPacing, BurstsBecomeOneRefreshAtLeastFloorApartAndTheLastChangeIsKep
 
 // Only a new inode that is not empty is a whole file; one written in place, or
 // created empty and written after, is let settle. Only the same file, still
-// there, keeps the watch as it was: a missing one is looked for again.
+// there, keeps the watch as it was: a missing one is looked for again. A file
+// that was there and is again keeps the folder it was found in.
 TEST(FileStamp, AWholeReplacementIsANewInodeThatIsNotEmpty) {
     const FileStamp before{.exists = true, .device = 1, .inode = 7, .size = 90};
-    const std::tuple<const char*, FileStamp, FileStamp, bool, bool> cases[] = {
-        {"renamed into place",
-         before,
-         {.exists = true, .device = 1, .inode = 8, .size = 90},
-         true,
-         false},
+    const FileStamp renamed{.exists = true, .device = 1, .inode = 8, .size = 90};
+    // Whole, keeps the watch, keeps the targets.
+    using Expected = std::array<bool, 3>;
+    const std::tuple<const char*, FileStamp, FileStamp, Expected> cases[] = {
+        {"renamed into place", before, renamed, {true, false, true}},
         {"on another device",
          before,
          {.exists = true, .device = 2, .inode = 7, .size = 90},
-         true,
-         false},
+         {true, false, true}},
         {"written in place",
          before,
          {.exists = true, .device = 1, .inode = 7, .size = 95},
-         false,
-         false},
-        {"created empty", before, {.exists = true, .device = 1, .inode = 8}, false, false},
-        {"removed", before, {}, false, false},
-        {"where there was none",
-         {},
-         {.exists = true, .device = 1, .inode = 8, .size = 90},
-         true,
-         false},
-        {"looked at again", before, before, false, true},
-        {"still missing", {}, {}, false, false},
+         {false, false, true}},
+        {"created empty", before, {.exists = true, .device = 1, .inode = 8}, {false, false, true}},
+        {"removed", before, {}, {false, false, false}},
+        {"where there was none", {}, renamed, {true, false, false}},
+        {"looked at again", before, before, {false, true, true}},
+        {"still missing", {}, {}, {false, false, false}},
     };
-    for (const auto& [name, was, is, whole, keeps] : cases) {
-        EXPECT_EQ(is.wholeReplacementOf(was), whole) << name;
-        EXPECT_EQ(is.keepsWatchOf(was), keeps) << name;
+    for (const auto& [name, was, is, expected] : cases) {
+        EXPECT_EQ(
+            (Expected{is.wholeReplacementOf(was), is.keepsWatchOf(was), is.keepsTargetsOf(was)}),
+            expected)
+            << name;
     }
 }
 
