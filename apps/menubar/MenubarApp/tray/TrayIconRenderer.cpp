@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include <QFont>
@@ -93,6 +95,39 @@ void paintTitle(QPainter& painter, const QString& text, const QRectF& box, IconS
     QPainterPath path;
     path.addText(origin, font, text);
     painter.fillPath(path, Qt::black);
+}
+
+// The symbol as `paintSymbol` draws it into `box`, first on a still empty
+// image. The icon is drawn again at every change of its percentage while the
+// symbol stays where it was, and painting a drawing cost more than laying a
+// finished layer over the blank image, which gives the very same pixels.
+void paintSymbolFirst(QPainter& painter, std::string_view symbolName, const QRectF& box) {
+    using Key = std::tuple<std::string, int, int, qreal, qreal, qreal, qreal>;
+    static auto* layers = new std::map<Key, QImage>();
+    const QPaintDevice* device = painter.device();
+    Key key{std::string(symbolName),
+            device->width(),
+            device->height(),
+            box.x(),
+            box.y(),
+            box.width(),
+            box.height()};
+    auto found = layers->find(key);
+    if (found == layers->end()) {
+        // A few symbols at a few sizes; anything past that is a change of
+        // screens, and the old sizes will not come back soon.
+        if (layers->size() >= 16) {
+            layers->clear();
+        }
+        QImage layer(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        QPainter layerPainter(&layer);
+        layerPainter.setRenderHints(painter.renderHints());
+        paintSymbol(layerPainter, symbolName, box);
+        layerPainter.end();
+        found = layers->emplace(std::move(key), std::move(layer)).first;
+    }
+    painter.drawImage(QPoint(0, 0), found->second);
 }
 
 // The glyphs are laid out in black on transparency, then recoloured as a whole
@@ -197,7 +232,7 @@ QImage renderStatusImage(std::string_view symbolName, std::string_view title, co
         painter.setRenderHint(QPainter::Antialiasing);
         const double inner = side - 2 * margin;
         if (text.isEmpty()) {
-            paintSymbol(painter, symbolName, QRectF(margin, margin, inner, inner));
+            paintSymbolFirst(painter, symbolName, QRectF(margin, margin, inner, inner));
         } else if (!symbol) {
             const QRectF box(margin, margin, inner, inner);
             paintTitle(painter, text, box, shape);
@@ -205,7 +240,7 @@ QImage renderStatusImage(std::string_view symbolName, std::string_view title, co
             // The badge takes the top third and the title the rest, so the number
             // stays as large as the slot allows.
             const double badge = std::round(side * 0.38);
-            paintSymbol(painter, symbolName, QRectF((side - badge) / 2, 0, badge, badge));
+            paintSymbolFirst(painter, symbolName, QRectF((side - badge) / 2, 0, badge, badge));
             const QRectF box(margin, badge, inner, side - badge - margin);
             paintTitle(painter, text, box, shape);
         }
@@ -223,8 +258,8 @@ QImage renderStatusImage(std::string_view symbolName, std::string_view title, co
     QPainter painter(&shapes);
     painter.setRenderHint(QPainter::Antialiasing);
     if (symbol) {
-        paintSymbol(painter, symbolName,
-                    QRectF(margin, margin, side - 2 * margin, side - 2 * margin));
+        paintSymbolFirst(painter, symbolName,
+                         QRectF(margin, margin, side - 2 * margin, side - 2 * margin));
     }
     if (!text.isEmpty()) {
         painter.setFont(font);
@@ -254,6 +289,12 @@ public:
     QString key() const override { return QStringLiteral("tessaly-status"); }
 
     QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        // The square look is as tall and as wide as the box's shorter side;
+        // only the wide one has to be drawn to be measured.
+        if (shape_ == IconShape::square) {
+            const int height = std::min(size.width(), size.height());
+            return height > 0 ? QSize(height, height) : QSize(0, 0);
+        }
         return pixmap(size, mode, state).size();
     }
 
