@@ -66,6 +66,11 @@ private:
         return true;
     }
     bool open(Type type) {
+        // Everything that walks a document recurses; hostile depth is refused
+        // while the tape is being filled.
+        if (open_.size() >= static_cast<std::size_t>(JSONValue::maximumDepth))
+            throw JSONError("nesting deeper than " + std::to_string(JSONValue::maximumDepth) +
+                            " levels");
         open_.push_back(static_cast<std::uint32_t>(tape_.nodes_.size()));
         return push(type);
     }

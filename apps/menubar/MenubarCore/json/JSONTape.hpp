@@ -96,7 +96,8 @@ public:
         std::uint32_t index_;
     };
 
-    // Throws JSONError with the parser's one-line message.
+    // Throws JSONError with the parser's one-line message, or for nesting deeper
+    // than JSONValue::maximumDepth.
     static JSONTape parse(std::string_view bytes);
 
     Value root() const { return Value(this, 0); }

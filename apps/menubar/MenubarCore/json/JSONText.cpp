@@ -1,7 +1,5 @@
 #include "JSONText.hpp"
 
-#include <algorithm>
-
 #include <unicode/unistr.h>
 
 #include "JSONValue.hpp"
@@ -10,21 +8,17 @@ namespace menubar::JSONText {
 
 namespace {
 
-// One cheap byte scan before the parser sees the text, for two things the parser
-// does not do for us. Nesting: everything that walks the tree afterwards
-// recurses, so hostile depth is refused before a tree exists. NUL bytes: the
-// parser takes one as the end of the input and would accept "123<NUL>garbage";
-// JSON allows a raw NUL nowhere. Whichever comes first in the text is reported.
-// The scan runs at every write of the status file, so string contents are
-// skipped in a loop of their own.
-void refuseWhatTheParserWouldMiss(std::string_view bytes) {
-    const std::size_t nul = bytes.find('\0');
-    const std::size_t end = std::min(nul, bytes.size());
+// The parser takes a NUL byte as the end of the input and would accept
+// "123<NUL>garbage"; JSON allows a raw NUL nowhere. A text with one is refused
+// for the NUL, or for its nesting if that grows too deep before the NUL, as the
+// parser would have refused it had the NUL not stopped it. Nesting elsewhere is
+// refused as the parser meets it (JSONTape).
+[[noreturn]] void refuseTheNul(std::string_view bytes, std::size_t nul) {
     int depth = 0;
-    for (std::size_t at = 0; at < end;) {
+    for (std::size_t at = 0; at < nul;) {
         switch (bytes[at++]) {
         case '"':
-            while (at < end && bytes[at] != '"')
+            while (at < nul && bytes[at] != '"')
                 at += bytes[at] == '\\' ? 2 : 1;
             ++at;
             break;
@@ -42,9 +36,8 @@ void refuseWhatTheParserWouldMiss(std::string_view bytes) {
             break;
         }
     }
-    if (nul != std::string_view::npos)
-        throw JSONError("parse error at byte " + std::to_string(nul + 1) +
-                        ": syntax error - a NUL byte is not allowed in JSON");
+    throw JSONError("parse error at byte " + std::to_string(nul + 1) +
+                    ": syntax error - a NUL byte is not allowed in JSON");
 }
 
 } // namespace
@@ -63,7 +56,8 @@ std::string describe(const nlohmann::json::exception& error) {
 }
 
 JSONTape parse(std::string_view bytes) {
-    refuseWhatTheParserWouldMiss(bytes);
+    if (const std::size_t nul = bytes.find('\0'); nul != std::string_view::npos)
+        refuseTheNul(bytes, nul);
     try {
         return JSONTape::parse(bytes);
     } catch (const nlohmann::json::exception& error) {
