@@ -93,9 +93,9 @@ private:
 
 JSONTape JSONTape::parse(std::string_view bytes) {
     JSONTape tape;
-    // Neither can outgrow the text: a value takes at least one byte of it, a
-    // string's contents no more than they took there.
-    tape.nodes_.reserve(bytes.size() / 8 + 1);
+    // Strings cannot outgrow the text (an escape only shrinks); a status file
+    // holds about one value for every twenty to thirty bytes.
+    tape.nodes_.reserve(bytes.size() / 16 + 1);
     tape.strings_.reserve(bytes.size());
     Builder builder(tape);
     nlohmann::json::sax_parse(bytes.begin(), bytes.end(), &builder);
@@ -133,14 +133,6 @@ std::optional<JSONTape::Value> JSONTape::Value::member(std::string_view key) con
         });
     }
     return found;
-}
-
-std::size_t JSONTape::Value::size() const {
-    if (isObject())
-        return members().size();
-    std::size_t count = 0;
-    eachChild([&](Value) { ++count; });
-    return count;
 }
 
 std::vector<JSONTape::Value> JSONTape::Value::elements() const {

@@ -79,8 +79,6 @@ public:
 
         // The last member with this key; absent for a missing key or a non-object.
         std::optional<Value> member(std::string_view key) const;
-        // Of an array the element count, of an object the count of distinct keys.
-        std::size_t size() const;
         std::vector<Value> elements() const;
         // Distinct keys in key order, each with its last value.
         std::vector<std::pair<std::string_view, Value>> members() const;
