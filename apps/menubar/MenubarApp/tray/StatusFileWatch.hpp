@@ -45,10 +45,9 @@ signals:
     void refreshDue();
 
 private:
-    // Watches what WatchTargets asks for and takes a new stamp; true when the
-    // file is not what it was at the last look.
-    // Arms the watch for the file's current inode; whether the file changed since
-    // the last look, and whether it is now a whole new file.
+    // Watches what WatchTargets asks for, on the file's current inode, and takes a
+    // new stamp: whether the file changed since the last look, and whether it is
+    // now a whole new file.
     struct Look {
         bool changed = false;
         bool whole = false;
