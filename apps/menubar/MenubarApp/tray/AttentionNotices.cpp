@@ -11,19 +11,16 @@ namespace menubar::app {
 
 AttentionNotices::AttentionNotices(Setup setup, QSystemTrayIcon* statusItem, QObject* parent)
     : QObject(parent), setup_(std::move(setup)), statusItem_(statusItem) {
-#ifndef Q_OS_MACOS
-    desktop_ = new DesktopNotifications(setup_.desktop, this);
-    connect(desktop_, &DesktopNotifications::activated, this,
-            [this](const QString& tag) { focus(tag.toStdString()); });
-#endif
     if (statusItem)
         connect(statusItem, &QSystemTrayIcon::messageClicked, this, [this] { focus(balloon_); });
 }
 
 NotifySetting AttentionNotices::setting() const {
+    if (!stored_) {
+        stored_ = storedFlag(*setup_.settings(), NotifySetting::defaultsKey);
+    }
     if (!setting_) {
-        setting_ = NotifySetting::resolve(
-            setup_.environment(), storedFlag(*setup_.settings(), NotifySetting::defaultsKey));
+        setting_ = NotifySetting::resolve(setup_.environment(), *stored_);
     }
     return *setting_;
 }
@@ -32,7 +29,7 @@ void AttentionNotices::toggle() {
     const std::unique_ptr<QSettings> settings = setup_.settings();
     settings->setValue(qs(NotifySetting::defaultsKey), !setting().enabled);
     settings->sync();
-    setting_.reset();
+    reread(true);
 }
 
 std::string AttentionNotices::tag(const AttentionKey& key) {
@@ -75,7 +72,7 @@ void AttentionNotices::send(const AttentionNotice& notice) {
             {{"CMUX_QUIET", "1"}}, [](const CommandResult&) {}, setup_.cmux.timeLimit);
         return;
     }
-    if (!desktop_) {
+    if (!desktop()) {
         Notifier::notify(
             notice.title, notice.body, [](const CommandResult&) {}, setup_.cmux);
         return;
@@ -93,6 +90,20 @@ void AttentionNotices::send(const AttentionNotice& notice) {
                        log("no notification service answered (" + error + "); \"" + notice.title +
                            "\" not shown");
                    });
+}
+
+DesktopNotifications* AttentionNotices::desktop() {
+#ifndef Q_OS_MACOS
+    // Made when the first notice goes out: its subscriptions to the service's
+    // signals ask the bus, and at start-up that would delay the icon's showing
+    // for notices that come late or never.
+    if (!desktop_) {
+        desktop_ = new DesktopNotifications(setup_.desktop, this);
+        connect(desktop_, &DesktopNotifications::activated, this,
+                [this](const QString& tag) { focus(tag.toStdString()); });
+    }
+#endif
+    return desktop_;
 }
 
 void AttentionNotices::focus(const std::string& tag) {

@@ -46,11 +46,16 @@ public:
     AttentionNotices(Setup setup, QSystemTrayIcon* statusItem, QObject* parent = nullptr);
 
     // The environment, else the stored choice, else on; read when first asked,
-    // after a toggle and at each `reread`.
+    // after a toggle and at each `reread`, the stored choice only when the
+    // settings file changed.
     NotifySetting setting() const;
     void toggle();
     // The poll's look at the stored choice, which another program may change.
-    void reread() { setting_.reset(); }
+    void reread(bool storedChoiceChanged) {
+        setting_.reset();
+        if (storedChoiceChanged)
+            stored_.reset();
+    }
 
     // One poll of this machine.
     void observe(const StatusFile* file, const DaemonState& state, bool menuIsOpen, Instant now);
@@ -62,15 +67,18 @@ public:
 private:
     void send(const AttentionNotice& notice);
     void focus(const std::string& tag);
+    // The desktop's notification service, where the app uses one (not on macOS).
+    DesktopNotifications* desktop();
 
     Setup setup_;
     QPointer<QSystemTrayIcon> statusItem_;
     Attention attention_;
-    DesktopNotifications* desktop_ = nullptr;
+    DesktopNotifications* desktop_ = nullptr; // once a notice has gone out
     // Where each notice on screen, and the last balloon, take the user.
     std::map<std::string, AttentionNotice> shown_;
     std::string balloon_;
     mutable std::optional<NotifySetting> setting_;
+    mutable std::optional<std::optional<bool>> stored_;
 };
 
 } // namespace menubar::app

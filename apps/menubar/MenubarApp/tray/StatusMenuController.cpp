@@ -14,6 +14,7 @@
 #include "StatusFileWatch.hpp"
 #include "TrayIconRenderer.hpp"
 #include "app/system/Desktop.hpp"
+#include "app/system/FileWatchSupport.hpp"
 #include "app/system/Log.hpp"
 #include "app/system/QtText.hpp"
 #include "app/system/StoredFlag.hpp"
@@ -128,20 +129,29 @@ void StatusMenuController::update(bool poll) {
     polledAt_ = now;
     // The state follows the clock (a daemon that stopped writing goes stale), so
     // it is derived again from an unchanged file too.
-    if (reader_.read(statusPath_, dependencies_.fileSystem)) {
-        snapshot_ = reader_.snapshot();
-    }
-    state_ = DaemonState::from(snapshot_, now);
-    const StatusFile* file = snapshot_.file();
+    reader_.read(statusPath_, dependencies_.fileSystem);
+    state_ = DaemonState::from(reader_.snapshot(), now);
+    const StatusFile* file = reader_.snapshot().file();
     // The stored choices and the system's time zone are read again at the poll,
-    // not at every write: each read is a settings file, a copy of the
-    // environment or a look at /etc/localtime.
+    // not at every write: each read is a copy of the environment or a look at
+    // /etc/localtime. The settings file is parsed again only when its stamp
+    // changed (another program may have written it).
     if (poll || !timeZone_) {
         timeZone_ = dependencies_.timeZone();
-        compact_ = CompactSetting::resolve(
-            dependencies_.environment(),
-            storedFlag(*dependencies_.settings(), CompactSetting::defaultsKey));
-        attention_->reread();
+        const std::unique_ptr<QSettings> settings =
+            choicesFile_.empty() ? dependencies_.settings() : nullptr;
+        if (settings) {
+            choicesFile_ = settings->fileName().toStdString();
+        }
+        const FileStamp stamp = fileStampOf(choicesFile_);
+        const bool storedChanged = stamp != choicesStamp_;
+        if (storedChanged) {
+            storedCompact_ = storedFlag(settings ? *settings : *dependencies_.settings(),
+                                        CompactSetting::defaultsKey);
+            choicesStamp_ = stamp;
+        }
+        attention_->reread(storedChanged);
+        compact_ = CompactSetting::resolve(dependencies_.environment(), storedCompact_);
     }
     presentation_ = dependencies_.allMachinesLook(state_, file, compact_.compact, *timeZone_);
     updateStatusItem(presentation_);
@@ -300,8 +310,8 @@ void StatusMenuController::presentMenu(bool toMenu, bool toWindow) {
     facts.startsAtLogin = dependencies_.startsAtLogin();
     facts.notify = attention_->setting();
     facts.cmuxInstalled = dependencies_.cmuxInstalled();
-    StatusMenu built = StatusMenu::build(snapshot_, state_, compact_, hiddenTracker_.hiddenSince,
-                                         polledAt_, *timeZone_, facts);
+    StatusMenu built = StatusMenu::build(reader_.snapshot(), state_, compact_,
+                                         hiddenTracker_.hiddenSince, polledAt_, *timeZone_, facts);
     built = dependencies_.allMachinesMenu(std::move(built), compact_, *timeZone_);
     // An item routes by its tag through the map of the menu it belongs to: a
     // menu kept open shows the sessions it opened with.
@@ -394,6 +404,7 @@ void StatusMenuController::toggleCompact() {
     const std::unique_ptr<QSettings> settings = dependencies_.settings();
     settings->setValue(QString::fromUtf8(CompactSetting::defaultsKey), !compact_.compact);
     settings->sync();
+    choicesStamp_.reset();
     refresh();
 }
 

@@ -41,6 +41,7 @@
 #include "status/StatusFileReader.hpp"
 #include "status/StatusItemPresentation.hpp"
 #include "status/StatusMenu.hpp"
+#include "status/StatusWatch.hpp"
 #include "status/TrayHost.hpp"
 #include "status/Visibility.hpp"
 #include "system/FileSystem.hpp"
@@ -114,7 +115,7 @@ public:
     const QTimer* timer() const { return timer_; }
     // Null when watching is switched off or cannot work here.
     const StatusFileWatch* watch() const { return watch_; }
-    const StatusSnapshot& snapshot() const { return snapshot_; }
+    const StatusSnapshot& snapshot() const { return reader_.snapshot(); }
     const DaemonState& state() const { return state_; }
     const CompactSetting& compact() const { return compact_; }
     const StatusItemPresentation& presentation() const { return presentation_; }
@@ -152,7 +153,6 @@ private:
     std::optional<Instant> lastPollWork_;
     std::optional<Instant> startedAt_; // notices wait a poll's interval from it
     StatusFileReader reader_;
-    StatusSnapshot snapshot_;
     DaemonState state_;
     CompactSetting compact_;
     StatusItemPresentation presentation_;
@@ -163,6 +163,11 @@ private:
     bool menuOpening_ = false; // between aboutToShow and the refresh it asks for
     Instant polledAt_{};
     std::optional<TimeZone> timeZone_; // of the last poll
+    // The settings file, its stamp when last parsed, and the icon-only choice
+    // stored in it then.
+    std::string choicesFile_;
+    std::optional<FileStamp> choicesStamp_;
+    std::optional<bool> storedCompact_;
     std::map<int, SessionStatus> sessionsByTag_;
     bool trayWasAvailable_ = false;
     StatusFileWatch* watch_ = nullptr;

@@ -14,15 +14,17 @@ bool StatusFileReader::read(const std::string& path, const FileSystem& fileSyste
         return changed;
     }
     FileReadResult read = fileSystem.readFile(path, StatusFileLocator::sizeLimit);
-    if (auto* bytes = std::get_if<std::string>(&read)) {
-        if (!first && bytes_ == *bytes)
-            return false;
-        bytes_ = *bytes;
-    } else {
-        bytes_.reset();
-    }
+    auto* bytes = std::get_if<std::string>(&read);
+    if (bytes && !first && bytes_ == *bytes)
+        return false;
     StatusSnapshot next = StatusFileLocator::snapshot(read);
-    const bool changed = first || next != snapshot_;
+    // Other bytes are another snapshot as good as always (the daemon stamps each
+    // write with its time); comparing two whole files would cost a second walk.
+    const bool changed = first || bytes || next != snapshot_;
+    if (bytes)
+        bytes_ = std::move(*bytes);
+    else
+        bytes_.reset();
     snapshot_ = std::move(next);
     return changed;
 }

@@ -16,7 +16,9 @@ namespace menubar {
 
 class StatusFileReader {
 public:
-    // Reads the file; true when the snapshot is not the last read's.
+    // Reads the file; true when the snapshot was taken anew: other bytes, or the
+    // file came, went or failed otherwise than before. The snapshot is kept here
+    // for the caller to read, so that a write costs one decode and no copy.
     bool read(const std::string& path, const FileSystem& fileSystem);
     const StatusSnapshot& snapshot() const { return snapshot_; }
 

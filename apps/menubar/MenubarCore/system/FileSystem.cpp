@@ -48,7 +48,9 @@ FileReadResult readWhole(const std::string& path, std::uint64_t limit) {
         return FileTooLarge{static_cast<std::uint64_t>(info.st_size)};
 
     std::string bytes;
-    bytes.resize(static_cast<std::size_t>(info.st_size));
+    // A byte more than the file holds, so that the read that finds its end
+    // needs no larger buffer.
+    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
     std::size_t filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
