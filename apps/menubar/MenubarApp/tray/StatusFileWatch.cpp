@@ -1,11 +1,14 @@
 #include "StatusFileWatch.hpp"
 
+#include <optional>
+#include <utility>
+
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QTimer>
 
 #include "app/system/FileWatchSupport.hpp"
 #include "app/system/Log.hpp"
+#include "app/system/PathWatcher.hpp"
 #include "app/system/QtText.hpp"
 
 namespace menubar::app {
@@ -43,11 +46,11 @@ bool StatusFileWatch::start() {
         standDown(*reason);
         return false;
     }
-    watcher_ = new QFileSystemWatcher(this);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] { changed(arm().whole); });
+    watcher_ = new PathWatcher(this);
+    connect(watcher_, &PathWatcher::fileChanged, this, [this] { changed(arm().whole); });
     // Folder events also come for the daemon's temporary file and anything else
     // in the folder; only a different stamp makes them a change of the file.
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+    connect(watcher_, &PathWatcher::directoryChanged, this, [this] {
         if (const Look look = arm(); look.changed) {
             changed(look.whole);
         }
@@ -65,7 +68,7 @@ void StatusFileWatch::refreshed() {
 }
 
 QStringList StatusFileWatch::watchedPaths() const {
-    return watcher_ ? watcher_->files() + watcher_->directories() : QStringList();
+    return watcher_ ? watcher_->paths() : QStringList();
 }
 
 StatusFileWatch::Look StatusFileWatch::arm() {
@@ -75,36 +78,28 @@ StatusFileWatch::Look StatusFileWatch::arm() {
     }
     const WatchTargets targets =
         stamp.keepsTargetsOf(stamp_) ? targets_ : (targets_ = targetsOf(statusPath_));
-    QStringList wanted{qs(targets.directory)};
-    if (targets.file) {
-        wanted << qs(*targets.file);
-    }
-    QStringList stale;
+    const QString directory = qs(targets.directory);
+    const std::optional<QString> file =
+        targets.file ? std::optional(qs(*targets.file)) : std::nullopt;
     for (const QString& path : watchedPaths()) {
-        const bool replaced = path == qs(statusPath_) && stamp.inode != watchedInode_;
-        if (!wanted.contains(path) || replaced) {
-            stale << path;
+        const bool replaced = path == file && stamp.inode != watchedInode_;
+        if ((path != directory && path != file) || replaced) {
+            watcher_->forget(path);
         }
     }
-    if (!stale.isEmpty()) {
-        watcher_->removePaths(stale);
-    }
-    const QStringList watched = watchedPaths();
-    QStringList missing;
-    for (const QString& path : wanted) {
-        if (!watched.contains(path)) {
-            missing << path;
+    // A path that vanished since the look above comes back with its folder's
+    // next event; one refused for any other reason means watching cannot work.
+    for (const auto& [path, isDirectory] :
+         {std::pair(std::optional(directory), true), std::pair(file, false)}) {
+        if (!path) {
+            continue;
         }
-    }
-    if (!missing.isEmpty()) {
-        // A path that vanished since the look above comes back with its folder's
-        // next event; one refused for any other reason means watching cannot work.
-        for (const QString& path : watcher_->addPaths(missing)) {
-            if (QFileInfo::exists(path)) {
-                standDown("the system refused to watch " + path.toStdString() +
-                          " (too many watches?)");
-                return {};
-            }
+        const bool watched =
+            isDirectory ? watcher_->watchDirectory(*path) : watcher_->watchFile(*path);
+        if (!watched && QFileInfo::exists(*path)) {
+            standDown("the system refused to watch " + path->toStdString() +
+                      " (too many watches?)");
+            return {};
         }
     }
     if (targets.file) {

@@ -19,10 +19,11 @@
 
 #include "status/StatusWatch.hpp"
 
-class QFileSystemWatcher;
 class QTimer;
 
 namespace menubar::app {
+
+class PathWatcher;
 
 class StatusFileWatch : public QObject {
     Q_OBJECT
@@ -57,7 +58,7 @@ private:
     void standDown(const std::string& reason);
 
     const std::string statusPath_;
-    QFileSystemWatcher* watcher_ = nullptr;
+    PathWatcher* watcher_ = nullptr;
     QTimer* dueTimer_;
     RefreshPacing pacing_;
     FileStamp stamp_;

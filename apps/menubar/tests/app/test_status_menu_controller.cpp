@@ -532,6 +532,9 @@ private slots:
         folderAndFile();
         shows("Daemon running (last poll 5s ago)");
         QCOMPARE(controller->watch()->watchedPaths().size(), 2);
+        // Written in place, as an editor or another writer may: the file's own events.
+        std::ofstream(harness.statusPath, std::ios::trunc) << stoppedFile;
+        shows("Daemon stopped at 11:30");
     }
 
     // The file changes under an open menu: a session more keeps the menu open
