@@ -97,7 +97,9 @@ void DesktopNotifications::closeId(uint id) {
     QDBusMessage call = QDBusMessage::createMethodCall(service(), path, service(),
                                                        QStringLiteral("CloseNotification"));
     call << id;
-    bus_.asyncCall(call, setup_.replyTimeoutMs);
+    // Sent without asking for a reply: nothing is done with it, and waiting for
+    // one would wake the app once more for every notice withdrawn.
+    bus_.send(call);
 }
 
 void DesktopNotifications::actionInvoked(uint id, const QString& action) {

@@ -35,7 +35,15 @@ QString symbolResource(std::string_view symbolName) {
 
 bool hasSymbol(std::string_view symbolName) {
     registerSymbolDrawings();
-    return !symbolName.empty() && QFile::exists(symbolResource(symbolName));
+    if (symbolName.empty())
+        return false;
+    // The drawings are built in and never change, and the icon asks at each of
+    // its repaints; a look into the resources costs more than the answer is worth.
+    static auto* known = new std::map<std::string, bool, std::less<>>();
+    auto found = known->find(symbolName);
+    if (found == known->end())
+        found = known->emplace(symbolName, QFile::exists(symbolResource(symbolName))).first;
+    return found->second;
 }
 
 namespace {
