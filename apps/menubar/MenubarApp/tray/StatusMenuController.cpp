@@ -134,21 +134,12 @@ void StatusMenuController::update(bool poll) {
     const StatusFile* file = reader_.snapshot().file();
     // The stored choices and the system's time zone are read again at the poll,
     // not at every write: each read is a copy of the environment or a look at
-    // /etc/localtime. The settings file is parsed again only when its stamp
-    // changed (another program may have written it).
+    // /etc/localtime.
     if (poll || !timeZone_) {
         timeZone_ = dependencies_.timeZone();
-        const std::unique_ptr<QSettings> settings =
-            choicesFile_.empty() ? dependencies_.settings() : nullptr;
-        if (settings) {
-            choicesFile_ = settings->fileName().toStdString();
-        }
-        const FileStamp stamp = fileStampOf(choicesFile_);
-        const bool storedChanged = stamp != choicesStamp_;
+        const bool storedChanged = storedChoicesMayHaveChanged();
         if (storedChanged) {
-            storedCompact_ = storedFlag(settings ? *settings : *dependencies_.settings(),
-                                        CompactSetting::defaultsKey);
-            choicesStamp_ = stamp;
+            storedCompact_ = storedFlag(*dependencies_.settings(), CompactSetting::defaultsKey);
         }
         attention_->reread(storedChanged);
         compact_ = CompactSetting::resolve(dependencies_.environment(), storedCompact_);
@@ -224,6 +215,25 @@ void StatusMenuController::updateStatusItem(const StatusItemPresentation& presen
                       static_cast<long long>(ns % 1'000'000'000));
         log(std::string("trace ") + seconds + " applied " + presentation.title);
     }
+}
+
+bool StatusMenuController::storedChoicesMayHaveChanged() {
+#ifdef Q_OS_MACOS
+    // The preferences daemon answers another program's write at once and may
+    // write the file later, so the file's stamp cannot tell.
+    return true;
+#else
+    // Parsing the settings file costs a dozen file calls; its stamp costs one.
+    if (choicesFile_.empty()) {
+        choicesFile_ = dependencies_.settings()->fileName().toStdString();
+    }
+    const FileStamp stamp = fileStampOf(choicesFile_);
+    if (choicesStamp_ && stamp == *choicesStamp_) {
+        return false;
+    }
+    choicesStamp_ = stamp;
+    return true;
+#endif
 }
 
 void StatusMenuController::redockIfTrayReturned() {

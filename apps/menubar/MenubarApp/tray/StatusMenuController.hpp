@@ -127,6 +127,8 @@ private:
     void updateStatusItem(const StatusItemPresentation& presentation);
     void probeVisibility(Instant now);
     void probeTrayHost();
+    // Whether the settings file may hold other choices than when last read.
+    bool storedChoicesMayHaveChanged();
     void redockIfTrayReturned();
     // `poll`: the poll's own work too (the tray probes).
     void update(bool poll);
@@ -163,8 +165,8 @@ private:
     bool menuOpening_ = false; // between aboutToShow and the refresh it asks for
     Instant polledAt_{};
     std::optional<TimeZone> timeZone_; // of the last poll
-    // The settings file, its stamp when last parsed, and the icon-only choice
-    // stored in it then.
+    // The settings file, its stamp when last parsed (not kept on macOS), and the
+    // icon-only choice stored in it then.
     std::string choicesFile_;
     std::optional<FileStamp> choicesStamp_;
     std::optional<bool> storedCompact_;

@@ -336,6 +336,11 @@ private slots:
         controller->refresh(); // only the tooltip's poll age
         QCOMPARE(icon(), drawn);
         QCOMPARE(log.lines().filter(" applied ").size(), 4);
+        // Another program's write counts from the next poll.
+        std::ofstream(harness.dir.filePath("defaults.ini").toStdString()) << "[General]\n"
+                                                                          << "compact=false\n";
+        controller->refresh();
+        QCOMPARE(controller->presentation().title, std::string("72%"));
 
         // The environment wins over what the item stores.
         harness.environment["TESSALY_MENUBAR_COMPACT"] = " Yes \n";
