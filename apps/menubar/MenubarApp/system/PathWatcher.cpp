@@ -41,13 +41,16 @@ struct PathWatcher::Backend {
         if (!shared)
             ::inotify_rm_watch(inotify, descriptor);
     }
+
+    void read(PathWatcher& owner);
 };
 
 PathWatcher::PathWatcher(QObject* parent) : QObject(parent), backend_(std::make_unique<Backend>()) {
     backend_->inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (backend_->inotify >= 0) {
         backend_->notifier = new QSocketNotifier(backend_->inotify, QSocketNotifier::Read, this);
-        connect(backend_->notifier, &QSocketNotifier::activated, this, &PathWatcher::readEvents);
+        connect(backend_->notifier, &QSocketNotifier::activated, this,
+                [this] { backend_->read(*this); });
     }
 }
 
@@ -99,14 +102,14 @@ QStringList PathWatcher::paths() const {
     return paths;
 }
 
-void PathWatcher::readEvents() {
+void PathWatcher::Backend::read(PathWatcher& owner) {
     // One signal per watched path for everything read at once, as a write of
     // the daemon brings several events (its temporary file, the rename).
     std::vector<std::pair<int, std::uint32_t>> seen;
     alignas(inotify_event) char buffer[4096];
     constexpr std::size_t largestEvent = sizeof(inotify_event) + NAME_MAX + 1;
     for (;;) {
-        const ssize_t count = ::read(backend_->inotify, buffer, sizeof buffer);
+        const ssize_t count = ::read(inotify, buffer, sizeof buffer);
         if (count <= 0)
             break;
         for (const char* at = buffer; at < buffer + count;) {
@@ -126,7 +129,6 @@ void PathWatcher::readEvents() {
     }
 
     std::vector<std::pair<QString, bool>> changed;
-    auto& watches = backend_->watches;
     for (const auto& [descriptor, mask] : seen) {
         for (auto watch = watches.begin(); watch != watches.end();) {
             if (watch->descriptor != descriptor) {
@@ -140,7 +142,7 @@ void PathWatcher::readEvents() {
             if (ignored || (mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
                 watch = watches.erase(watch);
                 if (!ignored)
-                    backend_->release(descriptor);
+                    release(descriptor);
             } else {
                 ++watch;
             }
@@ -149,9 +151,9 @@ void PathWatcher::readEvents() {
     // A slot may watch and forget paths; the list above is settled before.
     for (const auto& [path, directory] : changed) {
         if (directory)
-            emit directoryChanged(path);
+            emit owner.directoryChanged(path);
         else
-            emit fileChanged(path);
+            emit owner.fileChanged(path);
     }
 }
 
@@ -186,8 +188,6 @@ bool PathWatcher::watches(const QString& path) const {
 QStringList PathWatcher::paths() const {
     return backend_->watcher->files() + backend_->watcher->directories();
 }
-
-void PathWatcher::readEvents() {}
 
 #endif
 

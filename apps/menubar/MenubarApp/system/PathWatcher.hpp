@@ -39,7 +39,6 @@ signals:
 private:
     struct Backend;
     bool watch(const QString& path, bool directory);
-    void readEvents();
 
     std::unique_ptr<Backend> backend_;
 };
