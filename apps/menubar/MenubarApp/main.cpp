@@ -14,6 +14,7 @@
 #include "app/system/SingleInstance.hpp"
 #include "app/system/TerminationSignals.hpp"
 #include "system/CommandLine.hpp"
+#include "system/PlatformAdvice.hpp"
 
 int main(int argc, char* argv[]) {
     // Answered before Qt opens a display, so --help works on a bare console.
@@ -46,6 +47,14 @@ int main(int argc, char* argv[]) {
     const bool sharedMemoryChosen = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
     if (!sharedMemoryChosen)
         qputenv("QT_XCB_NO_MITSHM", "1");
+    // Read as each thread's event loop is made: those of the main thread, the X
+    // connection and the session bus, which start-up makes. Taken back once it
+    // is done, for the same reason as the switch above.
+    const bool qtEventLoop = menubar::PlatformAdvice::asksForQtEventLoop(
+        menubar::app::processEnvironment(),
+        menubar::app::qtPlugins(QStringLiteral("platformthemes")));
+    if (qtEventLoop)
+        qputenv("QT_NO_GLIB", "1");
     auto guard = std::make_unique<menubar::app::PlatformStartGuard>();
     QApplication application(argc, argv);
     guard.reset();
@@ -101,6 +110,8 @@ int main(int argc, char* argv[]) {
 
     delegate.applicationDidFinishLaunching(menubar::app::processEnvironment(),
                                            QDir::homePath().toStdString());
+    if (qtEventLoop)
+        qunsetenv("QT_NO_GLIB");
     if (request.kind == menubar::CommandLineRequest::Kind::window) {
         delegate.showStatusWindow();
     }

@@ -14,21 +14,20 @@
 
 namespace menubar::app {
 
-namespace {
-
-QtMessageHandler previous = nullptr;
-
-// The plugin files Qt looks through: its own folder, then QT_PLUGIN_PATH's.
-std::vector<std::string> platformPlugins() {
+std::vector<std::string> qtPlugins(const QString& kind) {
     QStringList roots{QLibraryInfo::path(QLibraryInfo::PluginsPath)};
     roots
         << qEnvironmentVariable("QT_PLUGIN_PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
     std::vector<std::string> plugins;
     for (const QString& root : roots)
-        for (const QString& name : QDir(root + QStringLiteral("/platforms")).entryList(QDir::Files))
+        for (const QString& name : QDir(root + u'/' + kind).entryList(QDir::Files))
             plugins.push_back(name.toStdString());
     return plugins;
 }
+
+namespace {
+
+QtMessageHandler previous = nullptr;
 
 void adviseAndExit(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type != QtFatalMsg) {
@@ -36,7 +35,7 @@ void adviseAndExit(QtMsgType type, const QMessageLogContext& context, const QStr
             previous(type, context, message);
         return;
     }
-    log(PlatformAdvice::line(processEnvironment(), platformPlugins()));
+    log(PlatformAdvice::line(processEnvironment(), qtPlugins(QStringLiteral("platforms"))));
     std::_Exit(1);
 }
 

@@ -7,7 +7,16 @@
 // status 1. Held only around the QApplication's construction, where that failure
 // happens; Qt's other messages pass through unchanged.
 
+#include <string>
+#include <vector>
+
+#include <QString>
+
 namespace menubar::app {
+
+// The plugin files of one kind ("platforms", "platformthemes") in the folders
+// Qt looks through: its own, then QT_PLUGIN_PATH's.
+std::vector<std::string> qtPlugins(const QString& kind);
 
 class PlatformStartGuard {
 public:

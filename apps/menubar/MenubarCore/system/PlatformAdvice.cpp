@@ -42,4 +42,9 @@ std::string line(const Environment& environment, const std::vector<std::string>&
                     "within a desktop session (tessaly-bar shows the status in a terminal)";
 }
 
+bool asksForQtEventLoop(const Environment& environment,
+                        const std::vector<std::string>& themePlugins) {
+    return !environment.contains("QT_NO_GLIB") && !has(themePlugins, "gtk");
+}
+
 } // namespace menubar::PlatformAdvice

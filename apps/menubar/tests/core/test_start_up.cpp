@@ -131,6 +131,17 @@ TEST(PlatformAdvice, NamesWhatToInstallOrSet) {
             << name;
 }
 
+// GTK's file chooser runs only on GLib's loop; a user's own choice stands.
+TEST(PlatformAdvice, AsksForQtsEventLoopWhereNoGtkThemeMayLoad) {
+    const std::tuple<PlatformAdvice::Environment, std::vector<std::string>, bool> cases[] = {
+        {{}, {"libqxdgdesktopportal.so"}, true},
+        {{}, {"libqxdgdesktopportal.so", "libqgtk3.so"}, false},
+        {{{"QT_NO_GLIB", ""}}, {}, false},
+    };
+    for (const auto& [environment, themePlugins, expected] : cases)
+        EXPECT_EQ(PlatformAdvice::asksForQtEventLoop(environment, themePlugins), expected);
+}
+
 using Variables = std::map<std::string, std::string>;
 
 TEST(Environment, ReadsTheBlockAsGetenvWould) {
